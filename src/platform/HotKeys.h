@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QtGlobal>
+
+#include <functional>
+#include <optional>
+
+namespace kelvo {
+
+// Result of a registration: `handle` set on success, else `status` carries
+// the system's error code (never 0).
+struct HotKeyRegistration {
+    std::optional<quint64> handle;
+    qint32 status = 0;
+};
+
+// The system-wide shortcut service. Key codes use the virtual key numbering
+// by key position (0 = A, 9 = V, 49 = space ...); modifiers the mask
+// command 256, shift 512, option 2048, control 4096.
+class HotKeyService {
+public:
+    virtual ~HotKeyService() = default;
+    // Installs the one press handler of the process. Presses of any
+    // registered combination call it on the main thread.
+    virtual void installHandler(std::function<void()> onPressed) = 0;
+    virtual HotKeyRegistration registerHotKey(quint32 keyCode, quint32 modifiers) = 0;
+    virtual void unregisterHotKey(quint64 handle) = 0;
+};
+
+} // namespace kelvo

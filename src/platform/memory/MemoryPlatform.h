@@ -1,0 +1,144 @@
+#pragma once
+
+#include "platform/Applications.h"
+#include "platform/Pasteboard.h"
+#include "platform/Preferences.h"
+#include "platform/SaveDialog.h"
+#include "platform/Scheduler.h"
+#include "platform/TypeRegistry.h"
+
+#include <QHash>
+#include <QList>
+#include <QMap>
+#include <QStringList>
+
+namespace kelvo::memory {
+
+// One clipboard item of a MemoryPasteboard: types in order with their text
+// and bytes.
+struct MemoryItem : PasteboardItemReader {
+    QStringList typeList;
+    QHash<QString, QString> strings;
+    QHash<QString, QByteArray> data;
+
+    QStringList types() const override { return typeList; }
+    std::optional<QString> stringForType(const QString &type) const override;
+    std::optional<QByteArray> dataForType(const QString &type) const override;
+};
+
+// Clipboard content that a test composes freely, including unreadable parts.
+struct MemoryContents : PasteboardContents {
+    std::optional<QStringList> typeList = QStringList();
+    QHash<QString, QString> strings;
+    QHash<QString, QByteArray> data;
+    std::optional<QList<std::shared_ptr<const PasteboardItemReader>>> itemList =
+        QList<std::shared_ptr<const PasteboardItemReader>>();
+    std::optional<QStringList> texts;
+    std::optional<QByteArray> image;
+
+    std::optional<QStringList> types() const override { return typeList; }
+    std::optional<QString> stringForType(const QString &type) const override;
+    std::optional<QByteArray> dataForType(const QString &type) const override;
+    std::optional<QList<std::shared_ptr<const PasteboardItemReader>>> items() const override { return itemList; }
+    std::optional<QStringList> textObjects() const override { return texts; }
+    std::optional<QByteArray> imagePNG() const override { return image; }
+
+    // Convenience: a single-item clipboard whose one item carries `types`
+    // with `bytes`; strings are derived from the bytes as UTF-8 for types
+    // in `textTypes`.
+    static std::shared_ptr<MemoryContents> withData(const QList<std::pair<QString, QByteArray>> &flavours,
+                                                    const QStringList &textTypes = {});
+};
+
+// A clipboard whose content and change count a test sets. Writes made
+// through the interface are recorded in order and become the content.
+class MemoryPasteboard : public Pasteboard {
+public:
+    qint64 changeCount() const override { return changeCount_; }
+    void fetchContents(ContentsCallback callback) override;
+
+    void clearContents() override;
+    void declareTypes(const QStringList &types) override;
+    bool setString(const QString &string, const QString &type) override;
+    bool setData(const QByteArray &data, const QString &type) override;
+    bool writeObjects(const QList<PasteboardWriteItem> &items) override;
+
+    // Test controls.
+    // A foreign copy: replaces the content and bumps the change count.
+    void copy(std::shared_ptr<MemoryContents> contents);
+    void setChangeCount(qint64 n) { changeCount_ = n; }
+    // With a main loop, fetches complete in a later turn of it; a null
+    // contents answer (after the loop runs) models a read that timed out.
+    void setDeferredFetch(MainLoop *loop) { deferLoop_ = loop; }
+    void setFetchFails(bool fails) { fetchFails_ = fails; }
+
+    // Every write call in order, as text: "clear", "declare a,b",
+    // "string <type>", "data <type>", "items <n>".
+    QStringList writeLog;
+    int fetchCount = 0;
+    std::shared_ptr<MemoryContents> current = std::make_shared<MemoryContents>();
+
+private:
+    qint64 changeCount_ = 0;
+    MainLoop *deferLoop_ = nullptr;
+    bool fetchFails_ = false;
+};
+
+// A settable frontmost application. activate() records the call; with
+// `activationTakesEffect` the activated application becomes frontmost.
+class MemoryApplications : public Applications {
+public:
+    std::optional<RunningApplication> frontmostApplication() const override
+    {
+        ++frontmostQueries;
+        return frontmost;
+    }
+    void activate(const RunningApplication &app) override
+    {
+        activations.append(app);
+        if (activationTakesEffect)
+            frontmost = app;
+    }
+    void activateSelf() override { ++selfActivations; }
+
+    std::optional<RunningApplication> frontmost;
+    bool activationTakesEffect = true;
+    QList<RunningApplication> activations;
+    int selfActivations = 0;
+    mutable int frontmostQueries = 0;
+};
+
+class MemoryPreferences : public PreferencesStore {
+    Q_OBJECT
+public:
+    using PreferencesStore::PreferencesStore;
+    std::optional<QVariant> object(const QString &key) const override;
+    void setValue(const QString &key, const QVariant &value) override;
+    void remove(const QString &key) override;
+    QMap<QString, QVariant> values;
+};
+
+class MemoryTypeRegistry : public TypeRegistry {
+public:
+    std::optional<TypeConformance> lookup(const QString &identifier) const override
+    {
+        auto it = known.find(identifier);
+        if (it == known.end())
+            return std::nullopt;
+        return *it;
+    }
+    QHash<QString, TypeConformance> known;
+};
+
+class MemorySaveDialog : public SaveDialog {
+public:
+    std::optional<QString> choosePNGLocation(const QString &proposedName) override
+    {
+        proposedNames.append(proposedName);
+        return answer;
+    }
+    std::optional<QString> answer;
+    QStringList proposedNames;
+};
+
+} // namespace kelvo::memory

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Builds Kelvo and runs the whole test suite: the display-free tests, the
+# tests against a private X server (each starts its own Xvfb), and the same
+# suite again under AddressSanitizer and UndefinedBehaviorSanitizer.
+#   tools/test.sh            everything
+#   tools/test.sh --fast     skip the sanitizer build
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$root"
+"$root/tools/install-deps.sh"
+
+jobs="$(nproc)"
+run_suite() {
+  local dir="$1"; shift
+  cmake -S . -B "$dir" -G Ninja "$@"
+  cmake --build "$dir" -j "$jobs"
+  (cd "$dir" && ctest --output-on-failure -j "$jobs" --timeout 300)
+}
+
+run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+if [ "${1:-}" != "--fast" ]; then
+  export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
+  export LSAN_OPTIONS="suppressions=$root/tools/lsan.supp"
+  export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+  run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DKELVO_SANITIZE=ON -DKELVO_BUILD_BENCH=OFF
+fi
+echo "All tests passed."
