@@ -1,0 +1,29 @@
+# The Qt Quick views (panel content, cards, settings window), the tray and
+# the kelvo executable.
+find_package(Qt6 6.4 REQUIRED COMPONENTS Quick Qml QuickControls2 Widgets Svg GLOBAL)
+
+set(KELVO_PANEL_DIR ${PROJECT_SOURCE_DIR}/src/panel)
+set(KELVO_SETTINGS_DIR ${PROJECT_SOURCE_DIR}/src/settings)
+
+add_library(kelvo_views STATIC
+  ${KELVO_PANEL_DIR}/HistoryListModel.h ${KELVO_PANEL_DIR}/HistoryListModel.cpp
+  ${KELVO_PANEL_DIR}/HistoryViewBackend.h
+  ${KELVO_PANEL_DIR}/PanelImageProviders.h ${KELVO_PANEL_DIR}/PanelImageProviders.cpp
+  ${KELVO_PANEL_DIR}/QmlViews.h ${KELVO_PANEL_DIR}/QmlViews.cpp)
+target_include_directories(kelvo_views PUBLIC ${PROJECT_SOURCE_DIR}/src)
+target_link_libraries(kelvo_views PUBLIC kelvo_platform Qt6::Quick Qt6::Qml Qt6::QuickControls2 Qt6::Svg)
+
+file(GLOB KELVO_PANEL_QML CONFIGURE_DEPENDS
+  ${KELVO_PANEL_DIR}/qml/*.qml ${KELVO_PANEL_DIR}/qml/qmldir ${KELVO_PANEL_DIR}/icons/*.svg)
+qt_add_resources(kelvo_views kelvo_panel_views
+  PREFIX /kelvo
+  BASE ${KELVO_PANEL_DIR}
+  FILES ${KELVO_PANEL_QML})
+file(GLOB KELVO_SETTINGS_QML CONFIGURE_DEPENDS
+  ${KELVO_SETTINGS_DIR}/qml/*.qml)
+if(KELVO_SETTINGS_QML)
+  qt_add_resources(kelvo_views kelvo_settings_views
+    PREFIX /kelvo/settings
+    BASE ${KELVO_SETTINGS_DIR}/qml
+    FILES ${KELVO_SETTINGS_QML})
+endif()

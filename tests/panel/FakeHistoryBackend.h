@@ -1,0 +1,107 @@
+#pragma once
+
+#include "panel/HistoryViewBackend.h"
+
+#include <QStringList>
+
+namespace kelvo::test {
+
+// An in-memory backend for the view tests: a flat list of rows split into
+// the two tabs by their pin flag, a substring search, a settable clock, and
+// a log of the store calls the view makes.
+class FakeHistoryBackend : public HistoryViewBackend {
+    Q_OBJECT
+public:
+    QVector<HistoryRow> all;
+    QStringList calls;
+    double now = 1000.0;
+
+    void publish() {
+        QVector<HistoryRow> rows;
+        for (const HistoryRow &row : all) {
+            if (row.isPinned != (m_tab == QLatin1String("pinned"))) continue;
+            if (!m_query.isEmpty() && !row.previewText.contains(m_query, Qt::CaseInsensitive)) continue;
+            rows.append(row);
+        }
+        m_model.setRows(rows);
+    }
+    void present() {
+        ++m_token;
+        emit presentationTokenChanged();
+    }
+
+    QString searchQuery() const override { return m_query; }
+    void setSearchQuery(const QString &q) override {
+        if (q == m_query) return;
+        m_query = q;
+        emit searchQueryChanged();
+        publish();
+    }
+    int selectedIndex() const override { return m_index; }
+    void setSelectedIndex(int i) override {
+        if (i == m_index) return;
+        m_index = i;
+        emit selectedIndexChanged();
+    }
+    QString activeTab() const override { return m_tab; }
+    void setActiveTab(const QString &tab) override {
+        if (tab == m_tab) return;
+        m_tab = tab;
+        emit activeTabChanged();
+        publish();
+    }
+    bool shouldFocusSearch() const override { return m_focus; }
+    void setShouldFocusSearch(bool f) override {
+        if (f == m_focus) return;
+        m_focus = f;
+        emit shouldFocusSearchChanged();
+    }
+    int presentationToken() const override { return m_token; }
+
+    void togglePin(const QString &id) override { calls << "togglePin " + id; }
+    void removeItem(const QString &id) override {
+        calls << "removeItem " + id;
+        for (int i = 0; i < all.size(); ++i)
+            if (all[i].id == id) all.removeAt(i--);
+        publish();
+    }
+    void clearHistory() override {
+        calls << "clearHistory";
+        for (int i = 0; i < all.size(); ++i)
+            if (!all[i].isPinned) all.removeAt(i--);
+        publish();
+    }
+    void clearPinned() override {
+        calls << "clearPinned";
+        for (int i = 0; i < all.size(); ++i)
+            if (all[i].isPinned) all.removeAt(i--);
+        publish();
+    }
+    void paste(const QString &id) override { calls << "paste " + id; }
+    void pastePlainText(const QString &id) override { calls << "pastePlainText " + id; }
+    void saveImageAsPNG(const QString &id) override { calls << "saveImageAsPNG " + id; }
+    void openSettings() override { calls << "openSettings"; }
+    double currentTime() const override { return now; }
+
+private:
+    QString m_query;
+    QString m_tab = QStringLiteral("history");
+    int m_index = 0;
+    bool m_focus = false;
+    int m_token = 0;
+};
+
+inline HistoryRow makeRow(const QString &id, const QString &kind, bool pinned = false) {
+    HistoryRow row;
+    row.id = id;
+    row.kind = kind;
+    row.previewText = "entry " + id;
+    row.urlString = kind == QLatin1String("url") ? "https://example.com/" + id : QString();
+    row.infoLabel = "5 字符";
+    row.timeAgoText = "刚刚";
+    row.sourceAppName = "Mousepad";
+    row.isPinned = pinned;
+    return row;
+}
+
+} // namespace kelvo::test

@@ -1,0 +1,369 @@
+// Behaviour of HistoryView.qml and ClipboardCard.qml, rendered offscreen.
+#include "panel/FakeHistoryBackend.h"
+#include "panel/QmlViews.h"
+#include "panel/QuickTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QQmlEngine>
+#include <QQuickView>
+#include <QTest>
+
+using namespace kelvo;
+using namespace kelvo::test;
+
+namespace {
+
+class HistoryViewTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        quickApp();
+        prepareQuickControlsStyle();
+    }
+
+    void SetUp() override {
+        view = std::make_unique<QQuickView>();
+        backend.model()->setThumbnailProvider(installViewProviders(*view->engine()));
+    }
+
+    void TearDown() override {
+        view.reset();
+    }
+
+    // Shows the view with the given rows, 1000 x 324 unless told otherwise.
+    void show(QVector<HistoryRow> rows, int width = 1000) {
+        backend.all = std::move(rows);
+        backend.publish();
+        view->setInitialProperties({{"backend", QVariant::fromValue<QObject *>(&backend)}});
+        view->setResizeMode(QQuickView::SizeRootObjectToView);
+        view->resize(width, 324);
+        view->setSource(historyViewUrl());
+        QString errors;
+        for (const QQmlError &e : view->errors()) errors += e.toString() + '\n';
+        ASSERT_EQ(view->status(), QQuickView::Ready) << qPrintable(errors);
+        view->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+        settle();
+    }
+
+    void settle() { QTest::qWait(30); }
+
+    QQuickItem *root() { return view->rootObject(); }
+    QQuickItem *item(const QString &name) { return findByName(root(), name); }
+    QString text(const QString &name) { return item(name)->property("text").toString(); }
+    bool visible(const QString &name) { return item(name)->isVisible(); }
+
+    static QVector<HistoryRow> rows(int n, const QString &kind = "text") {
+        QVector<HistoryRow> out;
+        for (int i = 0; i < n; ++i) out.append(makeRow(QString::number(i), kind));
+        return out;
+    }
+
+    QPoint cardCentre(const QString &id) {
+        QQuickItem *card = findCard(root(), id);
+        EXPECT_NE(card, nullptr) << "card " << qPrintable(id) << " not built";
+        if (!card) return {};
+        return card->mapToScene(QPointF(card->width() / 2, card->height() / 2)).toPoint();
+    }
+
+    void clickCard(const QString &id, Qt::MouseButton button = Qt::LeftButton) {
+        QTest::mouseClick(view.get(), button, {}, cardCentre(id));
+        settle();
+    }
+
+    qreal stripX() { return item("cardStrip")->property("contentX").toReal(); }
+
+    // Texts of the open context menu, separators as "-".
+    QStringList menuTexts() {
+        QObject *menu = root()->findChild<QObject *>("cardMenu");
+        QStringList out;
+        const int count = menu->property("count").toInt();
+        for (int i = 0; i < count; ++i) {
+            QQuickItem *entry = nullptr;
+            QMetaObject::invokeMethod(menu, "itemAt", Q_RETURN_ARG(QQuickItem *, entry), Q_ARG(int, i));
+            if (QString(entry->metaObject()->className()).contains("Separator"))
+                out << "-";
+            else
+                out << entry->property("text").toString();
+        }
+        return out;
+    }
+
+    FakeHistoryBackend backend;
+    std::unique_ptr<QQuickView> view;
+};
+
+// --- Empty states -----------------------------------------------------------
+
+TEST_F(HistoryViewTest, EmptyStatesNameTheTabAndTheSearch) {
+    ASSERT_NO_FATAL_FAILURE(show({}));
+    EXPECT_TRUE(visible("emptyState"));
+    EXPECT_FALSE(visible("cardStrip"));
+    EXPECT_EQ(text("emptyTitle"), "暂无剪贴板记录");
+    EXPECT_EQ(text("emptySubtitle"), "复制内容后将自动记录");
+
+    backend.setActiveTab("pinned");
+    settle();
+    EXPECT_EQ(text("emptyTitle"), "暂无固定条目");
+    EXPECT_EQ(text("emptySubtitle"), "在历史中右键条目后可固定到这里");
+
+    backend.setSearchQuery("zzz");
+    settle();
+    EXPECT_EQ(text("emptyTitle"), "无匹配结果");
+    EXPECT_EQ(text("emptySubtitle"), "在历史中右键条目后可固定到这里");
+}
+
+TEST_F(HistoryViewTest, SearchWithoutMatchesAndClearingItBringsCardsBack) {
+    ASSERT_NO_FATAL_FAILURE(show(rows(3)));
+    EXPECT_FALSE(visible("emptyState"));
+    EXPECT_FALSE(visible("clearSearchButton"));
+
+    backend.setSearchQuery("nothing like this");
+    settle();
+    EXPECT_TRUE(visible("emptyState"));
+    EXPECT_EQ(text("emptyTitle"), "无匹配结果");
+    EXPECT_EQ(text("emptySubtitle"), "复制内容后将自动记录");
+    ASSERT_TRUE(visible("clearSearchButton"));
+
+    QQuickItem *clear = item("clearSearchButton");
+    QTest::mouseClick(view.get(), Qt::LeftButton, {},
+                      clear->mapToScene(QPointF(clear->width() / 2, clear->height() / 2)).toPoint());
+    settle();
+    EXPECT_EQ(backend.searchQuery(), "");
+    EXPECT_FALSE(visible("emptyState"));
+    EXPECT_TRUE(visible("cardStrip"));
+    EXPECT_EQ(backend.model()->count(), 3);
+}
+
+TEST_F(HistoryViewTest, TrashButtonClearsOnlyTheActiveTab) {
+    auto all = rows(2);
+    all.append(makeRow("p", "text", true));
+    ASSERT_NO_FATAL_FAILURE(show(all));
+    EXPECT_EQ(item("clearListButton")->property("helpText").toString(), "清空历史记录");
+    QQuickItem *trash = item("clearListButton");
+    const QPoint at = trash->mapToScene(QPointF(14, 14)).toPoint();
+    QTest::mouseClick(view.get(), Qt::LeftButton, {}, at);
+    settle();
+    EXPECT_EQ(backend.calls, QStringList{"clearHistory"});
+    EXPECT_TRUE(visible("emptyState"));
+
+    backend.setActiveTab("pinned");
+    settle();
+    EXPECT_EQ(item("clearListButton")->property("helpText").toString(), "清空固定条目");
+    QTest::mouseClick(view.get(), Qt::LeftButton, {}, at);
+    settle();
+    EXPECT_EQ(backend.calls, (QStringList{"clearHistory", "clearPinned"}));
+    EXPECT_TRUE(backend.all.isEmpty());
+}
+
+// --- Context menu -------------------------------------------------------------
+
+TEST_F(HistoryViewTest, ContextMenuItemsDependOnKindAndPin) {
+    QVector<HistoryRow> all{makeRow("t", "text"), makeRow("u", "url"), makeRow("r", "raw"),
+                            makeRow("rt", "richText"), makeRow("i", "image")};
+    ASSERT_NO_FATAL_FAILURE(show(all));
+    const QStringList plain{"固定", "-", "粘贴", "-", "删除"};
+    for (const QString id : {"t", "u", "r"}) {
+        clickCard(id, Qt::RightButton);
+        EXPECT_EQ(menuTexts(), plain) << qPrintable(id);
+        QTest::keyClick(view.get(), Qt::Key_Escape);
+        settle();
+    }
+    clickCard("rt", Qt::RightButton);
+    EXPECT_EQ(menuTexts(), (QStringList{"固定", "-", "粘贴", "粘贴为纯文本", "-", "删除"}));
+    QTest::keyClick(view.get(), Qt::Key_Escape);
+    settle();
+    clickCard("i", Qt::RightButton);
+    EXPECT_EQ(menuTexts(), (QStringList{"固定", "-", "粘贴", "图片另存为 PNG...", "-", "删除"}));
+}
+
+TEST_F(HistoryViewTest, ContextMenuOfPinnedEntryOffersUnpinAndActionsReachTheStore) {
+    ASSERT_NO_FATAL_FAILURE(show({makeRow("p", "image", true)}));
+    backend.setActiveTab("pinned");
+    settle();
+    clickCard("p", Qt::RightButton);
+    ASSERT_EQ(menuTexts().value(0), "取消固定");
+
+    QObject *menu = root()->findChild<QObject *>("cardMenu");
+    auto trigger = [&](int index) {
+        QQuickItem *entry = nullptr;
+        QMetaObject::invokeMethod(menu, "itemAt", Q_RETURN_ARG(QQuickItem *, entry), Q_ARG(int, index));
+        QMetaObject::invokeMethod(entry, "triggered");
+        settle();
+    };
+    const int selectedBefore = backend.selectedIndex();
+    trigger(0);
+    trigger(2);
+    trigger(3);
+    EXPECT_EQ(backend.calls, (QStringList{"togglePin p", "paste p", "saveImageAsPNG p"}));
+    EXPECT_EQ(backend.selectedIndex(), selectedBefore);
+}
+
+// --- Selection clamping -------------------------------------------------------
+
+TEST_F(HistoryViewTest, DeletingTheLastSelectedCardSelectsTheNewLast) {
+    ASSERT_NO_FATAL_FAILURE(show(rows(5)));
+    backend.setSelectedIndex(4);
+    backend.removeItem("4");
+    settle();
+    EXPECT_EQ(backend.selectedIndex(), 3);
+}
+
+TEST_F(HistoryViewTest, DeletingACardInFrontKeepsTheIndex) {
+    ASSERT_NO_FATAL_FAILURE(show(rows(5)));
+    backend.setSelectedIndex(2);
+    backend.removeItem("0");
+    settle();
+    EXPECT_EQ(backend.selectedIndex(), 2);
+    EXPECT_EQ(backend.model()->rows().at(2).id, "3");
+}
+
+TEST_F(HistoryViewTest, EmptyingTheListResetsToZeroAndTabSwitchSelectsFirst) {
+    ASSERT_NO_FATAL_FAILURE(show(rows(4)));
+    backend.setSelectedIndex(3);
+    backend.clearHistory();
+    settle();
+    EXPECT_EQ(backend.selectedIndex(), 0);
+
+    backend.all = rows(4);
+    backend.publish();
+    backend.setSelectedIndex(2);
+    backend.setActiveTab("pinned"); // empty tab
+    settle();
+    EXPECT_EQ(backend.selectedIndex(), 0);
+}
+
+TEST_F(HistoryViewTest, ReplacingEntriesAtTheSameLengthKeepsTheIndex) {
+    ASSERT_NO_FATAL_FAILURE(show(rows(3)));
+    backend.setSelectedIndex(2);
+    // A new copy at the front with the oldest dropped by the limit.
+    backend.all.prepend(makeRow("new", "text"));
+    backend.all.removeLast();
+    backend.publish();
+    settle();
+    EXPECT_EQ(backend.selectedIndex(), 2);
+}
+
+// --- Clicks -------------------------------------------------------------------
+
+TEST_F(HistoryViewTest, SecondClickWithin260MsPastes) {
+    ASSERT_NO_FATAL_FAILURE(show(rows(3)));
+    backend.now = 50.0;
+    clickCard("1");
+    EXPECT_EQ(backend.selectedIndex(), 1);
+    EXPECT_TRUE(backend.calls.isEmpty());
+    backend.now = 50.25;
+    clickCard("1");
+    EXPECT_EQ(backend.calls, QStringList{"paste 1"});
+}
+
+TEST_F(HistoryViewTest, SecondClickAfter260MsOnlySelects) {
+    ASSERT_NO_FATAL_FAILURE(show(rows(3)));
+    backend.now = 50.0;
+    clickCard("2");
+    backend.now = 50.26;
+    clickCard("2");
+    backend.now = 51.0;
+    clickCard("2");
+    EXPECT_TRUE(backend.calls.isEmpty());
+    EXPECT_EQ(backend.selectedIndex(), 2);
+}
+
+TEST_F(HistoryViewTest, ThreeQuickClicksGiveOneDoubleClick) {
+    ASSERT_NO_FATAL_FAILURE(show(rows(2)));
+    for (double t : {10.0, 10.1, 10.2}) {
+        backend.now = t;
+        clickCard("0");
+    }
+    EXPECT_EQ(backend.calls, QStringList{"paste 0"});
+    backend.now = 10.3; // pairs with the third click
+    clickCard("0");
+    EXPECT_EQ(backend.calls, (QStringList{"paste 0", "paste 0"}));
+}
+
+TEST_F(HistoryViewTest, ClicksOnDifferentCardsAreNotADoubleClick) {
+    ASSERT_NO_FATAL_FAILURE(show(rows(3)));
+    backend.now = 5.0;
+    clickCard("0");
+    backend.now = 5.1;
+    clickCard("1");
+    EXPECT_TRUE(backend.calls.isEmpty());
+    EXPECT_EQ(backend.selectedIndex(), 1);
+}
+
+// --- Scrolling ----------------------------------------------------------------
+
+TEST_F(HistoryViewTest, ClickSelectsWithoutScrollingButArrowSelectionCentres) {
+    ASSERT_NO_FATAL_FAILURE(show(rows(30), 900));
+    const qreal start = stripX();
+    // Card 4 is at the right edge (20 + 4 * 200 = 820 .. 1006): partly visible.
+    clickCard("3");
+    EXPECT_EQ(backend.selectedIndex(), 3);
+    EXPECT_EQ(stripX(), start);
+
+    backend.setSelectedIndex(10); // as the arrow keys do
+    settle();
+    QQuickItem *card = findCard(root(), "10");
+    ASSERT_NE(card, nullptr);
+    const qreal centre = card->mapToScene(QPointF(card->width() / 2, 0)).x();
+    EXPECT_NEAR(centre, 450, 2);
+}
+
+TEST_F(HistoryViewTest, ClickOnTheSelectedCardKeepsSuppressingTheNextScroll) {
+    ASSERT_NO_FATAL_FAILURE(show(rows(30), 900));
+    backend.now = 1.0;
+    clickCard("0"); // already selected: no change of the index
+    const qreal start = stripX();
+    backend.setSelectedIndex(12);
+    settle();
+    EXPECT_EQ(stripX(), start);
+    backend.setSelectedIndex(13);
+    settle();
+    EXPECT_GT(stripX(), start);
+}
+
+TEST_F(HistoryViewTest, EachPresentationScrollsBackToTheFirstCard) {
+    ASSERT_NO_FATAL_FAILURE(show(rows(30), 900));
+    const qreal start = stripX();
+    backend.setSelectedIndex(25);
+    settle();
+    ASSERT_GT(stripX(), start);
+    backend.present();
+    settle();
+    EXPECT_EQ(stripX(), start);
+}
+
+// --- Cards --------------------------------------------------------------------
+
+TEST_F(HistoryViewTest, CardShowsSourceFallbackPinMarksAndImageFallback) {
+    auto anonymous = makeRow("a", "text", true);
+    anonymous.sourceAppName = "";
+    auto broken = makeRow("b", "image", true);
+    broken.thumbnailPNG = "definitely not a png";
+    auto noThumb = makeRow("c", "image", true);
+    ASSERT_NO_FATAL_FAILURE(show({anonymous, broken, noThumb}));
+    backend.setActiveTab("pinned");
+    QTest::qWait(200); // the thumbnail is decoded on the loader thread
+
+    QQuickItem *a = findCard(root(), "a");
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(findByName(a, "sourceName")->property("text").toString(), "未知来源");
+    EXPECT_TRUE(findByName(a, "badgeStar")->isVisible());
+    EXPECT_TRUE(findByName(a, "footerPin")->isVisible());
+    for (const QString id : {"b", "c"}) {
+        QQuickItem *card = findCard(root(), id);
+        ASSERT_NE(card, nullptr);
+        EXPECT_TRUE(findByName(card, "imageFallback")->isVisible()) << qPrintable(id);
+    }
+
+    backend.setActiveTab("history");
+    backend.all = {makeRow("u", "text")};
+    backend.publish();
+    settle();
+    QQuickItem *u = findCard(root(), "u");
+    ASSERT_NE(u, nullptr);
+    EXPECT_FALSE(findByName(u, "badgeStar")->isVisible());
+    EXPECT_FALSE(findByName(u, "footerPin")->isVisible());
+}
+
+} // namespace

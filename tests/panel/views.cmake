@@ -1,0 +1,12 @@
+# Qt Quick tests of the history view and the cards (offscreen platform).
+if(TARGET kelvo_views)
+  find_package(Qt6 6.4 REQUIRED COMPONENTS Test)
+  kelvo_add_test(kelvo_history_view_test
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/HistoryViewTest.cpp ${CMAKE_CURRENT_LIST_DIR}/FakeHistoryBackend.h
+            ${CMAKE_CURRENT_LIST_DIR}/QuickTestSupport.h
+    LIBS kelvo_views Qt6::Test
+    LABELS views)
+  add_executable(kelvo_view_preview ${CMAKE_CURRENT_LIST_DIR}/ViewPreview.cpp ${CMAKE_CURRENT_LIST_DIR}/FakeHistoryBackend.h)
+  target_include_directories(kelvo_view_preview PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+  target_link_libraries(kelvo_view_preview PRIVATE kelvo_views)
+endif()
