@@ -9,9 +9,14 @@ add_library(kelvo_views STATIC
   ${KELVO_PANEL_DIR}/HistoryListModel.h ${KELVO_PANEL_DIR}/HistoryListModel.cpp
   ${KELVO_PANEL_DIR}/HistoryViewBackend.h
   ${KELVO_PANEL_DIR}/PanelImageProviders.h ${KELVO_PANEL_DIR}/PanelImageProviders.cpp
-  ${KELVO_PANEL_DIR}/QmlViews.h ${KELVO_PANEL_DIR}/QmlViews.cpp)
+  ${KELVO_PANEL_DIR}/QmlViews.h ${KELVO_PANEL_DIR}/QmlViews.cpp
+  ${KELVO_PANEL_DIR}/QtKeyTranslation.h ${KELVO_PANEL_DIR}/QtKeyTranslation.cpp
+  ${KELVO_PANEL_DIR}/QuickPanelWindow.h ${KELVO_PANEL_DIR}/QuickPanelWindow.cpp)
 target_include_directories(kelvo_views PUBLIC ${PROJECT_SOURCE_DIR}/src)
-target_link_libraries(kelvo_views PUBLIC kelvo_platform Qt6::Quick Qt6::Qml Qt6::QuickControls2 Qt6::Svg)
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(KELVO_XCB REQUIRED IMPORTED_TARGET GLOBAL xcb)
+target_link_libraries(kelvo_views PUBLIC kelvo_platform Qt6::Quick Qt6::Qml Qt6::QuickControls2 Qt6::Svg
+  PRIVATE PkgConfig::KELVO_XCB)
 
 file(GLOB KELVO_PANEL_QML CONFIGURE_DEPENDS
   ${KELVO_PANEL_DIR}/qml/*.qml ${KELVO_PANEL_DIR}/qml/qmldir ${KELVO_PANEL_DIR}/icons/*.svg)
@@ -26,4 +31,14 @@ if(KELVO_SETTINGS_QML)
     PREFIX /kelvo/settings
     BASE ${KELVO_SETTINGS_DIR}/qml
     FILES ${KELVO_SETTINGS_QML})
+endif()
+
+target_sources(kelvo_views PRIVATE
+  ${KELVO_SETTINGS_DIR}/SettingsViewBackend.h ${KELVO_SETTINGS_DIR}/SettingsViewBackend.cpp)
+
+find_package(Qt6 6.4 REQUIRED COMPONENTS Widgets GLOBAL)
+if(TARGET kelvo_panel_logic)
+  add_executable(kelvo main.cpp PanelViewBackend.h PanelViewBackend.cpp TrayMenu.h TrayMenu.cpp)
+  target_link_libraries(kelvo PRIVATE kelvo_views kelvo_panel_logic kelvo_platform Qt6::Widgets)
+  install(TARGETS kelvo RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
