@@ -1,4 +1,32 @@
 #!/usr/bin/env bash
+# Builds kelvo and runs it on $DISPLAY; without a display it starts a private
+# Xvfb with openbox and says how to look at it.
 set -euo pipefail
-echo "Kelvo cannot be started yet: the application has not been written." >&2
-exit 1
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${KELVO_BUILD_DIR:-$root/build-run}"
+
+cmake -S "$root" -B "$build" -G Ninja -DKELVO_BUILD_TESTS=OFF -DKELVO_BUILD_BENCH=OFF >/dev/null
+ninja -C "$build" kelvo
+
+if [[ -z "${DISPLAY:-}" ]]; then
+  display=":${KELVO_XVFB_DISPLAY:-91}"
+  Xvfb "$display" -screen 0 1440x900x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  trap 'kill "$xvfb_pid" 2>/dev/null || true; [[ -n "${wm_pid:-}" ]] && kill "$wm_pid" 2>/dev/null || true' EXIT
+  for _ in $(seq 50); do
+    [[ -e "/tmp/.X11-unix/X${display#:}" ]] && break
+    sleep 0.1
+  done
+  export DISPLAY="$display"
+  openbox >/dev/null 2>&1 &
+  wm_pid=$!
+  echo "kelvo runs on the private display $DISPLAY (Xvfb + openbox)."
+  echo "  Look at it:    DISPLAY=$DISPLAY import -window root /tmp/kelvo.png"
+  echo "  Toggle panel:  kill -USR1 <pid>    Settings: kill -USR2 <pid>"
+  echo "  Or watch live: x11vnc -display $DISPLAY (if installed), then a VNC viewer."
+fi
+
+"$build/src/app/kelvo" &
+kelvo_pid=$!
+echo "kelvo pid $kelvo_pid"
+wait "$kelvo_pid"
