@@ -1,0 +1,140 @@
+// HistoryListModel: updates by rows, one count change per update, thumbnails.
+#include "panel/FakeHistoryBackend.h"
+#include "panel/HistoryListModel.h"
+#include "panel/PanelImageProviders.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractItemModelTester>
+#include <QBuffer>
+#include <QImage>
+#include <QSignalSpy>
+
+using namespace kelvo;
+using namespace kelvo::test;
+
+namespace {
+
+QVector<HistoryRow> rowsOf(const QStringList &ids) {
+    QVector<HistoryRow> out;
+    for (const QString &id : ids) out.append(makeRow(id, "text"));
+    return out;
+}
+
+QStringList idsOf(const HistoryListModel &model) {
+    QStringList out;
+    for (int i = 0; i < model.rowCount(); ++i)
+        out << model.data(model.index(i), HistoryListModel::IdRole).toString();
+    return out;
+}
+
+class HistoryListModelTest : public ::testing::Test {
+protected:
+    HistoryListModel model;
+    QAbstractItemModelTester tester{&model, QAbstractItemModelTester::FailureReportingMode::Fatal};
+};
+
+TEST_F(HistoryListModelTest, UpdatesReachTheWantedOrder) {
+    const QList<QStringList> steps{
+        {"a", "b", "c"},           // fill
+        {"n", "a", "b", "c"},      // new copy at the front
+        {"b", "n", "a", "c"},      // moved to the front
+        {"b", "a"},                // two removed
+        {},                        // cleared
+        {"x", "x", "y"},           // duplicate ids stay as given
+        {"y", "x"},
+    };
+    for (const QStringList &ids : steps) {
+        model.setRows(rowsOf(ids));
+        EXPECT_EQ(idsOf(model), ids);
+    }
+}
+
+TEST_F(HistoryListModelTest, MoveKeepsTheRowInsteadOfRebuildingIt) {
+    model.setRows(rowsOf({"a", "b", "c"}));
+    QSignalSpy moved(&model, &QAbstractItemModel::rowsMoved);
+    QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+    QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+    model.setRows(rowsOf({"c", "a", "b"}));
+    EXPECT_EQ(moved.count(), 1);
+    EXPECT_EQ(removed.count(), 0);
+    EXPECT_EQ(reset.count(), 0);
+}
+
+TEST_F(HistoryListModelTest, CountChangesOncePerUpdateAndOnlyWhenTheLengthDiffers) {
+    model.setRows(rowsOf({"a", "b", "c"}));
+    QSignalSpy count(&model, &HistoryListModel::countChanged);
+    model.setRows(rowsOf({"n", "a", "b"})); // insert + drop: same length
+    EXPECT_EQ(count.count(), 0);
+    model.setRows(rowsOf({"a"}));
+    EXPECT_EQ(count.count(), 1);
+    EXPECT_EQ(model.count(), 1);
+}
+
+TEST_F(HistoryListModelTest, ChangedFieldsOfAKeptRowAreAnnounced) {
+    model.setRows(rowsOf({"a", "b"}));
+    QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+    auto rows = rowsOf({"a", "b"});
+    rows[1].isPinned = true;
+    model.setRows(rows);
+    ASSERT_EQ(changed.count(), 1);
+    EXPECT_EQ(changed.first().at(0).value<QModelIndex>().row(), 1);
+    EXPECT_TRUE(model.data(model.index(1), HistoryListModel::IsPinnedRole).toBool());
+}
+
+TEST_F(HistoryListModelTest, KindIconsAndThumbnailSources) {
+    EXPECT_EQ(HistoryListModel::kindIcon("text"), "doc.text");
+    EXPECT_EQ(HistoryListModel::kindIcon("richText"), "doc.richtext");
+    EXPECT_EQ(HistoryListModel::kindIcon("image"), "photo");
+    EXPECT_EQ(HistoryListModel::kindIcon("url"), "link");
+    EXPECT_EQ(HistoryListModel::kindIcon("raw"), "tray.full");
+
+    ThumbnailImageProvider provider;
+    model.setThumbnailProvider(&provider);
+    QImage image(40, 20, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+
+    auto withThumb = makeRow("i", "image");
+    withThumb.thumbnailPNG = png;
+    auto broken = makeRow("j", "image");
+    broken.thumbnailPNG = "garbage";
+    model.setRows({withThumb, broken, makeRow("k", "image")});
+
+    const QString source = model.data(model.index(0), HistoryListModel::ThumbnailSourceRole).toString();
+    ASSERT_TRUE(source.startsWith("image://kelvothumb/i/"));
+    QSize size;
+    const QImage decoded = provider.requestImage(source.mid(QString("image://kelvothumb/").size()), &size, QSize(20, 20));
+    EXPECT_EQ(size, QSize(20, 10)); // scaled down, aspect kept
+
+    const QString brokenSource = model.data(model.index(1), HistoryListModel::ThumbnailSourceRole).toString();
+    EXPECT_TRUE(provider.requestImage(brokenSource.mid(QString("image://kelvothumb/").size()), &size, {}).isNull());
+    EXPECT_FALSE(model.data(model.index(2), HistoryListModel::HasThumbnailRole).toBool());
+}
+
+TEST(IconImageProviderTest, RendersEveryShippedSymbolInTheAskedColour) {
+    for (const char *name : {"doc.text", "doc.richtext", "photo", "link", "tray.full", "star.fill", "pin.fill",
+                             "trash", "gearshape", "magnifyingglass", "xmark.circle.fill", "square.stack.3d.up",
+                             "list.bullet.clipboard", "power", "menubar.arrow.up.rectangle", "checkmark.shield.fill",
+                             "exclamationmark.triangle.fill", "archivebox", "keyboard",
+                             "rectangle.portrait.and.arrow.right"}) {
+        const QImage icon = IconImageProvider::renderIcon(name, QColor(0, 128, 255), QSize(24, 24));
+        ASSERT_FALSE(icon.isNull()) << name;
+        int painted = 0;
+        for (int y = 0; y < 24; ++y)
+            for (int x = 0; x < 24; ++x) {
+                const QColor c = icon.pixelColor(x, y);
+                if (c.alpha() == 255) {
+                    ++painted;
+                    EXPECT_EQ(c.rgb(), QColor(0, 128, 255).rgb()) << name;
+                }
+            }
+        EXPECT_GT(painted, 10) << name;
+    }
+    EXPECT_TRUE(IconImageProvider::renderIcon("no.such.symbol", Qt::black, QSize(24, 24)).isNull());
+}
+
+} // namespace
