@@ -38,7 +38,8 @@ target_sources(kelvo_views PRIVATE
 
 find_package(Qt6 6.4 REQUIRED COMPONENTS Widgets GLOBAL)
 if(TARGET kelvo_panel_logic)
-  add_executable(kelvo main.cpp PanelViewBackend.h PanelViewBackend.cpp TrayMenu.h TrayMenu.cpp)
+  add_executable(kelvo main.cpp PanelViewBackend.h PanelViewBackend.cpp TrayMenu.h TrayMenu.cpp
+    QtSaveDialog.h QtSaveDialog.cpp)
   target_link_libraries(kelvo PRIVATE kelvo_views kelvo_panel_logic kelvo_platform Qt6::Widgets)
   install(TARGETS kelvo RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()

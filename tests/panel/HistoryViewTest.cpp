@@ -7,6 +7,7 @@
 
 #include <QQmlEngine>
 #include <QQuickView>
+#include <QSet>
 #include <QTest>
 
 using namespace kelvo;
@@ -364,6 +365,33 @@ TEST_F(HistoryViewTest, CardShowsSourceFallbackPinMarksAndImageFallback) {
     ASSERT_NE(u, nullptr);
     EXPECT_FALSE(findByName(u, "badgeStar")->isVisible());
     EXPECT_FALSE(findByName(u, "footerPin")->isVisible());
+}
+
+// --- Rendering ------------------------------------------------------------------
+
+TEST_F(HistoryViewTest, RenderedPanelIsNotBlankAndMarksTheSelectedCard) {
+    QVector<HistoryRow> all{makeRow("t", "text"), makeRow("r", "richText"), makeRow("u", "url"),
+                            makeRow("w", "raw"), makeRow("i", "image")};
+    ASSERT_NO_FATAL_FAILURE(show(all, 1100));
+    backend.setSelectedIndex(1);
+    QTest::qWait(400); // past the 0.16 s selection animation
+    const QImage shot = view->grabWindow();
+    ASSERT_FALSE(shot.isNull());
+    QSet<QRgb> colours;
+    for (int y = 0; y < shot.height(); y += 2)
+        for (int x = 0; x < shot.width(); x += 2) colours.insert(shot.pixel(x, y));
+    EXPECT_GT(colours.size(), 200) << "the panel came out (nearly) blank";
+
+    // The selected card's border is blue, an unselected one grey.
+    auto borderPixel = [&](const QString &id) {
+        QQuickItem *body = findByName(findCard(root(), id), "cardBody");
+        const QPointF p = body->mapToScene(QPointF(body->width() / 2, body->height() - 1.1));
+        return shot.pixelColor(p.toPoint());
+    };
+    const QColor selected = borderPixel("r");
+    const QColor plain = borderPixel("t");
+    EXPECT_GT(selected.blue() - selected.red(), 60) << qPrintable(selected.name());
+    EXPECT_LT(std::abs(plain.blue() - plain.red()), 30) << qPrintable(plain.name());
 }
 
 } // namespace

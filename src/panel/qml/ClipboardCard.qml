@@ -50,6 +50,7 @@ Item {
 
     Item {
         id: body
+        objectName: "cardBody"
         anchors.fill: parent
         scale: card.isSelected && !card.reduceMotion ? 1.012 : 1
         Behavior on scale { NumberAnimation { duration: card.animationMs; easing.type: Easing.OutQuad } }

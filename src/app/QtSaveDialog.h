@@ -1,0 +1,14 @@
+#pragma once
+
+#include "platform/SaveDialog.h"
+
+namespace kelvo {
+
+// The save dialog of the image export: a modal Qt file dialog that offers
+// PNG files only and adds ".png" when the user leaves the suffix out.
+class QtSaveDialog : public SaveDialog {
+public:
+    std::optional<QString> choosePNGLocation(const QString &proposedName) override;
+};
+
+} // namespace kelvo
