@@ -10,8 +10,12 @@ add_library(kelvo_views STATIC
   ${KELVO_PANEL_DIR}/HistoryViewBackend.h
   ${KELVO_PANEL_DIR}/PanelImageProviders.h ${KELVO_PANEL_DIR}/PanelImageProviders.cpp
   ${KELVO_PANEL_DIR}/QmlViews.h ${KELVO_PANEL_DIR}/QmlViews.cpp
-  ${KELVO_PANEL_DIR}/QtKeyTranslation.h ${KELVO_PANEL_DIR}/QtKeyTranslation.cpp
-  ${KELVO_PANEL_DIR}/QuickPanelWindow.h ${KELVO_PANEL_DIR}/QuickPanelWindow.cpp)
+  ${KELVO_PANEL_DIR}/QtKeyTranslation.h ${KELVO_PANEL_DIR}/QtKeyTranslation.cpp)
+# The real panel window implements the windowing interface of the panel.
+if(EXISTS ${PROJECT_SOURCE_DIR}/src/platform/PanelWindow.h)
+  target_sources(kelvo_views PRIVATE
+    ${KELVO_PANEL_DIR}/QuickPanelWindow.h ${KELVO_PANEL_DIR}/QuickPanelWindow.cpp)
+endif()
 target_include_directories(kelvo_views PUBLIC ${PROJECT_SOURCE_DIR}/src)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(KELVO_XCB REQUIRED IMPORTED_TARGET GLOBAL xcb)
@@ -37,7 +41,7 @@ target_sources(kelvo_views PRIVATE
   ${KELVO_SETTINGS_DIR}/SettingsViewBackend.h ${KELVO_SETTINGS_DIR}/SettingsViewBackend.cpp)
 
 find_package(Qt6 6.4 REQUIRED COMPONENTS Widgets GLOBAL)
-if(TARGET kelvo_panel_logic)
+if(TARGET kelvo_panel_logic AND EXISTS ${PROJECT_SOURCE_DIR}/src/platform/PanelWindow.h)
   add_executable(kelvo main.cpp PanelViewBackend.h PanelViewBackend.cpp TrayMenu.h TrayMenu.cpp
     QtSaveDialog.h QtSaveDialog.cpp)
   target_link_libraries(kelvo PRIVATE kelvo_views kelvo_panel_logic kelvo_platform Qt6::Widgets)
