@@ -1,0 +1,244 @@
+#include "platform/x11/X11Applications.h"
+
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QWindow>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+
+namespace kelvo::x11 {
+
+QImage imageFromNetWmIcon(const std::vector<quint32> &value)
+{
+    // The value is a run of (width, height, width*height ARGB pixels).
+    size_t best = 0, bestW = 0, bestH = 0;
+    bool found = false;
+    size_t i = 0;
+    while (i + 2 <= value.size()) {
+        const size_t w = value[i], h = value[i + 1];
+        if (w == 0 || h == 0 || w > 4096 || h > 4096 || w * h > value.size() - i - 2)
+            break;
+        const bool better = !found || (bestW < 64 ? w > bestW : (w >= 64 && w < bestW));
+        if (better) {
+            best = i + 2;
+            bestW = w;
+            bestH = h;
+            found = true;
+        }
+        i += 2 + w * h;
+    }
+    if (!found)
+        return {};
+    QImage image(int(bestW), int(bestH), QImage::Format_ARGB32);
+    for (size_t y = 0; y < bestH; ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(int(y)));
+        for (size_t x = 0; x < bestW; ++x)
+            line[x] = value[best + y * bestW + x];
+    }
+    return image;
+}
+
+X11Applications::X11Applications(const QString &displayName, QStringList dataDirs)
+    : connection_(std::make_unique<X11Connection>(displayName)), entries_(std::move(dataDirs))
+{
+}
+
+X11Applications::~X11Applications() = default;
+
+bool X11Applications::hasEwmhWindowManager() const
+{
+    X11Connection &c = *connection_;
+    const auto check = c.cardinal(c.root(), c.atom("_NET_SUPPORTING_WM_CHECK"));
+    if (!check || *check == 0)
+        return false;
+    // A stale property of a window manager that has gone names a dead window,
+    // or one without the back reference.
+    const auto self = c.cardinal(*check, c.atom("_NET_SUPPORTING_WM_CHECK"));
+    if (!self || *self != *check)
+        return false;
+    const std::vector<quint32> supported = c.cardinals(c.root(), c.atom("_NET_SUPPORTED"));
+    const quint32 active = c.atom("_NET_ACTIVE_WINDOW");
+    return std::find(supported.begin(), supported.end(), active) != supported.end();
+}
+
+xcb_window_t X11Applications::clientWindowAbove(xcb_window_t window) const
+{
+    // Walks up from a focus window to the top-level window that carries
+    // WM_CLASS (the client of a window manager's frame, or the window itself).
+    X11Connection &c = *connection_;
+    for (int depth = 0; window != XCB_WINDOW_NONE && window != c.root() && depth < 32; ++depth) {
+        if (c.property(window, XCB_ATOM_WM_CLASS, 64))
+            return window;
+        auto cookie = xcb_query_tree(c.get(), window);
+        xcb_generic_error_t *error = nullptr;
+        xcb_query_tree_reply_t *tree = xcb_query_tree_reply(c.get(), cookie, &error);
+        std::free(error);
+        if (!tree)
+            return XCB_WINDOW_NONE;
+        window = tree->parent;
+        std::free(tree);
+    }
+    return XCB_WINDOW_NONE;
+}
+
+xcb_window_t X11Applications::activeWindow() const
+{
+    X11Connection &c = *connection_;
+    if (!c.isValid())
+        return XCB_WINDOW_NONE;
+    if (hasEwmhWindowManager()) {
+        const auto active = c.cardinal(c.root(), c.atom("_NET_ACTIVE_WINDOW"));
+        return active ? xcb_window_t(*active) : xcb_window_t(XCB_WINDOW_NONE);
+    }
+    auto cookie = xcb_get_input_focus(c.get());
+    xcb_get_input_focus_reply_t *focus = xcb_get_input_focus_reply(c.get(), cookie, nullptr);
+    if (!focus)
+        return XCB_WINDOW_NONE;
+    const xcb_window_t window = focus->focus;
+    std::free(focus);
+    if (window == XCB_INPUT_FOCUS_POINTER_ROOT || window == XCB_WINDOW_NONE)
+        return XCB_WINDOW_NONE;
+    return clientWindowAbove(window);
+}
+
+std::optional<RunningApplication> X11Applications::frontmostApplication() const
+{
+    const xcb_window_t window = activeWindow();
+    if (window == XCB_WINDOW_NONE)
+        return std::nullopt;
+    return describe(window);
+}
+
+RunningApplication X11Applications::describe(xcb_window_t window) const
+{
+    X11Connection &c = *connection_;
+    RunningApplication app;
+    app.windowHandle = window;
+    if (const auto pid = c.cardinal(window, c.atom("_NET_WM_PID")))
+        app.processIdentifier = *pid;
+
+    QString instance, wmClass;
+    if (const auto p = c.property(window, XCB_ATOM_WM_CLASS, 256)) {
+        const QList<QByteArray> parts = p->value.split('\0');
+        if (parts.size() > 0)
+            instance = QString::fromLocal8Bit(parts.at(0));
+        if (parts.size() > 1)
+            wmClass = QString::fromLocal8Bit(parts.at(1));
+    }
+    std::optional<DesktopEntry> entry;
+    if (!instance.isEmpty() || !wmClass.isEmpty())
+        entry = entries_.find(instance, wmClass);
+    if (entry)
+        app.localizedName = entry->name;
+    else if (!wmClass.isEmpty())
+        app.localizedName = wmClass;
+    else if (!instance.isEmpty())
+        app.localizedName = instance;
+
+    app.icon = windowIcon(window);
+    if (app.icon.isNull() && entry && !entry->icon.isEmpty())
+        app.icon = entryIcon(entry->icon);
+    return app;
+}
+
+QImage X11Applications::windowIcon(xcb_window_t window) const
+{
+    X11Connection &c = *connection_;
+    // Up to 16 MiB of icons; larger values are cut and parsed as far as whole.
+    return imageFromNetWmIcon(c.cardinals(window, c.atom("_NET_WM_ICON")));
+}
+
+QImage X11Applications::entryIcon(const QString &icon) const
+{
+    if (QFileInfo(icon).isAbsolute())
+        return QImage(icon);
+    if (qGuiApp) {
+        const QIcon themed = QIcon::fromTheme(icon);
+        if (!themed.isNull())
+            return themed.pixmap(64, 64).toImage();
+    }
+    for (const char *suffix : {".png", ".svg", ".xpm"}) {
+        const QString path = QStringLiteral("/usr/share/pixmaps/") + icon + QLatin1String(suffix);
+        if (QFileInfo::exists(path))
+            return QImage(path);
+    }
+    return {};
+}
+
+xcb_window_t X11Applications::windowOfProcess(qint64 pid) const
+{
+    X11Connection &c = *connection_;
+    if (pid <= 0)
+        return XCB_WINDOW_NONE;
+    std::vector<quint32> clients = c.cardinals(c.root(), c.atom("_NET_CLIENT_LIST_STACKING"));
+    if (clients.empty())
+        clients = c.cardinals(c.root(), c.atom("_NET_CLIENT_LIST"));
+    // Topmost first.
+    for (auto it = clients.rbegin(); it != clients.rend(); ++it) {
+        const auto p = c.cardinal(*it, c.atom("_NET_WM_PID"));
+        if (p && qint64(*p) == pid)
+            return *it;
+    }
+    return XCB_WINDOW_NONE;
+}
+
+void X11Applications::activateWindow(xcb_window_t window) const
+{
+    X11Connection &c = *connection_;
+    if (!c.isValid() || window == XCB_WINDOW_NONE)
+        return;
+    if (hasEwmhWindowManager()) {
+        xcb_client_message_event_t event{};
+        event.response_type = XCB_CLIENT_MESSAGE;
+        event.format = 32;
+        event.window = window;
+        event.type = c.atom("_NET_ACTIVE_WINDOW");
+        event.data.data32[0] = 2; // source indication: a pager, i.e. the user's choice
+        event.data.data32[1] = XCB_CURRENT_TIME;
+        event.data.data32[2] = activeWindow();
+        xcb_send_event(c.get(), 0, c.root(),
+                       XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                       reinterpret_cast<const char *>(&event));
+    } else {
+        const quint32 above = XCB_STACK_MODE_ABOVE;
+        xcb_configure_window(c.get(), window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+        xcb_set_input_focus(c.get(), XCB_INPUT_FOCUS_PARENT, window, XCB_CURRENT_TIME);
+    }
+    c.sync();
+    // Nothing selects input on this connection: what arrives are the errors
+    // of requests on windows that have gone meanwhile.
+    c.discardEvents();
+}
+
+void X11Applications::activate(const RunningApplication &app)
+{
+    xcb_window_t window = xcb_window_t(app.windowHandle);
+    if (window == XCB_WINDOW_NONE)
+        window = windowOfProcess(app.processIdentifier);
+    activateWindow(window);
+}
+
+void X11Applications::activateSelf()
+{
+    xcb_window_t window = XCB_WINDOW_NONE;
+    if (qGuiApp && QGuiApplication::platformName() == QLatin1String("xcb")) {
+        // The window shown last is the one the user is about to use.
+        const QWindowList windows = QGuiApplication::topLevelWindows();
+        for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
+            QWindow *w = *it;
+            if (w->isVisible() && (w->type() == Qt::Window || w->type() == Qt::Dialog || w->type() == Qt::Tool)) {
+                window = xcb_window_t(w->winId());
+                break;
+            }
+        }
+    }
+    if (window == XCB_WINDOW_NONE)
+        window = windowOfProcess(getpid());
+    activateWindow(window);
+}
+
+} // namespace kelvo::x11
