@@ -1,0 +1,419 @@
+#include "history/ClipboardManager.h"
+
+#include "history/TextSearch.h"
+#include "platform/Log.h"
+
+#include <QPointer>
+
+#include <cmath>
+
+namespace kelvo {
+
+namespace {
+const QString kMaxHistoryCountKey = QStringLiteral("maxHistoryCount");
+// A fetch that has not answered after this long is given up, so that an
+// owner that never answers cannot stop capture for good.
+constexpr qint64 kFetchGiveUpMs = 5000;
+
+bool isTextual(ClipboardContent::Kind kind)
+{
+    return kind == ClipboardContent::Kind::Text || kind == ClipboardContent::Kind::RichText;
+}
+
+// Platform string equality: canonically equivalent sequences are equal.
+bool sameText(const QString &a, const QString &b)
+{
+    if (a == b)
+        return true;
+    return a.normalized(QString::NormalizationForm_D) == b.normalized(QString::NormalizationForm_D);
+}
+} // namespace
+
+ClipboardManager::ClipboardManager(const HistoryServices &services, QObject *parent)
+    : QObject(parent), services_(services), reader_(services.types, services.styledText)
+{
+    file_ = std::make_shared<HistoryFile>(services_.files, makeStorageURL(services_.files));
+    lastChangeCount_ = services_.pasteboard.changeCount();
+
+    const qint64 unixSeconds = qint64(std::trunc(services_.clock.now() + kUnixToReferenceOffset));
+    QList<ClipboardItem> loaded =
+        file_->load(QStringLiteral("clipboard_history.json.corrupt-%1").arg(unixSeconds));
+    QList<QByteArray> keys;
+    keys.reserve(loaded.size());
+    for (const ClipboardItem &entry : loaded)
+        keys.append(searchKey(entry.content));
+    assignItems(std::move(loaded), std::move(keys));
+
+    connect(&services_.preferences, &PreferencesStore::changed, this, &ClipboardManager::preferencesChanged);
+    enforceHistoryLimit();
+    startMonitoring();
+}
+
+ClipboardManager::~ClipboardManager()
+{
+    for (TaskHandle *task : {&timer_, &pendingSave_, &limitDebounce_})
+        if (*task)
+            (*task)->cancel();
+}
+
+// ---- published state -------------------------------------------------------
+
+void ClipboardManager::assignItems(QList<ClipboardItem> items, QList<QByteArray> keys)
+{
+    Q_ASSERT(items.size() == keys.size());
+    emit itemsAboutToChange();
+    items_ = std::move(items);
+    searchKeys_ = std::move(keys);
+    emit itemsChanged();
+}
+
+void ClipboardManager::setSearchQuery(const QString &query)
+{
+    emit searchQueryAboutToChange();
+    searchQuery_ = query;
+    emit searchQueryChanged();
+}
+
+// ---- queries ---------------------------------------------------------------
+
+QList<ClipboardItem> ClipboardManager::filteredItems(ClipboardTab tab) const
+{
+    const bool wantPinned = tab == ClipboardTab::pinned;
+    QList<ClipboardItem> result;
+    if (searchQuery_.isEmpty()) {
+        for (const ClipboardItem &entry : items_)
+            if (entry.isPinned == wantPinned)
+                result.append(entry);
+        return result;
+    }
+    const QByteArray needle = searchNeedle(searchQuery_);
+    for (qsizetype i = 0; i < items_.size(); ++i) {
+        const ClipboardItem &entry = items_.at(i);
+        const QByteArray &key = searchKeys_.at(i);
+        if (entry.isPinned == wantPinned && !key.isNull() && containsBytes(key, needle))
+            result.append(entry);
+    }
+    return result;
+}
+
+std::optional<ClipboardItem> ClipboardManager::item(const QUuid &id) const
+{
+    for (const ClipboardItem &entry : items_)
+        if (entry.id == id)
+            return entry;
+    return std::nullopt;
+}
+
+// ---- operations ------------------------------------------------------------
+
+void ClipboardManager::togglePin(const QUuid &id)
+{
+    for (qsizetype i = 0; i < items_.size(); ++i) {
+        if (items_.at(i).id != id)
+            continue;
+        QList<ClipboardItem> next = items_;
+        next[i].isPinned = !next[i].isPinned;
+        assignItems(std::move(next), searchKeys_);
+        saveHistory();
+        return;
+    }
+}
+
+void ClipboardManager::removeItem(const QUuid &id)
+{
+    QList<ClipboardItem> next;
+    QList<QByteArray> keys;
+    for (qsizetype i = 0; i < items_.size(); ++i) {
+        if (items_.at(i).id == id)
+            continue;
+        next.append(items_.at(i));
+        keys.append(searchKeys_.at(i));
+    }
+    assignItems(std::move(next), std::move(keys));
+    saveHistory();
+}
+
+void ClipboardManager::clearHistory()
+{
+    QList<ClipboardItem> next;
+    QList<QByteArray> keys;
+    for (qsizetype i = 0; i < items_.size(); ++i) {
+        if (!items_.at(i).isPinned)
+            continue;
+        next.append(items_.at(i));
+        keys.append(searchKeys_.at(i));
+    }
+    assignItems(std::move(next), std::move(keys));
+    saveHistory();
+}
+
+void ClipboardManager::clearPinned()
+{
+    QList<ClipboardItem> next;
+    QList<QByteArray> keys;
+    for (qsizetype i = 0; i < items_.size(); ++i) {
+        if (items_.at(i).isPinned)
+            continue;
+        next.append(items_.at(i));
+        keys.append(searchKeys_.at(i));
+    }
+    assignItems(std::move(next), std::move(keys));
+    saveHistory();
+}
+
+void ClipboardManager::moveToFront(const QUuid &id)
+{
+    for (qsizetype i = 0; i < items_.size(); ++i) {
+        if (items_.at(i).id != id)
+            continue;
+        QList<ClipboardItem> next = items_;
+        QList<QByteArray> keys = searchKeys_;
+        ClipboardItem entry = next.takeAt(i);
+        QByteArray key = keys.takeAt(i);
+        entry.timestamp = services_.clock.now();
+        next.prepend(std::move(entry));
+        keys.prepend(std::move(key));
+        assignItems(std::move(next), std::move(keys));
+        saveHistory();
+        return;
+    }
+}
+
+bool ClipboardManager::isDuplicateOfLatest(const ClipboardContent &content) const
+{
+    if (items_.isEmpty())
+        return false;
+    const ClipboardContent &latest = items_.first().content;
+    if (isTextual(latest.kind()) && isTextual(content.kind()))
+        return sameText(latest.string(), content.string());
+    if (latest.kind() != content.kind())
+        return false;
+    switch (content.kind()) {
+    case ClipboardContent::Kind::Url:
+        return sameText(latest.string(), content.string());
+    case ClipboardContent::Kind::Image:
+        return latest.data() == content.data();
+    case ClipboardContent::Kind::Raw:
+        return latest.payloads() == content.payloads();
+    case ClipboardContent::Kind::Text:
+    case ClipboardContent::Kind::RichText:
+        break;
+    }
+    return false;
+}
+
+void ClipboardManager::addCapturedItem(ClipboardItem entry)
+{
+    if (isDuplicateOfLatest(entry.content))
+        return;
+    QList<ClipboardItem> next = items_;
+    QList<QByteArray> keys = searchKeys_;
+    keys.prepend(searchKey(entry.content));
+    next.prepend(std::move(entry));
+    assignItems(std::move(next), std::move(keys));
+    enforceHistoryLimit();
+    saveHistory();
+}
+
+void ClipboardManager::enforceHistoryLimit()
+{
+    qint64 limit = services_.preferences.integer(kMaxHistoryCountKey);
+    if (limit <= 0)
+        limit = kDefaultHistoryLimit;
+    QList<ClipboardItem> next;
+    QList<QByteArray> keys;
+    qint64 unpinned = 0;
+    for (qsizetype i = 0; i < items_.size(); ++i) {
+        const ClipboardItem &entry = items_.at(i);
+        if (!entry.isPinned) {
+            if (unpinned >= limit)
+                continue;
+            ++unpinned;
+        }
+        next.append(entry);
+        keys.append(searchKeys_.at(i));
+    }
+    assignItems(std::move(next), std::move(keys));
+}
+
+void ClipboardManager::preferencesChanged()
+{
+    if (limitDebounce_)
+        limitDebounce_->cancel();
+    QPointer<ClipboardManager> self(this);
+    limitDebounce_ = services_.mainLoop.after(kPreferenceDebounceMs, [self] {
+        if (self) {
+            self->limitDebounce_.reset();
+            self->enforceHistoryLimit();
+        }
+    });
+}
+
+// ---- capture ---------------------------------------------------------------
+
+void ClipboardManager::startMonitoring()
+{
+    if (timer_)
+        timer_->cancel();
+    QPointer<ClipboardManager> self(this);
+    MainLoop &loop = services_.mainLoop;
+    timer_ = loop.every(kPollIntervalMs, [self, &loop] {
+        loop.post([self] {
+            if (self)
+                self->checkPasteboard();
+        });
+    });
+}
+
+void ClipboardManager::checkPasteboard()
+{
+    const qint64 count = services_.pasteboard.changeCount();
+    if (count == lastChangeCount_)
+        return;
+    // While a fetch is outstanding the change is left for a later tick, so
+    // that a slow owner never has several reads piled up on it.
+    if (fetchInFlight_ && services_.clock.monotonicMs() - fetchStartedMs_ < kFetchGiveUpMs)
+        return;
+    lastChangeCount_ = count;
+
+    const std::optional<RunningApplication> app = services_.applications.frontmostApplication();
+    fetchInFlight_ = true;
+    fetchStartedMs_ = services_.clock.monotonicMs();
+    const quint64 serial = ++fetchSerial_;
+    const quint64 writeSerial = ownWriteSerial_;
+    QPointer<ClipboardManager> self(this);
+    services_.pasteboard.fetchContents([self, serial, app, writeSerial](std::shared_ptr<const PasteboardContents> contents) {
+        if (!self || serial != self->fetchSerial_)
+            return; // gone, or an answer that was given up on
+        self->fetchInFlight_ = false;
+        self->didFetch(contents, app, writeSerial);
+    });
+}
+
+void ClipboardManager::didFetch(const std::shared_ptr<const PasteboardContents> &contents,
+                                const std::optional<RunningApplication> &app, quint64 writeSerial)
+{
+    if (!contents)
+        return; // not readable in time: nothing is recorded
+    // This program wrote the clipboard while the read was under way; what
+    // arrived may already be that write.
+    if (writeSerial != ownWriteSerial_)
+        return;
+    if (PasteboardReader::isConcealed(*contents))
+        return;
+    const std::optional<QString> name = app ? app->localizedName : std::nullopt;
+    auto captured = reader_.readPasteboard(*contents, name);
+    if (!captured)
+        return;
+    addCapturedItem(ClipboardItem::make(std::move(captured->content), std::move(captured->html), name,
+                                        app ? app->icon : QImage(), services_.clock.now()));
+}
+
+// ---- clipboard writers -----------------------------------------------------
+
+void ClipboardManager::writeToPasteboard(const ClipboardItem &item)
+{
+    write(item, false);
+}
+
+void ClipboardManager::writePlainTextToPasteboard(const ClipboardItem &item)
+{
+    write(item, true);
+}
+
+void ClipboardManager::write(const ClipboardItem &item, bool plainTextOnly)
+{
+    Pasteboard &pasteboard = services_.pasteboard;
+    ++ownWriteSerial_;
+    pasteboard.clearContents();
+    const ClipboardContent &content = item.content;
+    switch (content.kind()) {
+    case ClipboardContent::Kind::Text:
+    case ClipboardContent::Kind::Url:
+        pasteboard.setString(content.string(), PasteboardType::String);
+        break;
+    case ClipboardContent::Kind::RichText:
+        if (plainTextOnly) {
+            pasteboard.setString(content.string(), PasteboardType::String);
+        } else if (item.richTextHTMLData) {
+            pasteboard.declareTypes({PasteboardType::HTML, PasteboardType::RTF, PasteboardType::String});
+            pasteboard.setData(*item.richTextHTMLData, PasteboardType::HTML);
+            pasteboard.setData(content.data(), PasteboardType::RTF);
+            pasteboard.setString(content.string(), PasteboardType::String);
+        } else {
+            pasteboard.declareTypes({PasteboardType::RTF, PasteboardType::String});
+            pasteboard.setData(content.data(), PasteboardType::RTF);
+            pasteboard.setString(content.string(), PasteboardType::String);
+        }
+        break;
+    case ClipboardContent::Kind::Image:
+        pasteboard.setData(content.data(), PasteboardType::PNG);
+        break;
+    case ClipboardContent::Kind::Raw:
+        writeRawPayloads(content.payloads(), pasteboard);
+        break;
+    }
+    lastChangeCount_ = pasteboard.changeCount();
+    moveToFront(item.id);
+}
+
+void ClipboardManager::writeRawPayloads(const QList<PasteboardItemPayload> &payloads, Pasteboard &pasteboard)
+{
+    QList<PasteboardWriteItem> list;
+    for (const PasteboardItemPayload &payload : payloads) {
+        if (payload.representations.isEmpty())
+            continue;
+        PasteboardWriteItem writeItem;
+        writeItem.reserve(payload.representations.size());
+        for (const PasteboardRepresentation &rep : payload.representations)
+            writeItem.append(PasteboardWriteRepresentation{rep.type, rep.data});
+        list.append(std::move(writeItem));
+    }
+    if (list.isEmpty())
+        return;
+    pasteboard.writeObjects(list);
+}
+
+// ---- image export ----------------------------------------------------------
+
+void ClipboardManager::saveImageAsPNG(const ClipboardItem &item)
+{
+    if (item.content.kind() != ClipboardContent::Kind::Image)
+        return;
+    const qint64 unixSeconds = qint64(std::trunc(services_.clock.now() + kUnixToReferenceOffset));
+    const QString proposed = QStringLiteral("kelvo-%1.png").arg(unixSeconds);
+    const std::optional<QString> location = services_.saveDialog.choosePNGLocation(proposed);
+    if (!location || location->isEmpty())
+        return;
+    if (const FileError error = services_.files.writeAtomically(*location, item.content.data(), false))
+        logLine(QStringLiteral("保存图片失败: ") + *error);
+}
+
+// ---- persistence -----------------------------------------------------------
+
+void ClipboardManager::saveHistory()
+{
+    if (pendingSave_)
+        pendingSave_->cancel();
+    // The copy shares every entry's strings and bytes with the list; the
+    // background write encodes it without touching the main thread's list.
+    const QList<ClipboardItem> snapshot = items_;
+    const quint64 generation = ++saveGeneration_;
+    std::shared_ptr<HistoryFile> file = file_;
+    pendingSave_ = services_.background.after(kSaveDelayMs, [file, snapshot, generation] {
+        file->write(snapshot, generation);
+    });
+}
+
+void ClipboardManager::flushPendingSave()
+{
+    if (!pendingSave_)
+        return;
+    pendingSave_->cancel();
+    pendingSave_.reset();
+    // A write already running on the background queue finishes first (the
+    // file serializes writes); this one carries the newest generation.
+    file_->write(items_, ++saveGeneration_);
+}
+
+} // namespace kelvo

@@ -1,0 +1,149 @@
+#pragma once
+
+#include "history/HistoryFile.h"
+#include "history/PasteboardReader.h"
+#include "model/ClipboardItem.h"
+#include "panel/ClipboardTab.h"
+#include "platform/Applications.h"
+#include "platform/Clock.h"
+#include "platform/FileSystem.h"
+#include "platform/Pasteboard.h"
+#include "platform/Preferences.h"
+#include "platform/SaveDialog.h"
+#include "platform/Scheduler.h"
+#include "platform/StyledText.h"
+#include "platform/TypeRegistry.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QUuid>
+
+#include <memory>
+#include <optional>
+
+namespace kelvo {
+
+// The services the history store works through. All of them outlive the
+// store.
+struct HistoryServices {
+    Pasteboard &pasteboard;
+    Applications &applications;
+    const TypeRegistry &types;
+    const StyledTextConverter &styledText;
+    FileSystem &files;
+    Clock &clock;
+    MainLoop &mainLoop;
+    BackgroundQueue &background;
+    PreferencesStore &preferences;
+    SaveDialog &saveDialog;
+};
+
+// The clipboard history: the list of entries (newest first) with its
+// operations, the clipboard poll that feeds it, the history file behind it,
+// the writers that put an entry back on the clipboard and image export.
+// Lives on the main thread.
+//
+// `items` and `searchQuery` are published: every assignment, also one that
+// changes nothing, is announced by the AboutToChange signal before and the
+// Changed signal after.
+class ClipboardManager : public QObject {
+    Q_OBJECT
+public:
+    // Resolves the history file (migrating a legacy directory), takes the
+    // clipboard's current content as seen, loads the history, follows
+    // preference changes, applies the limit and starts polling.
+    explicit ClipboardManager(const HistoryServices &services, QObject *parent = nullptr);
+    // Stops polling and drops a save that has not started (see
+    // flushPendingSave()).
+    ~ClipboardManager() override;
+
+    static constexpr int kPollIntervalMs = 500;
+    static constexpr int kSaveDelayMs = 120;
+    static constexpr int kPreferenceDebounceMs = 500;
+    static constexpr qint64 kDefaultHistoryLimit = 50;
+
+    const QList<ClipboardItem> &items() const { return items_; }
+    const QString &searchQuery() const { return searchQuery_; }
+    void setSearchQuery(const QString &query);
+    qint64 lastChangeCount() const { return lastChangeCount_; }
+    void setLastChangeCount(qint64 count) { lastChangeCount_ = count; }
+    const QString &storageURL() const { return file_->path(); }
+
+    // Entries of one tab that match the search query, in list order.
+    QList<ClipboardItem> filteredItems(ClipboardTab tab) const;
+    // The entry with this id, if any.
+    std::optional<ClipboardItem> item(const QUuid &id) const;
+
+    void togglePin(const QUuid &id);
+    void removeItem(const QUuid &id);
+    void clearHistory();
+    void clearPinned();
+    void moveToFront(const QUuid &id);
+
+    // A finished capture: dropped when it equals the newest entry, else
+    // inserted first; then the limit and a save.
+    void addCapturedItem(ClipboardItem item);
+    bool isDuplicateOfLatest(const ClipboardContent &content) const;
+    void enforceHistoryLimit();
+
+    // Capture.
+    void startMonitoring();
+    void checkPasteboard();
+    const PasteboardReader &reader() const { return reader_; }
+
+    // Puts an entry back on the clipboard with all its formats (or, for
+    // rich text, as plain text only), records the clipboard's new change
+    // count so that the poll does not capture it, and moves it first.
+    void writeToPasteboard(const ClipboardItem &item);
+    void writePlainTextToPasteboard(const ClipboardItem &item);
+    static void writeRawPayloads(const QList<PasteboardItemPayload> &payloads, Pasteboard &pasteboard);
+
+    // Asks for a location and writes an image entry's stored PNG there.
+    void saveImageAsPNG(const ClipboardItem &item);
+
+    // Persistence. saveHistory() schedules the debounced write of the whole
+    // list; flushPendingSave() writes a scheduled one now, on this thread
+    // (at quit and on a termination signal).
+    void saveHistory();
+    void flushPendingSave();
+    bool hasPendingSave() const { return pendingSave_ != nullptr; }
+
+signals:
+    void itemsAboutToChange();
+    void itemsChanged();
+    void searchQueryAboutToChange();
+    void searchQueryChanged();
+
+private:
+    void assignItems(QList<ClipboardItem> items, QList<QByteArray> keys);
+    void didFetch(const std::shared_ptr<const PasteboardContents> &contents,
+                  const std::optional<RunningApplication> &app, quint64 writeSerial);
+    void write(const ClipboardItem &item, bool plainTextOnly);
+    void preferencesChanged();
+
+    HistoryServices services_;
+    PasteboardReader reader_;
+    std::shared_ptr<HistoryFile> file_;
+
+    QList<ClipboardItem> items_;
+    // Lower-cased search text of each entry, index for index with items_.
+    QList<QByteArray> searchKeys_;
+    QString searchQuery_;
+    qint64 lastChangeCount_ = 0;
+
+    TaskHandle timer_;
+    TaskHandle pendingSave_;
+    TaskHandle limitDebounce_;
+    quint64 saveGeneration_ = 0;
+
+    // The clipboard fetch in flight, if any.
+    bool fetchInFlight_ = false;
+    quint64 fetchSerial_ = 0;
+    qint64 fetchStartedMs_ = 0;
+    // Counts this program's own clipboard writes.
+    quint64 ownWriteSerial_ = 0;
+};
+
+} // namespace kelvo

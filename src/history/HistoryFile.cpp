@@ -1,0 +1,79 @@
+#include "history/HistoryFile.h"
+
+#include "model/HistoryCodec.h"
+#include "platform/Log.h"
+
+namespace kelvo {
+
+namespace {
+const QString kSaveFailed = QStringLiteral("保存剪贴板历史失败: ");
+const QString kLoadFailed = QStringLiteral("加载剪贴板历史失败: ");
+} // namespace
+
+QString makeStorageURL(FileSystem &files)
+{
+    const QString appSupport = files.applicationSupportDirectory();
+    const QString dir = appSupport + QStringLiteral("/Kelvo");
+    const QString legacy1 = appSupport + QStringLiteral("/Brisel");
+    const QString legacy2 = appSupport + QStringLiteral("/Mopla");
+    if (!files.exists(dir)) {
+        // Failures are ignored: the location is the same either way, and
+        // later reads and writes report their own errors.
+        if (files.exists(legacy1))
+            (void)files.move(legacy1, dir);
+        else if (files.exists(legacy2))
+            (void)files.move(legacy2, dir);
+    }
+    (void)files.createDirectories(dir, true);
+    return dir + QStringLiteral("/clipboard_history.json");
+}
+
+HistoryFile::HistoryFile(FileSystem &files, QString path) : files_(files), path_(std::move(path)) {}
+
+QList<ClipboardItem> HistoryFile::load(const QString &backupName)
+{
+    QList<ClipboardItem> items;
+    if (!files_.exists(path_))
+        return items;
+    QString error;
+    const auto bytes = files_.read(path_, &error);
+    if (bytes && decodeHistory(*bytes, &items, &error))
+        return items;
+    logLine(kLoadFailed + error);
+    std::lock_guard lock(mutex_);
+    backupPath_ = path_.left(path_.lastIndexOf(QLatin1Char('/')) + 1) + backupName;
+    return {};
+}
+
+std::optional<QString> HistoryFile::pendingBackupPath() const
+{
+    std::lock_guard lock(mutex_);
+    return backupPath_;
+}
+
+void HistoryFile::write(const QList<ClipboardItem> &items, quint64 generation)
+{
+    std::lock_guard lock(mutex_);
+    if (generation <= writtenGeneration_)
+        return;
+    if (backupPath_) {
+        // The unreadable file may be all the user has of an older history:
+        // it is set aside, never overwritten. Until that succeeds nothing
+        // is written.
+        if (files_.exists(path_)) {
+            if (const FileError error = files_.move(path_, *backupPath_)) {
+                logLine(kSaveFailed + *error);
+                return;
+            }
+        }
+        backupPath_.reset();
+    }
+    const QByteArray bytes = encodeHistory(items);
+    if (const FileError error = files_.writeAtomically(path_, bytes, true)) {
+        logLine(kSaveFailed + *error);
+        return;
+    }
+    writtenGeneration_ = generation;
+}
+
+} // namespace kelvo
