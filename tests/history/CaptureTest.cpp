@@ -393,7 +393,7 @@ TEST_F(CaptureTest, PlainTextStepsInOrder)
     EXPECT_EQ(reader.readPlainText(c), utf);
 
     c.strings.insert(QStringLiteral("public.text"), QStringLiteral("by string")); // later type loses
-    EXPECT_EQ(reader.readPlainText(c), QStringLiteral("utf"));
+    EXPECT_EQ(reader.readPlainText(c), utf);
 
     c.strings.insert(PasteboardType::String, QString(""));
     EXPECT_EQ(reader.readPlainText(c), utf); // empty never counts
