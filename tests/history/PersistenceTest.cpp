@@ -1,0 +1,342 @@
+#include "HistoryTestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <sys/stat.h>
+
+#include <future>
+#include <thread>
+
+using namespace kelvo;
+using namespace kelvo::test;
+
+namespace {
+
+const QString kLoadPrefix = QStringLiteral("加载剪贴板历史失败: ");
+const QString kSavePrefix = QStringLiteral("保存剪贴板历史失败: ");
+
+int modeOf(const QString &path)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return -1;
+    return int(st.st_mode & 0777);
+}
+
+void makeDirWithHistory(const QString &dir, const QList<ClipboardItem> &items)
+{
+    ASSERT_TRUE(QDir().mkpath(dir));
+    QFile file(dir + QStringLiteral("/clipboard_history.json"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(encodeHistory(items));
+}
+
+// A background queue whose tasks a test runs by hand, in any order. A task
+// marked as started can no longer be cancelled, as on a real queue.
+class ManualQueue : public BackgroundQueue {
+public:
+    struct Job : Cancellable {
+        std::function<void()> fn;
+        bool cancelled = false;
+        bool started = false;
+        void cancel() override
+        {
+            if (!started)
+                cancelled = true;
+        }
+        void run()
+        {
+            started = true;
+            if (!cancelled && fn)
+                std::exchange(fn, nullptr)();
+        }
+    };
+    TaskHandle after(int, std::function<void()> task) override
+    {
+        auto job = std::make_shared<Job>();
+        job->fn = std::move(task);
+        jobs.append(job);
+        return job;
+    }
+    void flush() override
+    {
+        for (auto &job : jobs)
+            job->run();
+    }
+    QList<std::shared_ptr<Job>> jobs;
+};
+
+class PersistenceTest : public ::testing::Test {
+protected:
+    HistoryRig rig;
+    LogCapture log;
+};
+
+// ---- location and migration -----------------------------------------------
+
+TEST_F(PersistenceTest, FirstStartCreatesThePrivateDataDirectory)
+{
+    auto manager = rig.make();
+    EXPECT_EQ(manager->storageURL(), rig.historyPath());
+    EXPECT_TRUE(QFileInfo(rig.dataDir()).isDir());
+    EXPECT_EQ(modeOf(rig.dataDir()), 0700);
+    EXPECT_TRUE(manager->items().isEmpty());
+    EXPECT_TRUE(log.lines.isEmpty());
+}
+
+TEST_F(PersistenceTest, LegacyDirectoryIsTakenOverWithItsHistory)
+{
+    makeDirWithHistory(rig.dir.path() + "/Brisel", {textEntry("from brisel")});
+    auto manager = rig.make();
+    EXPECT_FALSE(QFileInfo::exists(rig.dir.path() + "/Brisel"));
+    EXPECT_EQ(texts(manager->items()), QStringList({"from brisel"}));
+}
+
+TEST_F(PersistenceTest, FirstLegacyDirectoryWinsAndTheSecondStays)
+{
+    makeDirWithHistory(rig.dir.path() + "/Brisel", {textEntry("from brisel")});
+    makeDirWithHistory(rig.dir.path() + "/Mopla", {textEntry("from mopla")});
+    auto manager = rig.make();
+    EXPECT_EQ(texts(manager->items()), QStringList({"from brisel"}));
+    EXPECT_TRUE(QFileInfo::exists(rig.dir.path() + "/Mopla/clipboard_history.json"));
+}
+
+TEST_F(PersistenceTest, SecondLegacyDirectoryIsTakenOverAlone)
+{
+    makeDirWithHistory(rig.dir.path() + "/Mopla", {textEntry("from mopla")});
+    auto manager = rig.make();
+    EXPECT_EQ(texts(manager->items()), QStringList({"from mopla"}));
+    EXPECT_FALSE(QFileInfo::exists(rig.dir.path() + "/Mopla"));
+}
+
+TEST_F(PersistenceTest, ExistingDataDirectoryLeavesLegacyOnesAlone)
+{
+    makeDirWithHistory(rig.dataDir(), {textEntry("current")});
+    makeDirWithHistory(rig.dir.path() + "/Brisel", {textEntry("from brisel")});
+    auto manager = rig.make();
+    EXPECT_EQ(texts(manager->items()), QStringList({"current"}));
+    EXPECT_TRUE(QFileInfo::exists(rig.dir.path() + "/Brisel/clipboard_history.json"));
+}
+
+TEST_F(PersistenceTest, ExistingWideModesAreNarrowed)
+{
+    makeDirWithHistory(rig.dataDir(), {textEntry("kept")});
+    ASSERT_EQ(::chmod(QFile::encodeName(rig.dataDir()).constData(), 0755), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(rig.historyPath()).constData(), 0644), 0);
+    auto manager = rig.make();
+    EXPECT_EQ(modeOf(rig.dataDir()), 0700);
+    manager->addCapturedItem(textEntry("new"));
+    rig.time.advance(200);
+    EXPECT_EQ(modeOf(rig.historyPath()), 0600);
+    EXPECT_EQ(texts(rig.readHistoryFile()), QStringList({"new", "kept"}));
+}
+
+// ---- loading ---------------------------------------------------------------
+
+TEST_F(PersistenceTest, StartCutsAHistoryWrittenUnderALargerLimitWithoutSaving)
+{
+    QList<ClipboardItem> many;
+    for (int i = 0; i < 8; ++i)
+        many.append(textEntry(QStringLiteral("T%1").arg(i), i == 7));
+    rig.writeHistoryFile(many);
+    rig.preferences.values.insert("maxHistoryCount", 3);
+    auto manager = rig.make();
+    EXPECT_EQ(texts(manager->items()), QStringList({"T0", "T1", "T2", "T7"}));
+    rig.time.advance(1000);
+    EXPECT_EQ(rig.files.writes, 0);
+    EXPECT_EQ(manager->filteredItems(ClipboardTab::pinned).size(), 1);
+}
+
+TEST_F(PersistenceTest, LoadedEntriesAreSearchable)
+{
+    rig.writeHistoryFile({textEntry("Needle in file"), textEntry("other")});
+    auto manager = rig.make();
+    manager->setSearchQuery("NEEDLE");
+    EXPECT_EQ(texts(manager->filteredItems(ClipboardTab::history)), QStringList({"Needle in file"}));
+}
+
+TEST_F(PersistenceTest, CorruptFileIsReportedOnceAndKeptAsBackup)
+{
+    ASSERT_TRUE(QDir().mkpath(rig.dataDir()));
+    const QByteArray garbage = "[{\"id\": \"not a uuid\"";
+    {
+        QFile file(rig.historyPath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(garbage);
+    }
+    rig.time.setWallClock(1800000000.0 - kUnixToReferenceOffset + 0.9);
+    auto manager = rig.make();
+    EXPECT_TRUE(manager->items().isEmpty());
+    ASSERT_EQ(log.lines.size(), 1);
+    EXPECT_TRUE(log.lines.first().startsWith(kLoadPrefix));
+    EXPECT_GT(log.lines.first().size(), kLoadPrefix.size());
+
+    // Untouched until the first save.
+    rig.time.advance(2000);
+    QString error;
+    EXPECT_EQ(rig.files.local.read(rig.historyPath(), &error), garbage);
+
+    rig.pasteboard.copy(textContents("first after corruption"));
+    manager->checkPasteboard();
+    rig.time.advance(200);
+    EXPECT_EQ(texts(rig.readHistoryFile()), QStringList({"first after corruption"}));
+    const QString backup = rig.dataDir() + "/clipboard_history.json.corrupt-1800000000";
+    EXPECT_EQ(rig.files.local.read(backup, &error), garbage);
+
+    // Later saves leave the backup alone; the load line is not repeated.
+    manager->clearHistory();
+    rig.time.advance(200);
+    EXPECT_EQ(rig.files.local.read(backup, &error), garbage);
+    EXPECT_EQ(log.lines.size(), 1);
+}
+
+TEST_F(PersistenceTest, FailedBackupNeverOverwritesTheUnreadableFile)
+{
+    ASSERT_TRUE(QDir().mkpath(rig.dataDir()));
+    {
+        QFile file(rig.historyPath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("{}");
+    }
+    auto manager = rig.make();
+    rig.files.failMoves = true;
+    manager->addCapturedItem(textEntry("A"));
+    rig.time.advance(200);
+    QString error;
+    EXPECT_EQ(rig.files.local.read(rig.historyPath(), &error), QByteArray("{}"));
+    ASSERT_EQ(log.lines.size(), 2);
+    EXPECT_EQ(log.lines.at(1), kSavePrefix + "move refused");
+
+    rig.files.failMoves = false;
+    manager->addCapturedItem(textEntry("B"));
+    rig.time.advance(200);
+    EXPECT_EQ(texts(rig.readHistoryFile()), QStringList({"B", "A"}));
+}
+
+// ---- saving ----------------------------------------------------------------
+
+TEST_F(PersistenceTest, BurstOfChangesGivesOneWriteWithAllOfThem)
+{
+    auto manager = rig.make();
+    for (const char *t : {"C", "B", "A"})
+        manager->addCapturedItem(textEntry(t));
+    rig.time.advance(1000);
+    const int writes = rig.files.writes;
+
+    for (int i = 0; i < 3; ++i) {
+        manager->togglePin(manager->items().at(i).id);
+        rig.time.advance(40); // three pins within 0.1 s
+    }
+    rig.time.advance(79); // 119 ms after the last pin
+    EXPECT_EQ(rig.files.writes, writes);
+    rig.time.advance(1);
+    EXPECT_EQ(rig.files.writes, writes + 1);
+    const QList<ClipboardItem> stored = rig.readHistoryFile();
+    ASSERT_EQ(stored.size(), 3);
+    for (const ClipboardItem &item : stored)
+        EXPECT_TRUE(item.isPinned);
+    rig.time.advance(1000);
+    EXPECT_EQ(rig.files.writes, writes + 1);
+}
+
+TEST_F(PersistenceTest, WritesAreStoredWithAllFields)
+{
+    auto manager = rig.make();
+    ClipboardItem rich = ClipboardItem::make(ClipboardContent::richText("r", "{\\rtf1 r}"), QByteArray("<b>r</b>"),
+                                             QStringLiteral("Writer"), QImage(), 5);
+    manager->addCapturedItem(rich);
+    rig.time.advance(200);
+    const auto stored = rig.readHistoryFile();
+    ASSERT_EQ(stored.size(), 1);
+    EXPECT_EQ(stored.first().id, rich.id);
+    EXPECT_EQ(stored.first().richTextHTMLData, QByteArray("<b>r</b>"));
+    EXPECT_EQ(stored.first().sourceAppName, QStringLiteral("Writer"));
+    EXPECT_EQ(modeOf(rig.historyPath()), 0600);
+}
+
+TEST_F(PersistenceTest, FailedWriteLogsAndTheNextSaveTriesAgain)
+{
+    auto manager = rig.make();
+    rig.files.failWrites = true;
+    manager->addCapturedItem(textEntry("A"));
+    rig.time.advance(200);
+    EXPECT_EQ(log.lines, QStringList({kSavePrefix + "disk full"}));
+    EXPECT_EQ(manager->items().size(), 1);
+    rig.files.failWrites = false;
+    manager->addCapturedItem(textEntry("B"));
+    rig.time.advance(200);
+    EXPECT_EQ(texts(rig.readHistoryFile()), QStringList({"B", "A"}));
+}
+
+TEST_F(PersistenceTest, FlushWritesThePendingSaveAtOnce)
+{
+    auto manager = rig.make();
+    manager->flushPendingSave(); // nothing pending: nothing written
+    EXPECT_EQ(rig.files.writes, 0);
+
+    manager->addCapturedItem(textEntry("last change"));
+    EXPECT_TRUE(manager->hasPendingSave());
+    manager->flushPendingSave();
+    EXPECT_FALSE(manager->hasPendingSave());
+    EXPECT_EQ(rig.files.writes, 1);
+    EXPECT_EQ(texts(rig.readHistoryFile()), QStringList({"last change"}));
+    rig.time.advance(1000);
+    EXPECT_EQ(rig.files.writes, 1); // the scheduled write was replaced, not repeated
+}
+
+TEST_F(PersistenceTest, ReleaseDropsAPendingSave)
+{
+    auto manager = rig.make();
+    manager->addCapturedItem(textEntry("unsaved"));
+    manager.reset();
+    rig.time.advance(1000);
+    EXPECT_EQ(rig.files.writes, 0);
+}
+
+TEST_F(PersistenceTest, OlderWriteFinishingLateNeverReplacesANewerOne)
+{
+    ManualQueue queue;
+    rig.backgroundOverride = &queue;
+    auto manager = rig.make();
+    manager->addCapturedItem(textEntry("A"));
+    ASSERT_EQ(queue.jobs.size(), 1);
+    queue.jobs[0]->started = true; // already running, and slow
+    manager->addCapturedItem(textEntry("B"));
+    ASSERT_EQ(queue.jobs.size(), 2);
+    queue.jobs[1]->run();
+    queue.jobs[0]->run();
+    EXPECT_EQ(texts(rig.readHistoryFile()), QStringList({"B", "A"}));
+}
+
+TEST_F(PersistenceTest, FlushWaitsForARunningWriteAndLandsLast)
+{
+    SerialBackgroundQueue queue;
+    rig.backgroundOverride = &queue;
+    std::promise<void> entered, release;
+    std::shared_future<void> released = release.get_future().share();
+    std::atomic<bool> first = true;
+    rig.files.duringWrite = [&](const QByteArray &) {
+        if (first.exchange(false)) {
+            entered.set_value();
+            released.wait();
+        }
+    };
+    auto manager = rig.make();
+    manager->addCapturedItem(textEntry("older"));
+    entered.get_future().wait(); // the background write of the older list is under way
+
+    manager->addCapturedItem(textEntry("newer"));
+    std::thread releaser([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        release.set_value();
+    });
+    manager->flushPendingSave();
+    releaser.join();
+    queue.flush();
+    EXPECT_EQ(texts(rig.readHistoryFile()), QStringList({"newer", "older"}));
+    EXPECT_EQ(rig.files.writes, 2);
+}
+
+} // namespace
