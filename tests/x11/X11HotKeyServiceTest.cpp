@@ -1,0 +1,229 @@
+#include "XvfbFixture.h"
+
+#include "platform/x11/KeyTranslation.h"
+#include "platform/x11/X11HotKeyService.h"
+
+#include <xcb/xcb_keysyms.h>
+
+using namespace kelvo;
+using namespace kelvo::x11;
+using kelvo::testing::XvfbServer;
+
+namespace {
+
+// Another X client, for holding grabs and reading the server's state.
+class OtherClient {
+public:
+    explicit OtherClient(const QString &display) : c_(xcb_connect(display.toLocal8Bit().constData(), nullptr))
+    {
+        root_ = xcb_setup_roots_iterator(xcb_get_setup(c_)).data->root;
+    }
+    ~OtherClient() { xcb_disconnect(c_); }
+    // The X error code of grabbing, 0 on success.
+    int grab(quint8 keyCode, quint16 modifiers)
+    {
+        auto cookie = xcb_grab_key_checked(c_, 1, root_, modifiers, keyCode, XCB_GRAB_MODE_ASYNC,
+                                           XCB_GRAB_MODE_ASYNC);
+        xcb_generic_error_t *e = xcb_request_check(c_, cookie);
+        const int code = e ? e->error_code : 0;
+        std::free(e);
+        return code;
+    }
+    void ungrab(quint8 keyCode, quint16 modifiers)
+    {
+        xcb_ungrab_key(c_, keyCode, root_, modifiers);
+        std::free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
+    }
+    quint16 modifierState()
+    {
+        auto *r = xcb_query_pointer_reply(c_, xcb_query_pointer(c_, root_), nullptr);
+        const quint16 mask = r ? r->mask : 0;
+        std::free(r);
+        return mask;
+    }
+    xcb_connection_t *get() const { return c_; }
+
+private:
+    xcb_connection_t *c_;
+    xcb_window_t root_;
+};
+
+class X11HotKeyServiceTest : public kelvo::testing::XvfbTest {
+protected:
+    void SetUp() override
+    {
+        XvfbTest::SetUp();
+        service = std::make_unique<X11HotKeyService>(display());
+        ASSERT_TRUE(service->isValid());
+        service->installHandler([this] { ++presses; });
+    }
+    void TearDown() override
+    {
+        service.reset();
+        XvfbTest::TearDown();
+    }
+    bool pressAndWait(const QString &keys, int expected)
+    {
+        xdotool({QStringLiteral("key"), keys});
+        return XvfbServer::waitUntil([&] { return presses >= expected; }, 5000);
+    }
+
+    std::unique_ptr<X11HotKeyService> service;
+    int presses = 0;
+};
+
+constexpr quint32 kV = 9;
+constexpr quint32 kDefaultModifiers = 768;
+constexpr quint8 kVKeyCode = 55;
+
+} // namespace
+
+TEST_F(X11HotKeyServiceTest, TheDefaultShortcutReachesTheHandler)
+{
+    const HotKeyRegistration r = service->registerHotKey(kV, kDefaultModifiers);
+    ASSERT_TRUE(r.handle);
+    EXPECT_EQ(r.status, 0);
+    ASSERT_TRUE(pressAndWait(QStringLiteral("super+shift+v"), 1));
+    ASSERT_TRUE(pressAndWait(QStringLiteral("super+shift+v"), 2));
+    XvfbServer::spin(200);
+    EXPECT_EQ(presses, 2);
+}
+
+TEST_F(X11HotKeyServiceTest, OtherCombinationsOfTheKeyDoNotCount)
+{
+    ASSERT_TRUE(service->registerHotKey(kV, kDefaultModifiers).handle);
+    xdotool({QStringLiteral("key"), QStringLiteral("super+v")});
+    xdotool({QStringLiteral("key"), QStringLiteral("ctrl+super+shift+v")});
+    xdotool({QStringLiteral("key"), QStringLiteral("shift+v")});
+    XvfbServer::spin(400);
+    EXPECT_EQ(presses, 0);
+}
+
+TEST_F(X11HotKeyServiceTest, CapsLockAndNumLockDoNotStopTheShortcut)
+{
+    ASSERT_NE(service->numLockMask(), 0) << "the test server's keymap has Num Lock";
+    ASSERT_TRUE(service->registerHotKey(kV, kDefaultModifiers).handle);
+    OtherClient state(display());
+
+    xdotool({QStringLiteral("key"), QStringLiteral("Caps_Lock")});
+    ASSERT_TRUE(XvfbServer::waitUntil([&] { return state.modifierState() & X11Mod::Lock; }, 3000));
+    ASSERT_TRUE(pressAndWait(QStringLiteral("super+shift+v"), 1));
+
+    xdotool({QStringLiteral("key"), QStringLiteral("Num_Lock")});
+    ASSERT_TRUE(XvfbServer::waitUntil([&] { return state.modifierState() & service->numLockMask(); }, 3000));
+    ASSERT_TRUE(pressAndWait(QStringLiteral("super+shift+v"), 2)); // both locks on
+
+    xdotool({QStringLiteral("key"), QStringLiteral("Caps_Lock")});
+    ASSERT_TRUE(XvfbServer::waitUntil([&] { return !(state.modifierState() & X11Mod::Lock); }, 3000));
+    ASSERT_TRUE(pressAndWait(QStringLiteral("super+shift+v"), 3)); // Num Lock only
+}
+
+TEST_F(X11HotKeyServiceTest, ACombinationHeldByAnotherClientFailsWithBadAccess)
+{
+    OtherClient holder(display());
+    ASSERT_EQ(holder.grab(kVKeyCode, X11Mod::Mod4 | X11Mod::Shift), 0);
+
+    const HotKeyRegistration r = service->registerHotKey(kV, kDefaultModifiers);
+    EXPECT_FALSE(r.handle);
+    EXPECT_EQ(r.status, 10); // BadAccess
+
+    // The lock variants that were granted before the refusal are let go.
+    OtherClient third(display());
+    EXPECT_EQ(third.grab(kVKeyCode, X11Mod::Mod4 | X11Mod::Shift | X11Mod::Lock), 0);
+    EXPECT_EQ(third.grab(kVKeyCode, X11Mod::Mod4 | X11Mod::Shift | service->numLockMask()), 0);
+    third.ungrab(kVKeyCode, X11Mod::Mod4 | X11Mod::Shift | X11Mod::Lock);
+    third.ungrab(kVKeyCode, X11Mod::Mod4 | X11Mod::Shift | service->numLockMask());
+
+    // Once the holder lets go, the same combination registers.
+    holder.ungrab(kVKeyCode, X11Mod::Mod4 | X11Mod::Shift);
+    const HotKeyRegistration again = service->registerHotKey(kV, kDefaultModifiers);
+    ASSERT_TRUE(again.handle);
+    ASSERT_TRUE(pressAndWait(QStringLiteral("super+shift+v"), 1));
+}
+
+TEST_F(X11HotKeyServiceTest, UnregisteringReleasesEveryGrab)
+{
+    const HotKeyRegistration r = service->registerHotKey(kV, kDefaultModifiers);
+    ASSERT_TRUE(r.handle);
+    service->unregisterHotKey(*r.handle);
+
+    xdotool({QStringLiteral("key"), QStringLiteral("super+shift+v")});
+    XvfbServer::spin(500);
+    EXPECT_EQ(presses, 0);
+
+    OtherClient other(display());
+    for (quint16 mask : withLockVariants(X11Mod::Mod4 | X11Mod::Shift, service->numLockMask()))
+        EXPECT_EQ(other.grab(kVKeyCode, mask), 0) << "mask " << mask;
+}
+
+TEST_F(X11HotKeyServiceTest, ChangingTheCombinationMovesTheGrab)
+{
+    const HotKeyRegistration first = service->registerHotKey(kV, kDefaultModifiers);
+    ASSERT_TRUE(first.handle);
+    service->unregisterHotKey(*first.handle);
+    const HotKeyRegistration second = service->registerHotKey(49, 4096 | 2048); // control-option-space
+    ASSERT_TRUE(second.handle);
+    EXPECT_NE(*first.handle, *second.handle);
+
+    xdotool({QStringLiteral("key"), QStringLiteral("super+shift+v")});
+    XvfbServer::spin(300);
+    EXPECT_EQ(presses, 0);
+    ASSERT_TRUE(pressAndWait(QStringLiteral("ctrl+alt+space"), 1));
+}
+
+TEST_F(X11HotKeyServiceTest, ABareKeyIsAGlobalShortcutToo)
+{
+    ASSERT_TRUE(service->registerHotKey(96, 0).handle); // F5
+    ASSERT_TRUE(pressAndWait(QStringLiteral("F5"), 1));
+}
+
+TEST_F(X11HotKeyServiceTest, HoldingTheShortcutCountsOnePress)
+{
+    ASSERT_TRUE(service->registerHotKey(kV, kDefaultModifiers).handle);
+    xdotool({QStringLiteral("keydown"), QStringLiteral("super+shift+v")});
+    XvfbServer::spin(1500); // past the server's auto-repeat delay
+    xdotool({QStringLiteral("keyup"), QStringLiteral("super+shift+v")});
+    XvfbServer::spin(200);
+    EXPECT_EQ(presses, 1);
+}
+
+TEST_F(X11HotKeyServiceTest, KeysWithoutAPositionFail)
+{
+    const HotKeyRegistration r = service->registerHotKey(0xFFFF, kDefaultModifiers);
+    EXPECT_FALSE(r.handle);
+    EXPECT_NE(r.status, 0);
+}
+
+TEST(X11HotKeyServiceWithoutDisplay, FailsWithAStatus)
+{
+    X11HotKeyService service(QStringLiteral(":4999"));
+    EXPECT_FALSE(service.isValid());
+    const HotKeyRegistration r = service.registerHotKey(kV, kDefaultModifiers);
+    EXPECT_FALSE(r.handle);
+    EXPECT_NE(r.status, 0);
+    service.unregisterHotKey(1); // harmless
+}
+
+// The position table against the keymap that an X server really has: the
+// US layout's keysyms sit on the key codes the table names.
+TEST_F(X11HotKeyServiceTest, TheServerKeymapAgreesWithThePositionTable)
+{
+    OtherClient client(display());
+    xcb_key_symbols_t *symbols = xcb_key_symbols_alloc(client.get());
+    ASSERT_TRUE(symbols);
+    int checked = 0;
+    for (const KeyPosition &p : keyPositions()) {
+        // F13..F16 carry vendor keysyms in the evdev keymap.
+        if (p.virtualKey == 105 || p.virtualKey == 106 || p.virtualKey == 107 || p.virtualKey == 113)
+            continue;
+        const xcb_keysym_t sym = xcb_key_symbols_get_keysym(symbols, p.x11KeyCode, 0);
+        EXPECT_EQ(sym, p.keysym) << "virtual key " << p.virtualKey << " at X11 key code " << int(p.x11KeyCode);
+        if (p.shiftedKeysym) {
+            const xcb_keysym_t shifted = xcb_key_symbols_get_keysym(symbols, p.x11KeyCode, 1);
+            EXPECT_EQ(shifted, p.shiftedKeysym) << "virtual key " << p.virtualKey << " shifted";
+        }
+        ++checked;
+    }
+    xcb_key_symbols_free(symbols);
+    EXPECT_GT(checked, 90);
+}

@@ -1,0 +1,127 @@
+#include "XvfbFixture.h"
+
+#include "platform/x11/X11SyntheticKeyboard.h"
+
+using namespace kelvo;
+using namespace kelvo::x11;
+using kelvo::testing::XvfbServer;
+
+namespace {
+
+class X11SyntheticKeyboardTest : public kelvo::testing::XvfbTest {
+protected:
+    bool wantsWindowManager() const override { return true; }
+
+    QByteArray clipboardText()
+    {
+        return server().run(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"),
+                                                      QStringLiteral("clipboard")}).out;
+    }
+    void setClipboard(const QByteArray &text)
+    {
+        // xclip stays in the background serving the selection.
+        const auto r = server().run(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"),
+                                                              QStringLiteral("-i")}, text);
+        ASSERT_EQ(r.exitCode, 0);
+        ASSERT_TRUE(XvfbServer::waitUntil([&] { return clipboardText() == text; }, 5000));
+    }
+    // Mousepad with the keyboard focus.
+    void startEditor()
+    {
+        ASSERT_TRUE(server().startClient(QStringLiteral("mousepad"), {QStringLiteral("--disable-server")}));
+        const QByteArray id = xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
+                                       QStringLiteral("--classname"), QStringLiteral("mousepad")});
+        editor = id.split('\n').last();
+        xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::fromLatin1(editor)});
+        XvfbServer::spin(300);
+    }
+    // The editor's whole text, copied to the clipboard by the editor itself.
+    QByteArray editorText()
+    {
+        setClipboard("sentinel");
+        xdotool({QStringLiteral("key"), QStringLiteral("--window"), QString::fromLatin1(editor), QStringLiteral("ctrl+a")});
+        xdotool({QStringLiteral("key"), QStringLiteral("ctrl+c")});
+        QByteArray text;
+        XvfbServer::waitUntil([&] {
+            text = clipboardText();
+            return text != "sentinel";
+        }, 3000);
+        return text;
+    }
+    void paste(X11SyntheticKeyboard &keyboard)
+    {
+        ASSERT_TRUE(keyboard.createKeyEvent(9, true));
+        ASSERT_TRUE(keyboard.createKeyEvent(9, false));
+        keyboard.postPendingEvents();
+    }
+
+    QByteArray editor;
+};
+
+} // namespace
+
+TEST_F(X11SyntheticKeyboardTest, TrustIsThePresenceOfXTest)
+{
+    X11SyntheticKeyboard keyboard(display());
+    EXPECT_TRUE(keyboard.isTrusted());
+    EXPECT_TRUE(keyboard.requestTrust());
+    EXPECT_FALSE(keyboard.openSettings());
+}
+
+TEST_F(X11SyntheticKeyboardTest, ControlVPastesIntoTheFocusedEditor)
+{
+    startEditor();
+    setClipboard("pasted by kelvo");
+    X11SyntheticKeyboard keyboard(display());
+    paste(keyboard);
+    EXPECT_EQ(editorText(), QByteArray("pasted by kelvo"));
+}
+
+TEST_F(X11SyntheticKeyboardTest, HeldModifiersAreReleasedBeforeThePaste)
+{
+    startEditor();
+    setClipboard("exactly control v");
+    X11SyntheticKeyboard keyboard(display());
+
+    // The user still holds Shift and Super from the shortcut.
+    xdotool({QStringLiteral("keydown"), QStringLiteral("shift")});
+    xdotool({QStringLiteral("keydown"), QStringLiteral("super")});
+    ASSERT_EQ(keyboard.heldModifierKeys().size(), 2);
+
+    paste(keyboard);
+    EXPECT_TRUE(keyboard.heldModifierKeys().isEmpty()); // Control is let go as well
+    EXPECT_EQ(editorText(), QByteArray("exactly control v"));
+}
+
+TEST_F(X11SyntheticKeyboardTest, NothingIsPostedWithoutEvents)
+{
+    startEditor();
+    setClipboard("unused");
+    X11SyntheticKeyboard keyboard(display());
+    keyboard.postPendingEvents();
+    EXPECT_FALSE(keyboard.createKeyEvent(0xFFFF, true)); // no such position
+    keyboard.postPendingEvents();
+    XvfbServer::spin(200);
+    EXPECT_EQ(editorText(), QByteArray("sentinel")); // the editor stayed empty
+}
+
+class X11SyntheticKeyboardWithoutXTestTest : public kelvo::testing::XvfbTest {
+protected:
+    QStringList serverArguments() const override { return {QStringLiteral("-extension"), QStringLiteral("XTEST")}; }
+};
+
+TEST_F(X11SyntheticKeyboardWithoutXTestTest, IsNotTrustedAndMakesNoEvents)
+{
+    X11SyntheticKeyboard keyboard(display());
+    EXPECT_FALSE(keyboard.isTrusted());
+    EXPECT_FALSE(keyboard.requestTrust());
+    EXPECT_FALSE(keyboard.createKeyEvent(9, true));
+    keyboard.postPendingEvents(); // harmless
+}
+
+TEST(X11SyntheticKeyboardWithoutDisplay, IsNotTrusted)
+{
+    X11SyntheticKeyboard keyboard(QStringLiteral(":4999"));
+    EXPECT_FALSE(keyboard.isTrusted());
+    EXPECT_FALSE(keyboard.createKeyEvent(9, true));
+}

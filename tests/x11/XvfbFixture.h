@@ -1,0 +1,259 @@
+#pragma once
+
+// A private X server for the tests that need a real display: Xvfb on a free
+// display number (chosen by the server itself through -displayfd),
+// optionally with the openbox window manager, and helpers to run X clients
+// against it. Everything started here is stopped when the server object goes.
+
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QList>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+#include <QThread>
+
+#include <xcb/xcb.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <functional>
+#include <memory>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace kelvo::testing {
+
+class XvfbServer {
+public:
+    explicit XvfbServer(QStringList extraArguments = {}) : extraArguments_(std::move(extraArguments)) {}
+    ~XvfbServer() { stop(); }
+    XvfbServer(const XvfbServer &) = delete;
+    XvfbServer &operator=(const XvfbServer &) = delete;
+
+    // Starts Xvfb; true once it accepts connections.
+    bool start()
+    {
+        int fds[2];
+        if (pipe(fds) != 0)
+            return false;
+        QList<QByteArray> args = {"Xvfb", "-displayfd", QByteArray::number(fds[1]), "-screen", "0",
+                                  "1280x800x24", "-nolisten", "tcp", "-noreset"};
+        for (const QString &a : std::as_const(extraArguments_))
+            args.append(a.toLocal8Bit());
+        std::vector<char *> argv;
+        for (QByteArray &a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addclose(&actions, fds[0]);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        const int rc = posix_spawnp(&serverPid_, "Xvfb", &actions, nullptr, argv.data(), environ);
+        posix_spawn_file_actions_destroy(&actions);
+        close(fds[1]);
+        if (rc != 0) {
+            close(fds[0]);
+            serverPid_ = -1;
+            return false;
+        }
+        QByteArray number;
+        QDeadlineTimer deadline(15000);
+        while (!number.endsWith('\n') && !deadline.hasExpired()) {
+            pollfd p{fds[0], POLLIN, 0};
+            if (poll(&p, 1, int(deadline.remainingTime())) <= 0)
+                break;
+            char buf[32];
+            const ssize_t n = read(fds[0], buf, sizeof buf);
+            if (n <= 0)
+                break;
+            number.append(buf, n);
+        }
+        close(fds[0]);
+        if (!number.endsWith('\n'))
+            return false;
+        display_ = u':' + QString::fromLatin1(number.trimmed());
+        qputenv("DISPLAY", display_.toLocal8Bit());
+        return true;
+    }
+
+    void stop()
+    {
+        for (auto &client : clients_) {
+            if (client->state() != QProcess::NotRunning) {
+                client->kill();
+                client->waitForFinished(3000);
+            }
+        }
+        clients_.clear();
+        if (serverPid_ > 0) {
+            kill(serverPid_, SIGTERM);
+            int status = 0;
+            waitpid(serverPid_, &status, 0);
+            serverPid_ = -1;
+        }
+    }
+
+    QString display() const { return display_; }
+
+    QProcessEnvironment environment() const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("DISPLAY"), display_);
+        return env;
+    }
+
+    // Starts a client that keeps running; it is stopped with the server.
+    QProcess *startClient(const QString &program, const QStringList &arguments,
+                          const QProcessEnvironment &env = {})
+    {
+        auto process = std::make_unique<QProcess>();
+        process->setProcessEnvironment(env.isEmpty() ? environment() : env);
+        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process->setStandardOutputFile(QProcess::nullDevice());
+        process->start(program, arguments);
+        if (!process->waitForStarted(10000))
+            return nullptr;
+        clients_.push_back(std::move(process));
+        return clients_.back().get();
+    }
+
+    struct Result {
+        int exitCode = -1;
+        QByteArray out;
+    };
+    // Runs a client to its end.
+    Result run(const QString &program, const QStringList &arguments, const QByteArray &input = {},
+               int timeoutMs = 15000)
+    {
+        QProcess process;
+        process.setProcessEnvironment(environment());
+        process.start(program, arguments);
+        Result result;
+        if (!process.waitForStarted(timeoutMs))
+            return result;
+        if (!input.isNull())
+            process.write(input);
+        process.closeWriteChannel();
+        if (!process.waitForFinished(timeoutMs)) {
+            process.kill();
+            process.waitForFinished(3000);
+            return result;
+        }
+        result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        result.out = process.readAllStandardOutput();
+        return result;
+    }
+
+    // Starts openbox and waits until it manages the screen.
+    bool startWindowManager()
+    {
+        if (!startClient(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")}))
+            return false;
+        return waitUntil([this] { return hasWindowManager(); }, 10000);
+    }
+
+    bool hasWindowManager() const
+    {
+        xcb_connection_t *c = xcb_connect(display_.toLocal8Bit().constData(), nullptr);
+        bool found = false;
+        if (!xcb_connection_has_error(c)) {
+            const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+            const char name[] = "_NET_SUPPORTING_WM_CHECK";
+            auto *atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof name - 1, name), nullptr);
+            if (atom) {
+                auto *prop = xcb_get_property_reply(
+                    c, xcb_get_property(c, 0, root, atom->atom, XCB_ATOM_WINDOW, 0, 1), nullptr);
+                found = prop && xcb_get_property_value_length(prop) == 4;
+                std::free(prop);
+                std::free(atom);
+            }
+        }
+        xcb_disconnect(c);
+        return found;
+    }
+
+    // Runs the Qt event loop until `condition` holds or the time is up.
+    static bool waitUntil(const std::function<bool()> &condition, int timeoutMs)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (!condition()) {
+            if (timer.elapsed() > timeoutMs)
+                return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            QThread::msleep(10);
+        }
+        return true;
+    }
+
+    // Keeps the event loop running for a while (to see that nothing comes).
+    static void spin(int ms)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < ms) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            QThread::msleep(10);
+        }
+    }
+
+private:
+    QStringList extraArguments_;
+    pid_t serverPid_ = -1;
+    QString display_;
+    std::vector<std::unique_ptr<QProcess>> clients_;
+};
+
+// Base of the tests against a display: one server per test (each test runs
+// in a process of its own under CTest), with a Qt application object for
+// the event loop.
+class XvfbTest : public ::testing::Test {
+protected:
+    virtual bool wantsWindowManager() const { return false; }
+    virtual QStringList serverArguments() const { return {}; }
+
+    void SetUp() override
+    {
+        if (!QCoreApplication::instance()) {
+            static int argc = 1;
+            static char name[] = "kelvo-x11-test";
+            static char *argv[] = {name, nullptr};
+            static QCoreApplication app(argc, argv);
+        }
+        server_ = std::make_unique<XvfbServer>(serverArguments());
+        ASSERT_TRUE(server_->start()) << "Xvfb did not start";
+        if (wantsWindowManager()) {
+            ASSERT_TRUE(server_->startWindowManager()) << "openbox did not take the screen";
+        }
+    }
+
+    void TearDown() override { server_.reset(); }
+
+    XvfbServer &server() { return *server_; }
+    QString display() const { return server_->display(); }
+
+    // xdotool with its output trimmed; fails the test when it fails.
+    QByteArray xdotool(const QStringList &arguments)
+    {
+        const auto r = server_->run(QStringLiteral("xdotool"), arguments);
+        EXPECT_EQ(r.exitCode, 0) << "xdotool " << arguments.join(u' ').toStdString();
+        return r.out.trimmed();
+    }
+
+    std::unique_ptr<XvfbServer> server_;
+};
+
+} // namespace kelvo::testing
