@@ -358,7 +358,7 @@ TEST(TextSearchTest, AgreesWithPlainSubstringSearch)
 {
     QRandomGenerator random(7);
     for (int round = 0; round < 3000; ++round) {
-        const int n = random.bounded(0, 70);
+        const int n = random.bounded(0, 200);
         const int m = random.bounded(0, 6);
         QByteArray hay(n, 'a'), needle(m, 'a');
         for (char &c : hay)
