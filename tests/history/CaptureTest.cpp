@@ -151,6 +151,39 @@ TEST_F(CaptureTest, OwnWriteDuringAReadIsNotCaptured)
     EXPECT_EQ(texts(manager->items()), QStringList({"old"}));
 }
 
+// A clipboard whose owner answers only when the test says so.
+class HeldPasteboard : public memory::MemoryPasteboard {
+public:
+    void fetchContents(ContentsCallback callback) override
+    {
+        ++fetchCount;
+        held.append(std::move(callback));
+    }
+    QList<ContentsCallback> held;
+};
+
+TEST(CaptureStallTest, OwnerThatNeverAnswersDoesNotStopCapture)
+{
+    HistoryRig rig;
+    HeldPasteboard pasteboard;
+    rig.pasteboardOverride = &pasteboard;
+    auto manager = rig.make();
+    pasteboard.copy(textContents("stuck"));
+    manager->checkPasteboard();
+    ASSERT_EQ(pasteboard.held.size(), 1);
+
+    pasteboard.copy(textContents("next"));
+    rig.time.advance(4000); // polls keep coming, no second read is started
+    EXPECT_EQ(pasteboard.held.size(), 1);
+    rig.time.advance(1500); // the first read is given up
+    ASSERT_EQ(pasteboard.held.size(), 2);
+
+    pasteboard.held.at(0)(textContents("stuck")); // a late answer is ignored
+    EXPECT_TRUE(manager->items().isEmpty());
+    pasteboard.held.at(1)(textContents("next"));
+    EXPECT_EQ(texts(manager->items()), QStringList({"next"}));
+}
+
 // ---- secrets ---------------------------------------------------------------
 
 TEST_F(CaptureTest, ContentMarkedSecretIsNeverRecorded)

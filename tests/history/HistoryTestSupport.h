@@ -142,6 +142,7 @@ struct HistoryRig {
     memory::MemoryPreferences preferences;
     memory::MemorySaveDialog saveDialog;
     BackgroundQueue *backgroundOverride = nullptr;
+    Pasteboard *pasteboardOverride = nullptr;
 
     HistoryRig()
     {
@@ -151,7 +152,7 @@ struct HistoryRig {
 
     HistoryServices services()
     {
-        return HistoryServices{pasteboard, applications, types, styledText, files, time, time,
+        return HistoryServices{pasteboardOverride ? *pasteboardOverride : pasteboard, applications, types, styledText, files, time, time,
                                backgroundOverride ? *backgroundOverride : background, preferences, saveDialog};
     }
     std::unique_ptr<ClipboardManager> make() { return std::make_unique<ClipboardManager>(services()); }
