@@ -133,11 +133,16 @@ TEST(SettingsPreferencesStoreLocation, LivesInTheUserConfigDirectory)
 {
     QTemporaryDir config;
     ASSERT_TRUE(config.isValid());
-    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config.path());
+    const QByteArray old = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     {
         SettingsPreferencesStore store;
         EXPECT_EQ(store.fileName(), QDir(config.path()).filePath(QStringLiteral("Kelvo/Kelvo.conf")));
         store.setValue(QStringLiteral("hotkeyCode"), 9);
     }
     EXPECT_TRUE(QFile::exists(QDir(config.path()).filePath(QStringLiteral("Kelvo/Kelvo.conf"))));
+    if (old.isNull())
+        qunsetenv("XDG_CONFIG_HOME");
+    else
+        qputenv("XDG_CONFIG_HOME", old);
 }

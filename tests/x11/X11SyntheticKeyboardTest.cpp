@@ -33,19 +33,24 @@ protected:
                                        QStringLiteral("--classname"), QStringLiteral("mousepad")});
         editor = id.split('\n').last();
         xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::fromLatin1(editor)});
-        XvfbServer::spin(300);
+        ASSERT_TRUE(XvfbServer::waitUntil([&] {
+            return xdotool({QStringLiteral("getwindowfocus")}) == editor;
+        }, 5000));
+        XvfbServer::spin(500); // the editor maps its text view after the window
     }
-    // The editor's whole text, copied to the clipboard by the editor itself.
-    QByteArray editorText()
+    // The editor's whole text: selecting it all makes the editor offer it as
+    // the PRIMARY selection, which leaves the clipboard alone (the editor may
+    // still be fetching the clipboard for a paste). Polls until `expected`
+    // shows or the time is up, and returns what was seen last.
+    QByteArray editorText(const QByteArray &expected, int timeoutMs = 5000)
     {
-        setClipboard("sentinel");
-        xdotool({QStringLiteral("key"), QStringLiteral("--window"), QString::fromLatin1(editor), QStringLiteral("ctrl+a")});
-        xdotool({QStringLiteral("key"), QStringLiteral("ctrl+c")});
         QByteArray text;
         XvfbServer::waitUntil([&] {
-            text = clipboardText();
-            return text != "sentinel";
-        }, 3000);
+            xdotool({QStringLiteral("key"), QStringLiteral("ctrl+a")});
+            text = server().run(QStringLiteral("xclip"), {QStringLiteral("-o"), QStringLiteral("-selection"),
+                                                          QStringLiteral("primary")}).out;
+            return text == expected;
+        }, timeoutMs);
         return text;
     }
     void paste(X11SyntheticKeyboard &keyboard)
@@ -74,7 +79,7 @@ TEST_F(X11SyntheticKeyboardTest, ControlVPastesIntoTheFocusedEditor)
     setClipboard("pasted by kelvo");
     X11SyntheticKeyboard keyboard(display());
     paste(keyboard);
-    EXPECT_EQ(editorText(), QByteArray("pasted by kelvo"));
+    EXPECT_EQ(editorText("pasted by kelvo"), QByteArray("pasted by kelvo"));
 }
 
 TEST_F(X11SyntheticKeyboardTest, HeldModifiersAreReleasedBeforeThePaste)
@@ -90,7 +95,7 @@ TEST_F(X11SyntheticKeyboardTest, HeldModifiersAreReleasedBeforeThePaste)
 
     paste(keyboard);
     EXPECT_TRUE(keyboard.heldModifierKeys().isEmpty()); // Control is let go as well
-    EXPECT_EQ(editorText(), QByteArray("exactly control v"));
+    EXPECT_EQ(editorText("exactly control v"), QByteArray("exactly control v"));
 }
 
 TEST_F(X11SyntheticKeyboardTest, NothingIsPostedWithoutEvents)
@@ -101,8 +106,8 @@ TEST_F(X11SyntheticKeyboardTest, NothingIsPostedWithoutEvents)
     keyboard.postPendingEvents();
     EXPECT_FALSE(keyboard.createKeyEvent(0xFFFF, true)); // no such position
     keyboard.postPendingEvents();
-    XvfbServer::spin(200);
-    EXPECT_EQ(editorText(), QByteArray("sentinel")); // the editor stayed empty
+    XvfbServer::spin(300);
+    EXPECT_EQ(editorText({}, 300), QByteArray()); // the editor stayed empty
 }
 
 class X11SyntheticKeyboardWithoutXTestTest : public kelvo::testing::XvfbTest {

@@ -1,5 +1,7 @@
 #include "platform/x11/SettingsPreferencesStore.h"
 
+#include <QStandardPaths>
+
 namespace kelvo {
 
 namespace {
@@ -17,10 +19,16 @@ bool isIntegerKey(const QString &key)
 
 } // namespace
 
+// QSettings(IniFormat, UserScope, "Kelvo", "Kelvo") would name the file
+// Kelvo.ini; the file of this program is Kelvo.conf in the same folder.
+QString SettingsPreferencesStore::defaultPath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/Kelvo/Kelvo.conf");
+}
+
 SettingsPreferencesStore::SettingsPreferencesStore(QObject *parent)
-    : PreferencesStore(parent),
-      settings_(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                            QStringLiteral("Kelvo"), QStringLiteral("Kelvo")))
+    : SettingsPreferencesStore(defaultPath(), parent)
 {
 }
 

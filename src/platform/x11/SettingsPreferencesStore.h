@@ -29,6 +29,8 @@ public:
     void remove(const QString &key) override;
 
     QString fileName() const;
+    // $XDG_CONFIG_HOME/Kelvo/Kelvo.conf
+    static QString defaultPath();
 
 private:
     std::unique_ptr<QSettings> settings_;

@@ -87,8 +87,10 @@ qint32 X11HotKeyService::grab(Grab &g)
             std::free(error);
         }
     }
-    if (status)
+    if (status) {
         ungrab(g); // releases only what this client got
+        xcb_flush(c);
+    }
     scheduleRead();
     return status;
 }
