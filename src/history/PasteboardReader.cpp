@@ -98,21 +98,24 @@ bool isWebAddress(const QString &text)
 class LazyImage {
 public:
     explicit LazyImage(const PasteboardContents &pasteboard) : pasteboard_(pasteboard) {}
-    const std::optional<QByteArray> &get()
+    // nullptr when no image can be read.
+    const QByteArray *get()
     {
         if (!read_) {
-            png_ = pasteboard_.imagePNG();
-            if (png_ && png_->isEmpty())
-                png_.reset();
             read_ = true;
+            if (auto png = pasteboard_.imagePNG(); png && !png->isEmpty()) {
+                png_ = std::move(*png);
+                present_ = true;
+            }
         }
-        return png_;
+        return present_ ? &png_ : nullptr;
     }
 
 private:
     const PasteboardContents &pasteboard_;
     bool read_ = false;
-    std::optional<QByteArray> png_;
+    bool present_ = false;
+    QByteArray png_;
 };
 
 const QString kPasswordHintType = QStringLiteral("x-kde-passwordManagerHint");
@@ -329,8 +332,8 @@ std::optional<CapturedContent> PasteboardReader::readPasteboard(const Pasteboard
             const auto s = pasteboard.stringForType(PasteboardType::String);
             textWins = !s || !s->isEmpty();
         }
-        if (!textWins && image.get())
-            return CapturedContent{ClipboardContent::image(*image.get()), std::nullopt};
+        if (const QByteArray *png = textWins ? nullptr : image.get())
+            return CapturedContent{ClipboardContent::image(*png), std::nullopt};
     }
 
     // 3. Text: a web address, rich text or plain text.
@@ -338,8 +341,8 @@ std::optional<CapturedContent> PasteboardReader::readPasteboard(const Pasteboard
         return readText(pasteboard, *text);
 
     // 4. Any image the clipboard can produce.
-    if (image.get())
-        return CapturedContent{ClipboardContent::image(*image.get()), std::nullopt};
+    if (const QByteArray *png = image.get())
+        return CapturedContent{ClipboardContent::image(*png), std::nullopt};
 
     // 5. Application-specific content nothing else could read.
     if (auto payloads = readRawPayloads(pasteboard))
