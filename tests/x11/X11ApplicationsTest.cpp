@@ -88,7 +88,7 @@ TEST_F(X11ApplicationsTest, TheFrontmostApplicationIsTheActiveWindowWithItsProce
     const quint64 window = startWindow(QStringLiteral("mousepad"), {QStringLiteral("--disable-server")},
                                        QStringLiteral("mousepad"), &pid);
     ASSERT_NE(window, 0u);
-    xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(window)});
+    ASSERT_TRUE(activateByXdotool(window));
 
     X11Applications apps(display());
     std::optional<RunningApplication> front;
@@ -110,7 +110,7 @@ TEST_F(X11ApplicationsTest, ActivationBringsAnotherWindowForward)
                                         QStringLiteral("xmessage"));
     ASSERT_NE(editor, 0u);
     ASSERT_NE(message, 0u);
-    xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(editor)});
+    ASSERT_TRUE(activateByXdotool(editor));
 
     X11Applications apps(display());
     ASSERT_TRUE(XvfbServer::waitUntil([&] { return apps.frontmostApplication()->windowHandle == editor; }, 5000));
@@ -143,14 +143,15 @@ TEST_F(X11ApplicationsTest, NameFromStartupWMClassAndIconFromTheWindow)
     }
     std::vector<quint32> icon = {2, 2, 0xff0000ff, 0xff00ff00, 0xffff0000, 0x80ffffff};
     OwnWindow own(display(), QByteArray("sketch\0SketchMain\0", 18), 4242, icon);
-    xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::number(own.window)});
+    ASSERT_TRUE(activateByXdotool(own.window));
 
     X11Applications apps(display(), {data.path()});
     std::optional<RunningApplication> front;
     ASSERT_TRUE(XvfbServer::waitUntil([&] {
         front = apps.frontmostApplication();
         return front && front->windowHandle == own.window;
-    }, 5000));
+    }, 5000)) << "frontmost window " << (front ? front->windowHandle : 0) << ", own " << own.window
+              << ", xdotool " << activeWindowByXdotool();
     EXPECT_EQ(front->localizedName, QStringLiteral("Sketch Pad"));
     EXPECT_EQ(front->processIdentifier, 4242);
     ASSERT_EQ(front->icon.size(), QSize(2, 2));

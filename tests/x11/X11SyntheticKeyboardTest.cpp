@@ -32,7 +32,7 @@ protected:
         const QByteArray id = xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
                                        QStringLiteral("--classname"), QStringLiteral("mousepad")});
         editor = id.split('\n').last();
-        xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), QString::fromLatin1(editor)});
+        ASSERT_TRUE(activateByXdotool(editor.toULongLong()));
         ASSERT_TRUE(XvfbServer::waitUntil([&] {
             return xdotool({QStringLiteral("getwindowfocus")}) == editor;
         }, 5000));

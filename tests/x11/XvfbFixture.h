@@ -255,6 +255,20 @@ protected:
         return r.out.trimmed();
     }
 
+    // Asks the window manager (through xdotool) to activate a window until
+    // it is active: a request made before the window manager has taken the
+    // new window on is dropped.
+    bool activateByXdotool(quint64 window)
+    {
+        const QString id = QString::number(window);
+        return XvfbServer::waitUntil([&] {
+            server_->run(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), id});
+            XvfbServer::spin(50);
+            return server_->run(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")}).out.trimmed() ==
+                   id.toLatin1();
+        }, 8000);
+    }
+
     std::unique_ptr<XvfbServer> server_;
 };
 
