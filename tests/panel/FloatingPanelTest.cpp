@@ -1,0 +1,284 @@
+#include "panel/FloatingPanel.h"
+#include "platform/memory/MemoryPanelWindow.h"
+
+#include <gtest/gtest.h>
+
+#include <QStringList>
+
+using namespace kelvo;
+using kelvo::memory::MemoryPanelWindow;
+
+namespace {
+
+class FloatingPanelTest : public ::testing::Test {
+protected:
+    FloatingPanelTest()
+    {
+        auto w = std::make_unique<MemoryPanelWindow>();
+        window = w.get();
+        panel = std::make_unique<FloatingPanel>(std::move(w));
+        panel->onKeyLeft = [this] { calls << "left"; };
+        panel->onKeyRight = [this] { calls << "right"; };
+        panel->onKeyTab = [this](bool shift) { calls << (shift ? "tab shift" : "tab"); };
+        panel->onKeyReturn = [this] { calls << "return"; };
+        panel->onTypingStart = [this](const QString &text) { calls << "typing[" + text + "]"; };
+        panel->onQuickPasteAtIndex = [this](int i) { calls << QString("quick %1").arg(i); };
+    }
+
+    void showFully()
+    {
+        panel->show();
+        window->finishAnimation();
+        window->log.clear();
+    }
+
+    MemoryPanelWindow *window = nullptr;
+    std::unique_ptr<FloatingPanel> panel;
+    QStringList calls;
+};
+
+} // namespace
+
+TEST_F(FloatingPanelTest, ConstructedHiddenWithoutMonitors)
+{
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_FALSE(panel->clickOutsideMonitor());
+    EXPECT_FALSE(panel->localKeyMonitor());
+    EXPECT_TRUE(window->log.isEmpty());
+}
+
+TEST_F(FloatingPanelTest, ShowPlacesAlongBottomEdgeAndFadesIn)
+{
+    window->screen = QRect(1920, 0, 2560, 1440); // the focused second screen
+    panel->show();
+    EXPECT_EQ(window->log, QStringList({"frame 1920,1116 2560x324", "alpha 0", "front", "key", "animate 1 80 out",
+                                        "addClick 1", "addKey 2"}));
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_TRUE(window->keyWindow);
+    EXPECT_EQ(panel->clickOutsideMonitor(), 1u);
+    EXPECT_EQ(panel->localKeyMonitor(), 2u);
+    EXPECT_TRUE(window->finishAnimation());
+    EXPECT_EQ(window->alpha, 1.0);
+}
+
+TEST_F(FloatingPanelTest, ReducedMotionShowsAndHidesAtOnce)
+{
+    window->reducedMotion = true;
+    panel->show();
+    EXPECT_FALSE(window->animating());
+    EXPECT_EQ(window->alpha, 1.0);
+    bool completed = false;
+    panel->dismiss(false, [&] { completed = true; });
+    EXPECT_TRUE(completed); // before dismiss() returned
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_EQ(window->alpha, 0.0);
+    EXPECT_TRUE(window->animations.isEmpty());
+}
+
+TEST_F(FloatingPanelTest, NoMainScreenDoesNothing)
+{
+    window->screen.reset();
+    panel->show();
+    EXPECT_TRUE(window->log.isEmpty());
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_EQ(window->keyMonitorCount(), 0);
+    EXPECT_EQ(window->clickMonitorCount(), 0);
+}
+
+TEST_F(FloatingPanelTest, ShowTwiceLeavesOneMonitorOfEachKind)
+{
+    panel->show();
+    panel->show();
+    EXPECT_EQ(window->keyMonitorCount(), 1);
+    EXPECT_EQ(window->clickMonitorCount(), 1);
+    EXPECT_EQ(panel->clickOutsideMonitor(), 3u);
+    EXPECT_EQ(panel->localKeyMonitor(), 4u);
+    EXPECT_TRUE(window->log.contains("remove 1"));
+    EXPECT_TRUE(window->log.contains("remove 2"));
+    // The second show restarted the fade from 0.
+    EXPECT_EQ(window->animations.size(), 2);
+    EXPECT_EQ(window->alpha, 0.0);
+
+    panel->dismiss(true);
+    EXPECT_EQ(window->keyMonitorCount(), 0);
+    EXPECT_EQ(window->clickMonitorCount(), 0);
+    EXPECT_FALSE(panel->clickOutsideMonitor());
+    EXPECT_FALSE(panel->localKeyMonitor());
+}
+
+TEST_F(FloatingPanelTest, AnimatedDismissStopsRoutingAtOnceAndHidesWhenFadeEnds)
+{
+    showFully();
+    bool completed = false;
+    panel->dismiss(false, [&] { completed = true; });
+    EXPECT_EQ(window->log, QStringList({"remove 1", "remove 2", "clearFocus", "animate 0 150 in"}));
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_FALSE(completed);
+    // Keys during the fade reach only the window's own handling.
+    panel->onKeyLeft = nullptr;
+    window->keyDownHandler = nullptr;
+    EXPECT_FALSE(window->pressKey(KeyEvent{PanelKey::RightArrow, 0, {}}));
+    EXPECT_TRUE(calls.isEmpty());
+
+    window->finishAnimation();
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_TRUE(completed);
+}
+
+TEST_F(FloatingPanelTest, ImmediateDismissOrder)
+{
+    showFully();
+    int completions = 0;
+    panel->dismiss(true, [&] { ++completions; });
+    EXPECT_EQ(window->log, QStringList({"remove 1", "remove 2", "clearFocus", "alpha 0", "out"}));
+    EXPECT_EQ(completions, 1);
+    EXPECT_FALSE(panel->isVisible());
+}
+
+TEST_F(FloatingPanelTest, ShowDuringFadeOutKeepsThePanelOnScreen)
+{
+    showFully();
+    int completions = 0;
+    panel->dismiss(false, [&] { ++completions; });
+    panel->show(); // replaces the fade-out, whose end must not hide the panel
+    window->finishAnimation();
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_EQ(completions, 1);
+    EXPECT_EQ(window->keyMonitorCount(), 1);
+    EXPECT_EQ(window->clickMonitorCount(), 1);
+}
+
+TEST_F(FloatingPanelTest, MonitoredKeysRunCallbacksAndAreSwallowed)
+{
+    showFully();
+    struct Case {
+        KeyEvent event;
+        const char *call;
+    };
+    const Case cases[] = {
+        {{PanelKey::LeftArrow, EventFlag::Option, {}}, "left"},
+        {{PanelKey::RightArrow, 0, {}}, "right"},
+        {{PanelKey::Tab, 0, "\t"}, "tab"},
+        {{PanelKey::Tab, EventFlag::Shift, "\t"}, "tab shift"},
+        {{PanelKey::Return, EventFlag::Shift, "\r"}, "return"},
+        {{PanelKey::Return, EventFlag::Command, "\r"}, "return"},
+        {{3, EventFlag::Command, "f"}, "typing[]"},
+        {{18, EventFlag::Command, "1"}, "quick 0"},
+        {{25, EventFlag::Command, "9"}, "quick 8"},
+    };
+    // The key-down path must not see swallowed keys.
+    int keyDowns = 0;
+    window->keyDownHandler = [&](const KeyEvent &) { return ++keyDowns, false; };
+    for (const Case &c : cases) {
+        calls.clear();
+        EXPECT_TRUE(window->pressKey(c.event)) << c.call;
+        EXPECT_EQ(calls, QStringList({c.call}));
+    }
+    EXPECT_EQ(keyDowns, 0);
+
+    calls.clear();
+    EXPECT_FALSE(window->pressKey(KeyEvent{20, 0, "3"}));
+    EXPECT_FALSE(window->pressKey(KeyEvent{3, EventFlag::Command | EventFlag::Shift, "F"}));
+    EXPECT_FALSE(window->pressKey(KeyEvent{29, EventFlag::Command, "0"}));
+    EXPECT_TRUE(calls.isEmpty());
+    EXPECT_EQ(keyDowns, 3); // passed on to the content
+}
+
+TEST_F(FloatingPanelTest, EscapeFadesOutAndLaterKeysAreNotRouted)
+{
+    showFully();
+    EXPECT_TRUE(window->pressKey(KeyEvent{PanelKey::Escape, 0, "\x1b"}));
+    EXPECT_EQ(window->log, QStringList({"remove 1", "remove 2", "clearFocus", "animate 0 150 in"}));
+    EXPECT_EQ(window->keyMonitorCount(), 0);
+    window->finishAnimation();
+    EXPECT_FALSE(panel->isVisible());
+}
+
+TEST_F(FloatingPanelTest, AbsentCallbacksStillSwallowTheirKeys)
+{
+    panel->onKeyReturn = nullptr;
+    panel->onQuickPasteAtIndex = nullptr;
+    showFully();
+    EXPECT_TRUE(window->pressKey(KeyEvent{PanelKey::Return, 0, "\r"}));
+    EXPECT_TRUE(window->pressKey(KeyEvent{19, EventFlag::Command, "2"}));
+    EXPECT_TRUE(calls.isEmpty());
+}
+
+TEST_F(FloatingPanelTest, KeyMonitorPassesEverythingOnWhileHidden)
+{
+    showFully();
+    window->visible = false; // hidden behind the panel's back
+    int keyDowns = 0;
+    window->keyDownHandler = [&](const KeyEvent &) { return ++keyDowns, false; };
+    EXPECT_FALSE(window->pressKey(KeyEvent{PanelKey::LeftArrow, 0, {}}) && keyDowns == 0);
+    EXPECT_EQ(keyDowns, 1);
+}
+
+TEST_F(FloatingPanelTest, KeyDownPathRoutesWithoutMonitor)
+{
+    // Never shown: no monitor, the key-down path still routes.
+    EXPECT_TRUE(window->pressKey(KeyEvent{PanelKey::Tab, EventFlag::Shift, "\t"}));
+    EXPECT_FALSE(window->pressKey(KeyEvent{0, 0, "a"}));
+    EXPECT_EQ(calls, QStringList({"tab shift"}));
+}
+
+TEST_F(FloatingPanelTest, ClickOutsideDismissesOnlyWhileVisible)
+{
+    showFully();
+    window->clickOutside();
+    EXPECT_EQ(window->log, QStringList({"remove 1", "remove 2", "clearFocus", "animate 0 150 in"}));
+    window->finishAnimation();
+    EXPECT_FALSE(panel->isVisible());
+
+    // A monitor that fires for a hidden panel changes nothing.
+    window->monitorsFail = false;
+    panel->show();
+    window->finishAnimation();
+    window->visible = false;
+    window->log.clear();
+    window->clickOutside();
+    EXPECT_TRUE(window->log.isEmpty());
+}
+
+TEST_F(FloatingPanelTest, CancelOperationFadesOut)
+{
+    showFully();
+    window->cancel();
+    EXPECT_EQ(window->log.last(), "animate 0 150 in");
+}
+
+TEST_F(FloatingPanelTest, MonitorsThePlatformRefusesStayAbsent)
+{
+    window->monitorsFail = true;
+    panel->show();
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_FALSE(panel->clickOutsideMonitor());
+    EXPECT_FALSE(panel->localKeyMonitor());
+    panel->dismiss(true);
+    EXPECT_FALSE(window->log.join(' ').contains("remove"));
+    // Keys still work through the key-down path.
+    EXPECT_TRUE(window->pressKey(KeyEvent{PanelKey::RightArrow, 0, {}}));
+    EXPECT_EQ(calls, QStringList({"right"}));
+}
+
+namespace {
+// Hands its call log out when the panel destroys it.
+struct RecordingWindow : MemoryPanelWindow {
+    explicit RecordingWindow(QStringList &out) : out(out) {}
+    ~RecordingWindow() override { out = log; }
+    QStringList &out;
+};
+} // namespace
+
+TEST(FloatingPanelLifetimeTest, TeardownRemovesClickMonitorThenKeyMonitorBeforeTheWindowGoes)
+{
+    QStringList finalLog;
+    {
+        auto w = std::make_unique<RecordingWindow>(finalLog);
+        RecordingWindow *window = w.get();
+        FloatingPanel panel(std::move(w));
+        panel.show();
+        window->log.clear();
+    }
+    EXPECT_EQ(finalLog, QStringList({"remove 1", "remove 2"}));
+}
