@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImageReader>
 #include <QTemporaryDir>
 
 using namespace kelvo::x11;
@@ -146,4 +147,23 @@ TEST(NetWmIcon, MalformedValuesGiveWhatIsWhole)
     const QImage first = imageFromNetWmIcon({1, 1, 0xffabcdef, 48, 48, 7});
     ASSERT_EQ(first.size(), QSize(1, 1));
     EXPECT_EQ(first.pixel(0, 0), 0xffabcdefu);
+}
+
+// The entry installed for the program itself is one that desktops accept,
+// and it names an icon that is installed beside it.
+TEST(ProgramDesktopEntry, IsAnApplicationNamedKelvoWithALoadableIcon)
+{
+    QFile file(QStringLiteral(KELVO_DATA_DIR "/kelvo.desktop"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    const auto entry = parseDesktopEntry(text, QStringLiteral("kelvo"), QStringLiteral("C"));
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->name, QStringLiteral("Kelvo"));
+    EXPECT_EQ(entry->icon, QStringLiteral("kelvo"));
+    EXPECT_TRUE(text.contains("\nExec=kelvo\n"));
+
+    QImageReader icon(QStringLiteral(KELVO_DATA_DIR "/") + entry->icon + QStringLiteral(".svg"));
+    const QImage image = icon.read();
+    ASSERT_FALSE(image.isNull()) << icon.errorString().toStdString();
+    EXPECT_EQ(image.width(), image.height());
 }
