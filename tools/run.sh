@@ -4,6 +4,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${KELVO_BUILD_DIR:-$root/build-run}"
+"$root/tools/install-deps.sh"
 
 cmake -S "$root" -B "$build" -G Ninja -DKELVO_BUILD_TESTS=OFF -DKELVO_BUILD_BENCH=OFF >/dev/null
 ninja -C "$build" kelvo
@@ -22,7 +23,7 @@ if [[ -z "${DISPLAY:-}" ]]; then
   wm_pid=$!
   echo "kelvo runs on the private display $DISPLAY (Xvfb + openbox)."
   echo "  Look at it:    DISPLAY=$DISPLAY import -window root /tmp/kelvo.png"
-  echo "  Toggle panel:  kill -USR1 <pid>    Settings: kill -USR2 <pid>"
+  echo "  Show the panel: DISPLAY=$DISPLAY xdotool key super+shift+v   (or kill -USR1 <pid>; settings: kill -USR2 <pid>)"
   echo "  Or watch live: x11vnc -display $DISPLAY (if installed), then a VNC viewer."
 fi
 

@@ -5,6 +5,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${KELVO_BUILD_DIR:-$root/build-run}"
+"$root/tools/install-deps.sh"
 out="$root/docs/screenshots"
 mkdir -p "$out"
 

@@ -1,0 +1,50 @@
+# Shared by the end-to-end scripts: a private X server with a window
+# manager, private XDG directories, and waiting helpers.
+set -u
+
+e2e_fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# wait_for <seconds> <command...>: polls every 0.1 s.
+wait_for() {
+  local limit=$(( $1 * 10 )); shift
+  for ((n = 0; n < limit; n++)); do
+    "$@" > /dev/null 2>&1 && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+e2e_start_desktop() {
+  E2E_ROOT=$(mktemp -d)
+  export XDG_DATA_HOME="$E2E_ROOT/data" XDG_CONFIG_HOME="$E2E_ROOT/config" XDG_RUNTIME_DIR="$E2E_ROOT/run"
+  export HOME="$E2E_ROOT/home"
+  mkdir -p "$XDG_DATA_HOME" "$XDG_CONFIG_HOME" "$HOME"
+  mkdir -m 0700 "$XDG_RUNTIME_DIR"
+  local d
+  for d in $(seq 140 199); do
+    [ -e "/tmp/.X$d-lock" ] || [ -e "/tmp/.X11-unix/X$d" ] || break
+  done
+  export DISPLAY=":$d"
+  Xvfb "$DISPLAY" -screen 0 1600x900x24 -nolisten tcp > "$E2E_ROOT/xvfb.log" 2>&1 &
+  E2E_XVFB=$!
+  trap e2e_stop_desktop EXIT
+  wait_for 10 xdpyinfo || e2e_fail "Xvfb did not start on $DISPLAY"
+  openbox > "$E2E_ROOT/openbox.log" 2>&1 &
+  E2E_WM=$!
+  wait_for 10 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q window' || e2e_fail "openbox did not start"
+}
+
+e2e_stop_desktop() {
+  local p
+  for p in ${E2E_PIDS:-} ${E2E_WM:-} ${E2E_XVFB:-}; do kill "$p" 2> /dev/null; done
+  wait 2> /dev/null
+  [ -n "${E2E_KEEP:-}" ] && echo "kept $E2E_ROOT" || rm -rf "$E2E_ROOT"
+}
+
+# Puts text on CLIPBOARD with xclip, which keeps serving it in the background.
+e2e_copy() {
+  printf '%s' "$1" | xclip -selection clipboard -t "${2:-UTF8_STRING}" -i &
+  E2E_PIDS="${E2E_PIDS:-} $!"
+}
+
+e2e_history() { echo "$XDG_DATA_HOME/Kelvo/clipboard_history.json"; }
