@@ -39,6 +39,8 @@ endif()
 
 target_sources(kelvo_views PRIVATE
   ${KELVO_SETTINGS_DIR}/SettingsViewBackend.h ${KELVO_SETTINGS_DIR}/SettingsViewBackend.cpp)
+# The settings backend works through the preference bindings and the recorder.
+target_link_libraries(kelvo_views PUBLIC kelvo_settings_logic)
 
 find_package(Qt6 6.4 REQUIRED COMPONENTS Widgets GLOBAL)
 if(TARGET kelvo_panel_logic AND EXISTS ${PROJECT_SOURCE_DIR}/src/platform/PanelWindow.h)

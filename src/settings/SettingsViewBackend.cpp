@@ -1,91 +1,85 @@
 #include "settings/SettingsViewBackend.h"
 
-#include "platform/Preferences.h"
+#include "settings/ShortcutText.h"
+#include "settings/StoredPreferences.h"
 
 #include <QTextStream>
 
 #include <algorithm>
-#include <cstdio>
 
 namespace kelvo {
 
-namespace {
-bool boolOr(const PreferencesStore &p, const char *key, bool fallback) {
-    const auto v = p.object(QLatin1String(key));
-    return v ? v->toBool() : fallback;
-}
-int intOr(const PreferencesStore &p, const char *key, int fallback) {
-    const auto v = p.object(QLatin1String(key));
-    bool ok = false;
-    const int n = v ? v->toInt(&ok) : 0;
-    return ok ? n : fallback;
-}
-} // namespace
-
-SettingsViewBackend::SettingsViewBackend(PreferencesStore &prefs, Hooks hooks, QObject *parent)
-    : QObject(parent), m_prefs(prefs), m_hooks(std::move(hooks)) {
-    connect(&m_prefs, &PreferencesStore::changed, this, &SettingsViewBackend::preferencesChanged);
+SettingsViewBackend::SettingsViewBackend(StoredPreferences &prefs, KeyEventMonitor &keyMonitor, Hooks hooks,
+                                         QObject *parent)
+    : QObject(parent), m_prefs(prefs), m_recorder(prefs, keyMonitor), m_hooks(std::move(hooks))
+{
+    connect(&m_prefs, &StoredPreferences::changed, this, &SettingsViewBackend::preferencesChanged);
+    connect(&m_recorder, &ShortcutRecorder::isRecordingChanged, this, &SettingsViewBackend::isRecordingChanged);
     m_accessibilityGranted = m_hooks.isAccessibilityTrusted && m_hooks.isAccessibilityTrusted();
 }
 
-bool SettingsViewBackend::launchAtLogin() const { return boolOr(m_prefs, "launchAtLogin", false); }
+bool SettingsViewBackend::launchAtLogin() const { return m_prefs.launchAtLogin(); }
 
-void SettingsViewBackend::setLaunchAtLogin(bool on) {
-    if (on == launchAtLogin()) return;
-    m_prefs.setValue(QStringLiteral("launchAtLogin"), on);
+void SettingsViewBackend::setLaunchAtLogin(bool on)
+{
+    if (on == launchAtLogin())
+        return;
+    m_prefs.setLaunchAtLogin(on);
     const QString error = m_hooks.setLoginItemEnabled ? m_hooks.setLoginItemEnabled(on) : QString();
-    if (!error.isEmpty()) {
+    if (!error.isEmpty())
         QTextStream(stdout) << "Failed to update launch at login: " << error << Qt::endl;
-    }
 }
 
-bool SettingsViewBackend::showMenuBarIcon() const { return boolOr(m_prefs, "showMenuBarIcon", true); }
-void SettingsViewBackend::setShowMenuBarIcon(bool on) {
-    if (on != showMenuBarIcon()) m_prefs.setValue(QStringLiteral("showMenuBarIcon"), on);
-}
-int SettingsViewBackend::hotkeyCode() const { return intOr(m_prefs, "hotkeyCode", 9); }
-int SettingsViewBackend::hotkeyModifiers() const { return intOr(m_prefs, "hotkeyModifiers", 768); }
-int SettingsViewBackend::maxHistoryCount() const { return intOr(m_prefs, "maxHistoryCount", 50); }
+bool SettingsViewBackend::showMenuBarIcon() const { return m_prefs.showMenuBarIcon(); }
 
-void SettingsViewBackend::setMaxHistoryCount(int count) {
-    const int clamped = std::clamp(count, 10, 500);
-    if (clamped != maxHistoryCount()) m_prefs.setValue(QStringLiteral("maxHistoryCount"), clamped);
+void SettingsViewBackend::setShowMenuBarIcon(bool on)
+{
+    if (on != showMenuBarIcon())
+        m_prefs.setShowMenuBarIcon(on);
 }
 
-void SettingsViewBackend::stepHistoryLimit(int direction) {
-    const int current = maxHistoryCount();
-    const int next = current + (direction > 0 ? 10 : -10);
-    if (next < 10 || next > 500) return;
-    setMaxHistoryCount(next);
+qint64 SettingsViewBackend::hotkeyCode() const { return m_prefs.hotkeyCode(); }
+qint64 SettingsViewBackend::hotkeyModifiers() const { return m_prefs.hotkeyModifiers(); }
+qint64 SettingsViewBackend::maxHistoryCount() const { return m_prefs.maxHistoryCount(); }
+
+void SettingsViewBackend::setMaxHistoryCount(qint64 count)
+{
+    const qint64 clamped = std::clamp(count, kMinHistoryCount, kMaxHistoryCount);
+    if (clamped != maxHistoryCount())
+        m_prefs.setMaxHistoryCount(clamped);
 }
 
-QString SettingsViewBackend::shortcutText() const {
-    return m_hooks.shortcutDisplayText ? m_hooks.shortcutDisplayText(hotkeyCode(), hotkeyModifiers()) : QString();
+void SettingsViewBackend::stepHistoryLimit(int direction)
+{
+    const qint64 current = maxHistoryCount();
+    const qint64 next = steppedHistoryCount(current, direction);
+    if (next != current)
+        m_prefs.setMaxHistoryCount(next);
 }
 
-void SettingsViewBackend::setRecording(bool recording) {
-    if (recording == m_recording) return;
-    m_recording = recording;
-    emit isRecordingChanged();
-}
+QString SettingsViewBackend::shortcutText() const { return shortcutDisplayText(hotkeyCode(), hotkeyModifiers()); }
 
-void SettingsViewBackend::refreshAccessibilityStatus() {
+void SettingsViewBackend::refreshAccessibilityStatus()
+{
     const bool granted = m_hooks.isAccessibilityTrusted && m_hooks.isAccessibilityTrusted();
-    if (granted == m_accessibilityGranted) return;
+    if (granted == m_accessibilityGranted)
+        return;
     m_accessibilityGranted = granted;
     emit accessibilityGrantedChanged();
 }
 
-void SettingsViewBackend::openAccessibilitySettings() {
-    if (m_hooks.openAccessibilitySettings) m_hooks.openAccessibilitySettings();
+void SettingsViewBackend::openAccessibilitySettings()
+{
+    if (m_hooks.openAccessibilitySettings)
+        m_hooks.openAccessibilitySettings();
 }
 
-void SettingsViewBackend::toggleRecording() {
-    if (m_hooks.toggleRecording) m_hooks.toggleRecording();
-}
+void SettingsViewBackend::toggleRecording() { m_recorder.toggleRecording(); }
 
-void SettingsViewBackend::quit() {
-    if (m_hooks.quit) m_hooks.quit();
+void SettingsViewBackend::quit()
+{
+    if (m_hooks.quit)
+        m_hooks.quit();
 }
 
 } // namespace kelvo

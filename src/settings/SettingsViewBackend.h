@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/ShortcutRecorder.h"
+
 #include <QObject>
 #include <QString>
 
@@ -7,19 +9,20 @@
 
 namespace kelvo {
 
-class PreferencesStore;
+class KeyEventMonitor;
+class StoredPreferences;
 
 // What SettingsView.qml reads and writes: the five stored preferences (live:
 // every write goes to the store at once, every store change is re-read),
-// the accessibility status, and the hooks the program supplies for the
-// login item, the accessibility settings, the shortcut recorder and quit.
+// the shortcut recorder, the accessibility status, and the hooks the
+// program supplies for the login item, the accessibility settings and quit.
 class SettingsViewBackend : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool launchAtLogin READ launchAtLogin WRITE setLaunchAtLogin NOTIFY preferencesChanged)
     Q_PROPERTY(bool showMenuBarIcon READ showMenuBarIcon WRITE setShowMenuBarIcon NOTIFY preferencesChanged)
-    Q_PROPERTY(int hotkeyCode READ hotkeyCode NOTIFY preferencesChanged)
-    Q_PROPERTY(int hotkeyModifiers READ hotkeyModifiers NOTIFY preferencesChanged)
-    Q_PROPERTY(int maxHistoryCount READ maxHistoryCount WRITE setMaxHistoryCount NOTIFY preferencesChanged)
+    Q_PROPERTY(qint64 hotkeyCode READ hotkeyCode NOTIFY preferencesChanged)
+    Q_PROPERTY(qint64 hotkeyModifiers READ hotkeyModifiers NOTIFY preferencesChanged)
+    Q_PROPERTY(qint64 maxHistoryCount READ maxHistoryCount WRITE setMaxHistoryCount NOTIFY preferencesChanged)
     Q_PROPERTY(QString shortcutText READ shortcutText NOTIFY preferencesChanged)
     Q_PROPERTY(bool isRecording READ isRecording NOTIFY isRecordingChanged)
     Q_PROPERTY(bool accessibilityGranted READ accessibilityGranted NOTIFY accessibilityGrantedChanged)
@@ -29,27 +32,31 @@ public:
         std::function<void()> openAccessibilitySettings;
         // Registers or removes the login item; returns an error text or "".
         std::function<QString(bool)> setLoginItemEnabled;
-        std::function<QString(int keyCode, int modifiers)> shortcutDisplayText;
-        // Starts or stops recording; the recorder reports through setRecording().
-        std::function<void()> toggleRecording;
         std::function<void()> quit;
     };
 
-    SettingsViewBackend(PreferencesStore &prefs, Hooks hooks, QObject *parent = nullptr);
+    // The recorder watches key presses through `keyMonitor` while recording.
+    SettingsViewBackend(StoredPreferences &prefs, KeyEventMonitor &keyMonitor, Hooks hooks,
+                        QObject *parent = nullptr);
 
     bool launchAtLogin() const;
+    // A change stores the choice, then registers or removes the login item;
+    // a failure is printed and the choice stays.
     void setLaunchAtLogin(bool on);
     bool showMenuBarIcon() const;
     void setShowMenuBarIcon(bool on);
-    int hotkeyCode() const;
-    int hotkeyModifiers() const;
-    int maxHistoryCount() const;
+    qint64 hotkeyCode() const;
+    qint64 hotkeyModifiers() const;
+    qint64 maxHistoryCount() const;
     // Kept within 10..500.
-    void setMaxHistoryCount(int count);
+    void setMaxHistoryCount(qint64 count);
+    // The text of the stored combination (the view shows "请按键..." while
+    // recording).
     QString shortcutText() const;
-    bool isRecording() const { return m_recording; }
-    void setRecording(bool recording);
+    bool isRecording() const { return m_recorder.isRecording(); }
     bool accessibilityGranted() const { return m_accessibilityGranted; }
+
+    ShortcutRecorder &recorder() { return m_recorder; }
 
     Q_INVOKABLE void stepHistoryLimit(int direction); // +1 or -1: by 10 within 10..500
     Q_INVOKABLE void refreshAccessibilityStatus();
@@ -63,9 +70,9 @@ signals:
     void accessibilityGrantedChanged();
 
 private:
-    PreferencesStore &m_prefs;
+    StoredPreferences &m_prefs;
+    ShortcutRecorder m_recorder;
     Hooks m_hooks;
-    bool m_recording = false;
     bool m_accessibilityGranted = false;
 };
 

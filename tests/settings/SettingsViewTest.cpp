@@ -2,7 +2,9 @@
 #include "panel/QmlViews.h"
 #include "panel/QuickTestSupport.h"
 #include "platform/memory/MemoryPlatform.h"
+#include "settings/FakeKeyEventMonitor.h"
 #include "settings/SettingsViewBackend.h"
+#include "settings/StoredPreferences.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +15,7 @@
 
 using namespace kelvo;
 using namespace kelvo::test;
+using kelvo::test::FakeKeyEventMonitor;
 
 namespace {
 
@@ -30,8 +33,7 @@ protected:
             loginCalls.append(on);
             return loginError;
         };
-        hooks.shortcutDisplayText = [](int code, int mods) { return QStringLiteral("%1+%2").arg(mods).arg(code); };
-        backend = std::make_unique<SettingsViewBackend>(prefs, hooks);
+        backend = std::make_unique<SettingsViewBackend>(stored, keyMonitor, hooks);
     }
 
     void show() {
@@ -48,6 +50,8 @@ protected:
     QQuickItem *item(const QString &name) { return findByName(view->rootObject(), name); }
 
     memory::MemoryPreferences prefs;
+    StoredPreferences stored{prefs};
+    FakeKeyEventMonitor keyMonitor;
     bool trusted = false;
     QString loginError;
     QList<bool> loginCalls;
@@ -62,7 +66,8 @@ TEST_F(SettingsViewTest, DefaultsWithoutStoredPreferences) {
     EXPECT_FALSE(item("launchAtLoginSwitch")->property("checked").toBool());
     EXPECT_TRUE(item("menuBarIconSwitch")->property("checked").toBool());
     EXPECT_EQ(item("historyLimitLabel")->property("text").toString(), "50 条");
-    EXPECT_EQ(backend->shortcutText(), "768+9");
+    EXPECT_EQ(backend->shortcutText(), "⇧ ⌘ V");
+    EXPECT_EQ(item("shortcutRecorder")->findChild<QQuickItem *>()->property("text").toString(), "⇧ ⌘ V");
     EXPECT_FALSE(item("hiddenIconWarning")->isVisible());
     EXPECT_TRUE(prefs.values.isEmpty()) << "opening the window must not write preferences";
 }
@@ -120,6 +125,63 @@ TEST_F(SettingsViewTest, AccessibilityStatusIsReadOnCreationAndOnRefresh) {
     EXPECT_TRUE(backend->accessibilityGranted());
     backend->refreshAccessibilityStatus();
     EXPECT_FALSE(backend->accessibilityGranted());
+}
+
+TEST_F(SettingsViewTest, ClickingTheRecorderRecordsTheNextCombination) {
+    ASSERT_NO_FATAL_FAILURE(show());
+    QQuickItem *recorder = item("shortcutRecorder");
+    ASSERT_NE(recorder, nullptr);
+    QQuickItem *label = recorder->findChild<QQuickItem *>();
+    ASSERT_NE(label, nullptr);
+    QTest::mouseClick(view.get(), Qt::LeftButton, {}, recorder->mapToScene(recorder->boundingRect().center()).toPoint());
+    EXPECT_TRUE(backend->isRecording());
+    EXPECT_EQ(label->property("text").toString(), "请按键...");
+    EXPECT_EQ(keyMonitor.handlers.size(), 1);
+
+    EXPECT_TRUE(keyMonitor.press(9)) << "V alone is swallowed";
+    EXPECT_EQ(label->property("text").toString(), "请按键...");
+    EXPECT_TRUE(keyMonitor.press(36, EventFlag::Control | EventFlag::Shift));
+    EXPECT_FALSE(backend->isRecording());
+    EXPECT_EQ(prefs.values.value("hotkeyCode").toLongLong(), 36);
+    EXPECT_EQ(prefs.values.value("hotkeyModifiers").toLongLong(), 4608);
+    QTest::qWait(10);
+    EXPECT_EQ(label->property("text").toString(), "⌃ ⇧ [36]");
+    EXPECT_TRUE(keyMonitor.handlers.isEmpty());
+}
+
+TEST_F(SettingsViewTest, SecondClickEndsRecordingWithoutAChange) {
+    makeBackend();
+    backend->toggleRecording();
+    EXPECT_TRUE(keyMonitor.press(53)) << "Escape does not cancel";
+    EXPECT_TRUE(backend->isRecording());
+    backend->toggleRecording();
+    EXPECT_FALSE(backend->isRecording());
+    EXPECT_TRUE(prefs.values.isEmpty());
+    EXPECT_EQ(backend->shortcutText(), "⇧ ⌘ V");
+}
+
+TEST_F(SettingsViewTest, StepperBringsAnOutOfRangeLimitBack) {
+    makeBackend();
+    prefs.setValue("maxHistoryCount", 0); // the history store applies 50
+    EXPECT_EQ(backend->maxHistoryCount(), 50);
+    backend->stepHistoryLimit(-1);
+    EXPECT_EQ(prefs.values.value("maxHistoryCount").toLongLong(), 40);
+    prefs.setValue("maxHistoryCount", 800);
+    backend->stepHistoryLimit(+1);
+    EXPECT_EQ(prefs.values.value("maxHistoryCount").toLongLong(), 800);
+    backend->stepHistoryLimit(-1);
+    EXPECT_EQ(prefs.values.value("maxHistoryCount").toLongLong(), 500);
+}
+
+TEST_F(SettingsViewTest, UnchangedLoginChoiceDoesNotTouchTheLoginItem) {
+    makeBackend();
+    backend->setLaunchAtLogin(false);
+    EXPECT_TRUE(loginCalls.isEmpty());
+    EXPECT_TRUE(prefs.values.isEmpty());
+    backend->setLaunchAtLogin(true);
+    backend->setLaunchAtLogin(false);
+    EXPECT_EQ(loginCalls, (QList<bool>{true, false}));
+    EXPECT_EQ(prefs.values.value("launchAtLogin"), QVariant(false));
 }
 
 } // namespace
