@@ -1,5 +1,7 @@
 // SettingsView.qml over SettingsViewBackend with in-memory preferences.
 #include "panel/QmlViews.h"
+#include "panel/QtKeyTranslation.h"
+#include "platform/qt/QtKeyEventMonitor.h"
 #include "panel/QuickTestSupport.h"
 #include "platform/memory/MemoryPlatform.h"
 #include "settings/FakeKeyEventMonitor.h"
@@ -182,6 +184,24 @@ TEST_F(SettingsViewTest, UnchangedLoginChoiceDoesNotTouchTheLoginItem) {
     backend->setLaunchAtLogin(false);
     EXPECT_EQ(loginCalls, (QList<bool>{true, false}));
     EXPECT_EQ(prefs.values.value("launchAtLogin"), QVariant(false));
+}
+
+TEST_F(SettingsViewTest, RecordingThroughTheProgramsKeyMonitor) {
+    ASSERT_NO_FATAL_FAILURE(show());
+    QtKeyEventMonitor qtMonitor(&keyEventFromQt);
+    SettingsViewBackend real(stored, qtMonitor, {});
+    real.toggleRecording();
+    ASSERT_EQ(qtMonitor.monitorCount(), 1);
+    QTest::keyClick(view.get(), Qt::Key_Escape);
+    QTest::keyClick(view.get(), Qt::Key_K);
+    EXPECT_TRUE(real.isRecording());
+    EXPECT_TRUE(prefs.values.isEmpty());
+    QTest::keyClick(view.get(), Qt::Key_K, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_FALSE(real.isRecording());
+    EXPECT_EQ(prefs.values.value("hotkeyCode").toLongLong(), 40);
+    EXPECT_EQ(prefs.values.value("hotkeyModifiers").toLongLong(), 4096 | 2048);
+    EXPECT_EQ(qtMonitor.monitorCount(), 0);
+    EXPECT_EQ(real.shortcutText(), "⌃ ⌥ K");
 }
 
 } // namespace
