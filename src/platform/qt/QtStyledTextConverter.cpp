@@ -106,7 +106,7 @@ public:
                 destinationPending_ = false;
                 if (consumeFallback())
                     continue;
-                if (!state().skip)
+                if (!skipping() && !isDroppedControl(uchar(c)))
                     pending_.append(c);
             }
         }
@@ -116,6 +116,15 @@ public:
 
 private:
     GroupState &state() { return states_.back(); }
+    bool skipping() const { return states_.back().skip || untrackedSkipFrom_ >= 0; }
+
+    void markSkipped()
+    {
+        if (untracked_ == 0)
+            states_.back().skip = true;
+        else if (!skipping())
+            untrackedSkipFrom_ = untracked_; // ends when this untracked group closes
+    }
 
     void openGroup()
     {
@@ -135,6 +144,8 @@ private:
         skipCount_ = 0;
         destinationPending_ = false;
         if (untracked_ > 0) {
+            if (untrackedSkipFrom_ == untracked_)
+                untrackedSkipFrom_ = -1;
             --untracked_;
             return true;
         }
@@ -155,7 +166,7 @@ private:
 
     void appendText(const QString &text)
     {
-        if (state().skip || text.isEmpty())
+        if (skipping() || text.isEmpty())
             return;
         flush();
         out_ += text;
@@ -205,7 +216,7 @@ private:
     {
         if (c == '*') {
             if (firstInGroup)
-                state().skip = true;
+                markSkipped();
             return;
         }
         if (c == '\'') {
@@ -218,7 +229,7 @@ private:
             }
             if (n == 0 || consumeFallback())
                 return;
-            if (!state().skip)
+            if (!skipping() && !isDroppedControl(value))
                 pending_.append(char(value));
             return;
         }
@@ -251,7 +262,7 @@ private:
             long long unit = hasParam ? param : 0;
             if (unit < 0)
                 unit += 65536;
-            if (unit >= 0 && unit <= 0xFFFF && !state().skip) {
+            if (unit >= 0 && unit <= 0xFFFF && !skipping() && !isDroppedControl(unit)) {
                 flush();
                 out_ += QChar(char16_t(unit));
             }
@@ -272,7 +283,7 @@ private:
         if (word == "pc") { setCodePage(437); return; }
         if (word == "pca") { setCodePage(850); return; }
         if (firstInGroup && isSkippedDestination(word)) {
-            state().skip = true;
+            markSkipped();
             return;
         }
         appendText(symbolForWord(word));
@@ -302,6 +313,8 @@ private:
         pending_.clear();
     }
 
+    // Tab and line feed are the only control characters kept in text.
+    static bool isDroppedControl(long long unit) { return (unit < 0x20 && unit != '\t' && unit != '\n') || unit == 0x7F; }
     static bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
     static int hexValue(char c)
     {
@@ -315,6 +328,7 @@ private:
     qsizetype pos_ = 0;
     std::vector<GroupState> states_;
     int untracked_ = 0;
+    int untrackedSkipFrom_ = -1;
     int skipCount_ = 0;
     bool destinationPending_ = false;
     int codePage_ = 1252;
@@ -418,6 +432,7 @@ QByteArray QtStyledTextConverter::rtfFromDocument(const QTextDocument &document)
                 continue;
             const QTextCharFormat format = fragment.charFormat();
             body += '{';
+            const qsizetype groupStart = body.size();
             const QStringList families = format.fontFamilies().toStringList();
             if (!families.isEmpty() && !families.first().isEmpty())
                 body += "\\f" + QByteArray::number(fontIndex(families.first()));
@@ -437,7 +452,8 @@ QByteArray QtStyledTextConverter::rtfFromDocument(const QTextDocument &document)
                 if (color.isValid())
                     body += "\\cf" + QByteArray::number(colorIndex(color.toRgb()));
             }
-            body += ' ';
+            if (body.size() > groupStart)
+                body += ' ';
             QString text = fragment.text();
             appendEscaped(body, text);
             body += '}';

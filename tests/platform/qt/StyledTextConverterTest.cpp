@@ -1,6 +1,7 @@
 #include "platform/qt/QtStyledTextConverter.h"
 
 #include <QGuiApplication>
+#include <QStringDecoder>
 #include <QTextDocument>
 
 #include <gtest/gtest.h>
@@ -90,10 +91,12 @@ TEST_F(StyledText, HexEscapesFollowTheCodePage)
     EXPECT_EQ(rtfText("{\\rtf1 \\'85}"), QString::fromUtf8("\u2026"));
     const QString cyrillic = rtfText("{\\rtf1\\ansi\\ansicpg1251 \\'cf\\'f0\\'e8\\'e2\\'e5\\'f2}");
     const QString japanese = rtfText("{\\rtf1\\ansi\\ansicpg932 \\'93\\'fa\\'96\\'7b}");
-    if (QStringDecoder("windows-1251").isValid())
+    if (QStringDecoder("windows-1251").isValid()) {
         EXPECT_EQ(cyrillic, QString::fromUtf8("\u041f\u0440\u0438\u0432\u0435\u0442"));
-    if (QStringDecoder("Shift_JIS").isValid())
+    }
+    if (QStringDecoder("Shift_JIS").isValid()) {
         EXPECT_EQ(japanese, QString::fromUtf8("\u65e5\u672c")); // two-byte characters
+    }
 }
 
 TEST_F(StyledText, NestedGroupsAndSkippedDestinations)
@@ -121,9 +124,11 @@ TEST_F(StyledText, MalformedAndTruncatedInput)
     // Truncated anywhere: the text read so far.
     EXPECT_EQ(rtfText("{\\rtf1 abc{\\b de"), QStringLiteral("abcde"));
     EXPECT_EQ(rtfText("{\\rtf1 abc\\"), QStringLiteral("abc"));
-    EXPECT_EQ(rtfText("{\\rtf1 abc\\'4"), QStringLiteral("abcJ").left(3) + QChar(4));
+    // Control characters never reach the text.
+    EXPECT_EQ(rtfText("{\\rtf1 abc\\'4"), QStringLiteral("abc"));
+    EXPECT_EQ(rtfText("{\\rtf1 a\\'00\\u7?\\'09b}"), QStringLiteral("a\tb"));
     EXPECT_EQ(rtfText("{\\rtf1 abc\\'"), QStringLiteral("abc"));
-    EXPECT_EQ(rtfText("{\\rtf1 \\u"), QString(QChar(0)).left(1));
+    EXPECT_EQ(rtfText("{\\rtf1 \\u"), QStringLiteral(""));
     EXPECT_EQ(rtfText("{\\rtf1 a\\bin999999999999999999 b}"), QStringLiteral("a"));
     // Text after the outer group has ended is not part of the document.
     EXPECT_EQ(rtfText("{\\rtf1 in}out}}"), QStringLiteral("in"));
