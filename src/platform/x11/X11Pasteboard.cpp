@@ -1,0 +1,658 @@
+#include "platform/x11/X11Pasteboard.h"
+
+#include "platform/x11/X11Connection.h"
+
+#include <QBuffer>
+#include <QDateTime>
+#include <QDeadlineTimer>
+#include <QImage>
+#include <QImageReader>
+#include <QMetaObject>
+#include <QSocketNotifier>
+#include <QStringDecoder>
+#include <QTimer>
+
+#include <xcb/xfixes.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <poll.h>
+
+namespace kelvo::x11 {
+
+namespace {
+
+struct Alias {
+    QString type;
+    QStringList targets;
+};
+
+const QList<Alias> &aliasTable()
+{
+    static const QList<Alias> table = {
+        {PasteboardType::String,
+         {QStringLiteral("UTF8_STRING"), QStringLiteral("text/plain;charset=utf-8"),
+          QStringLiteral("text/plain"), QStringLiteral("STRING"), QStringLiteral("TEXT")}},
+        {PasteboardType::RTF, {QStringLiteral("text/rtf"), QStringLiteral("application/rtf")}},
+        {PasteboardType::HTML, {QStringLiteral("text/html")}},
+        {PasteboardType::PNG, {QStringLiteral("image/png")}},
+        {PasteboardType::TIFF, {QStringLiteral("image/tiff")}},
+        {PasteboardType::FileURL, {QStringLiteral("text/uri-list")}},
+        {PasteboardType::PDF, {QStringLiteral("application/pdf")}},
+    };
+    return table;
+}
+
+// Limits of one fetch.
+constexpr int kMaxTargets = 1024;             // targets looked at
+constexpr int kMaxFetchedTypes = 64;          // types whose data is fetched
+constexpr qint64 kMaxTargetBytes = 64 << 20;  // one target's data
+constexpr qint64 kMaxTotalBytes = 256 << 20;  // all of a fetch
+// Serving: data above this goes out in INCR chunks.
+constexpr int kChunk = 256 * 1024;
+constexpr qint64 kMaxImagePixels = qint64(16384) * 16384;
+
+// The snapshot a fetch delivers: one item carrying every type.
+struct Snapshot {
+    QStringList typeList;
+    QHash<QString, QString> targetOf;       // type -> the target it was read from
+    QHash<QString, QByteArray> data;        // type -> bytes (absent when unreadable)
+    QHash<QString, QByteArray> targetData;  // target -> bytes, for the image order
+
+    std::optional<QString> stringForType(const QString &type) const
+    {
+        const auto it = data.constFind(type);
+        if (it == data.constEnd())
+            return std::nullopt;
+        const QString target = targetOf.value(type);
+        if (target == QLatin1String("STRING"))
+            return QString::fromLatin1(*it);
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        QString s = utf8(*it);
+        if (utf8.hasError() && (target == QLatin1String("TEXT") || target == QLatin1String("text/plain")))
+            return QString::fromLatin1(*it);
+        return s;
+    }
+    std::optional<QByteArray> dataForType(const QString &type) const
+    {
+        const auto it = data.constFind(type);
+        if (it == data.constEnd())
+            return std::nullopt;
+        return *it;
+    }
+    std::optional<QByteArray> imagePNG() const
+    {
+        static const char *const order[] = {"image/png", "image/tiff", "image/bmp",
+                                            "image/jpeg", "image/gif", "image/webp"};
+        for (const char *target : order) {
+            const auto it = targetData.constFind(QString::fromLatin1(target));
+            if (it == targetData.constEnd() || it->isEmpty())
+                continue;
+            QBuffer buffer;
+            buffer.setData(*it);
+            buffer.open(QIODevice::ReadOnly);
+            QImageReader reader(&buffer, QByteArray(target).mid(6));
+            reader.setAllocationLimit(1024);
+            const QSize size = reader.size();
+            if (size.isValid() && qint64(size.width()) * size.height() > kMaxImagePixels)
+                continue;
+            const QImage image = reader.read();
+            if (image.isNull())
+                continue;
+            if (qstrcmp(target, "image/png") == 0)
+                return *it;
+            QByteArray png;
+            QBuffer out(&png);
+            out.open(QIODevice::WriteOnly);
+            if (image.save(&out, "PNG"))
+                return png;
+        }
+        return std::nullopt;
+    }
+};
+
+class SnapshotItem final : public PasteboardItemReader {
+public:
+    explicit SnapshotItem(std::shared_ptr<const Snapshot> s) : s_(std::move(s)) {}
+    QStringList types() const override { return s_->typeList; }
+    std::optional<QString> stringForType(const QString &type) const override { return s_->stringForType(type); }
+    std::optional<QByteArray> dataForType(const QString &type) const override { return s_->dataForType(type); }
+
+private:
+    std::shared_ptr<const Snapshot> s_;
+};
+
+class SnapshotContents final : public PasteboardContents {
+public:
+    explicit SnapshotContents(std::shared_ptr<const Snapshot> s) : s_(std::move(s)) {}
+    std::optional<QStringList> types() const override { return s_->typeList; }
+    std::optional<QString> stringForType(const QString &type) const override { return s_->stringForType(type); }
+    std::optional<QByteArray> dataForType(const QString &type) const override { return s_->dataForType(type); }
+    std::optional<QList<std::shared_ptr<const PasteboardItemReader>>> items() const override
+    {
+        QList<std::shared_ptr<const PasteboardItemReader>> list;
+        if (!s_->typeList.isEmpty())
+            list.append(std::make_shared<SnapshotItem>(s_));
+        return list;
+    }
+    std::optional<QStringList> textObjects() const override
+    {
+        if (auto s = s_->stringForType(PasteboardType::String))
+            return QStringList{*s};
+        return std::nullopt;
+    }
+    std::optional<QByteArray> imagePNG() const override { return s_->imagePNG(); }
+
+private:
+    std::shared_ptr<const Snapshot> s_;
+};
+
+// The read side on its own connection, run on a worker thread.
+class Fetcher {
+public:
+    Fetcher(const QString &display, QDeadlineTimer deadline) : x_(display), deadline_(deadline) {}
+
+    std::shared_ptr<const PasteboardContents> run()
+    {
+        auto snapshot = read();
+        if (!snapshot)
+            return nullptr;
+        return std::make_shared<SnapshotContents>(std::move(snapshot));
+    }
+
+private:
+    std::shared_ptr<Snapshot> read()
+    {
+        if (!x_.isValid())
+            return nullptr;
+        c_ = x_.get();
+        window_ = xcb_generate_id(c_);
+        const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+        xcb_create_window(c_, XCB_COPY_FROM_PARENT, window_, x_.root(), 0, 0, 1, 1, 0,
+                          XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, XCB_CW_EVENT_MASK, &mask);
+        clipboard_ = x_.atom("CLIPBOARD");
+        property_ = x_.atom("KELVO_SELECTION");
+        incr_ = x_.atom("INCR");
+        auto snapshot = std::make_shared<Snapshot>();
+        auto owner = xcb_get_selection_owner_reply(c_, xcb_get_selection_owner(c_, clipboard_), nullptr);
+        const bool hasOwner = owner && owner->owner != XCB_WINDOW_NONE;
+        std::free(owner);
+        if (!hasOwner)
+            return snapshot;
+        bool timedOut = false;
+        auto targets = fetch(x_.atom("TARGETS"), qint64(1) << 20, &timedOut);
+        if (timedOut)
+            return nullptr;
+        if (!targets)
+            return snapshot;
+        const int count = std::min<int>(targets->size() / 4, kMaxTargets);
+        const auto *atoms = reinterpret_cast<const xcb_atom_t *>(targets->constData());
+        std::vector<xcb_get_atom_name_cookie_t> cookies;
+        for (int i = 0; i < count; ++i)
+            cookies.push_back(xcb_get_atom_name(c_, atoms[i]));
+        QList<std::pair<QString, xcb_atom_t>> named;
+        for (int i = 0; i < count; ++i) {
+            auto *r = xcb_get_atom_name_reply(c_, cookies[i], nullptr);
+            if (r)
+                named.append({QString::fromUtf8(xcb_get_atom_name_name(r), xcb_get_atom_name_name_length(r)), atoms[i]});
+            std::free(r);
+        }
+        QHash<QString, xcb_atom_t> targetAtom;
+        for (const auto &[name, atom] : std::as_const(named)) {
+            if (X11Pasteboard::isMetaTarget(name) || name.isEmpty())
+                continue;
+            const QString type = X11Pasteboard::typeForTarget(name);
+            if (snapshot->targetOf.contains(type))
+                continue;
+            snapshot->typeList.append(type);
+            snapshot->targetOf.insert(type, name);
+            targetAtom.insert(name, atom);
+        }
+        qint64 total = 0;
+        int fetched = 0;
+        for (const QString &type : std::as_const(snapshot->typeList)) {
+            if (fetched++ >= kMaxFetchedTypes || total >= kMaxTotalBytes)
+                break;
+            const QString target = snapshot->targetOf.value(type);
+            auto bytes = fetch(targetAtom.value(target), std::min(kMaxTargetBytes, kMaxTotalBytes - total), &timedOut);
+            if (timedOut)
+                return nullptr;
+            if (!bytes)
+                continue;
+            total += bytes->size();
+            snapshot->data.insert(type, *bytes);
+            snapshot->targetData.insert(target, *bytes);
+        }
+        return snapshot;
+    }
+
+    // Waits for an event `accept` takes; nullptr when the time is up.
+    template<typename F>
+    xcb_generic_event_t *waitFor(F accept)
+    {
+        xcb_flush(c_);
+        for (;;) {
+            while (xcb_generic_event_t *e = xcb_poll_for_event(c_)) {
+                if (accept(e))
+                    return e;
+                std::free(e);
+            }
+            if (xcb_connection_has_error(c_) || deadline_.hasExpired())
+                return nullptr;
+            pollfd p{xcb_get_file_descriptor(c_), POLLIN, 0};
+            poll(&p, 1, int(std::max<qint64>(1, deadline_.remainingTime())));
+        }
+    }
+
+    // One target's data, nullopt when refused or too big.
+    std::optional<QByteArray> fetch(xcb_atom_t target, qint64 limit, bool *timedOut)
+    {
+        xcb_delete_property(c_, window_, property_);
+        xcb_convert_selection(c_, window_, clipboard_, target, property_, XCB_CURRENT_TIME);
+        auto *e = waitFor([&](xcb_generic_event_t *ev) {
+            if ((ev->response_type & 0x7f) != XCB_SELECTION_NOTIFY)
+                return false;
+            auto *n = reinterpret_cast<xcb_selection_notify_event_t *>(ev);
+            return n->requestor == window_ && n->target == target;
+        });
+        if (!e) {
+            *timedOut = true;
+            return std::nullopt;
+        }
+        const xcb_atom_t got = reinterpret_cast<xcb_selection_notify_event_t *>(e)->property;
+        std::free(e);
+        if (got == XCB_ATOM_NONE)
+            return std::nullopt;
+        auto *r = xcb_get_property_reply(
+            c_, xcb_get_property(c_, 1, window_, property_, XCB_GET_PROPERTY_TYPE_ANY, 0, quint32(limit / 4 + 1)), nullptr);
+        if (!r)
+            return std::nullopt;
+        if (r->type == incr_) {
+            std::free(r);
+            return fetchIncremental(limit, timedOut);
+        }
+        const bool tooBig = r->bytes_after > 0;
+        QByteArray value(static_cast<const char *>(xcb_get_property_value(r)), xcb_get_property_value_length(r));
+        std::free(r);
+        if (tooBig)
+            return std::nullopt;
+        return value;
+    }
+
+    std::optional<QByteArray> fetchIncremental(qint64 limit, bool *timedOut)
+    {
+        QByteArray value;
+        for (;;) {
+            auto *e = waitFor([&](xcb_generic_event_t *ev) {
+                if ((ev->response_type & 0x7f) != XCB_PROPERTY_NOTIFY)
+                    return false;
+                auto *n = reinterpret_cast<xcb_property_notify_event_t *>(ev);
+                return n->window == window_ && n->atom == property_ && n->state == XCB_PROPERTY_NEW_VALUE;
+            });
+            if (!e) {
+                *timedOut = true;
+                return std::nullopt;
+            }
+            std::free(e);
+            auto *r = xcb_get_property_reply(
+                c_, xcb_get_property(c_, 1, window_, property_, XCB_GET_PROPERTY_TYPE_ANY, 0, quint32(limit / 4 + 1)),
+                nullptr);
+            if (!r)
+                return std::nullopt;
+            const int n = xcb_get_property_value_length(r);
+            value.append(static_cast<const char *>(xcb_get_property_value(r)), n);
+            std::free(r);
+            if (n == 0)
+                return value;
+            if (value.size() > limit) {
+                // Too big: keep reading the chunks away would cost the whole
+                // time limit, so the target is simply dropped.
+                return std::nullopt;
+            }
+        }
+    }
+
+    X11Connection x_;
+    QDeadlineTimer deadline_;
+    xcb_connection_t *c_ = nullptr;
+    xcb_window_t window_ = XCB_WINDOW_NONE;
+    xcb_atom_t clipboard_ = XCB_ATOM_NONE, property_ = XCB_ATOM_NONE, incr_ = XCB_ATOM_NONE;
+};
+
+} // namespace
+
+struct X11Pasteboard::Transfer {
+    xcb_atom_t type = XCB_ATOM_NONE;
+    QByteArray data;
+    qint64 offset = 0;
+    QDeadlineTimer idle;
+};
+
+QStringList X11Pasteboard::targetsForType(const QString &type)
+{
+    for (const Alias &a : aliasTable())
+        if (a.type == type)
+            return a.targets;
+    return {type};
+}
+
+QString X11Pasteboard::typeForTarget(const QString &target)
+{
+    for (const Alias &a : aliasTable())
+        if (a.targets.contains(target))
+            return a.type;
+    return target;
+}
+
+bool X11Pasteboard::isMetaTarget(const QString &target)
+{
+    static const QStringList meta = {
+        QStringLiteral("TARGETS"), QStringLiteral("MULTIPLE"), QStringLiteral("TIMESTAMP"),
+        QStringLiteral("SAVE_TARGETS"), QStringLiteral("DELETE"), QStringLiteral("INCR"),
+        QStringLiteral("INSERT_SELECTION"), QStringLiteral("INSERT_PROPERTY"), QStringLiteral("ATOM_PAIR"),
+        QStringLiteral("CLIENT_WINDOW"), QStringLiteral("HOST_NAME"), QStringLiteral("LENGTH"),
+        QStringLiteral("LIST_LENGTH"), QStringLiteral("NAME"), QStringLiteral("OWNER_OS"),
+        QStringLiteral("PROCESS"), QStringLiteral("TASK"), QStringLiteral("USER"),
+        QStringLiteral("_QT_SELECTION"), QStringLiteral("_GTK_TEXT_BUFFER_CONTENTS")};
+    return meta.contains(target);
+}
+
+X11Pasteboard::X11Pasteboard(QObject *parent, const QString &displayName)
+    : QObject(parent), displayName_(displayName), connection_(std::make_unique<X11Connection>(displayName))
+{
+    if (!connection_->isValid())
+        return;
+    xcb_connection_t *c = connection_->get();
+    window_ = xcb_generate_id(c);
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, window_, connection_->root(), 0, 0, 1, 1, 0,
+                      XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+    const xcb_query_extension_reply_t *ext = xcb_get_extension_data(c, &xcb_xfixes_id);
+    if (ext && ext->present) {
+        auto *v = xcb_xfixes_query_version_reply(c, xcb_xfixes_query_version(c, 5, 0), nullptr);
+        std::free(v);
+        xfixesEvent_ = ext->first_event;
+        xfixes_ = true;
+        xcb_xfixes_select_selection_input(c, window_, connection_->atom("CLIPBOARD"),
+                                          XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER
+                                              | XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY
+                                              | XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE);
+    }
+    for (const char *name : {"TARGETS", "TIMESTAMP", "MULTIPLE", "INCR", "ATOM", "UTF8_STRING", "STRING"})
+        connection_->atom(name);
+    connection_->sync();
+    notifier_ = new QSocketNotifier(xcb_get_file_descriptor(c), QSocketNotifier::Read, this);
+    connect(notifier_, &QSocketNotifier::activated, this, [this] { processEvents(); });
+    transferTimer_ = new QTimer(this);
+    transferTimer_->setInterval(1000);
+    connect(transferTimer_, &QTimer::timeout, this, [this] { dropStaleTransfers(); });
+    // Events already read into xcb's queue do not wake the notifier.
+    QTimer::singleShot(0, this, [this] { processEvents(); });
+}
+
+X11Pasteboard::~X11Pasteboard()
+{
+    for (auto &[id, worker] : workers_)
+        if (worker.joinable())
+            worker.join();
+    if (connection_ && connection_->isValid() && window_ != XCB_WINDOW_NONE) {
+        xcb_destroy_window(connection_->get(), window_);
+        xcb_flush(connection_->get());
+    }
+}
+
+bool X11Pasteboard::isValid() const
+{
+    return connection_ && connection_->isValid();
+}
+
+void X11Pasteboard::processEvents() const
+{
+    if (!isValid())
+        return;
+    auto *self = const_cast<X11Pasteboard *>(this);
+    while (xcb_generic_event_t *e = xcb_poll_for_event(connection_->get())) {
+        self->handleEvent(e);
+        std::free(e);
+    }
+    xcb_flush(connection_->get());
+}
+
+void X11Pasteboard::handleEvent(xcb_generic_event_t *event)
+{
+    const quint8 type = event->response_type & 0x7f;
+    if (xfixes_ && type == xfixesEvent_ + XCB_XFIXES_SELECTION_NOTIFY) {
+        auto *n = reinterpret_cast<xcb_xfixes_selection_notify_event_t *>(event);
+        // Own writes were counted when they were made.
+        if (n->owner != window_)
+            ++changeCount_;
+        return;
+    }
+    switch (type) {
+    case XCB_SELECTION_REQUEST:
+        handleSelectionRequest(reinterpret_cast<xcb_selection_request_event_t *>(event));
+        break;
+    case XCB_SELECTION_CLEAR:
+        if (reinterpret_cast<xcb_selection_clear_event_t *>(event)->owner == window_) {
+            owner_ = false;
+            data_.clear();
+        }
+        break;
+    case XCB_PROPERTY_NOTIFY: {
+        auto *n = reinterpret_cast<xcb_property_notify_event_t *>(event);
+        if (n->state == XCB_PROPERTY_DELETE)
+            handlePropertyDelete(n->window, n->atom);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+QStringList X11Pasteboard::ownedTargets() const
+{
+    QStringList targets;
+    for (const auto &[type, bytes] : data_)
+        for (const QString &t : targetsForType(type))
+            if (!targets.contains(t))
+                targets.append(t);
+    return targets;
+}
+
+std::optional<std::pair<xcb_atom_t, QByteArray>> X11Pasteboard::dataForTarget(const QString &target) const
+{
+    for (const auto &[type, bytes] : data_) {
+        if (!targetsForType(type).contains(target))
+            continue;
+        if (type == PasteboardType::String) {
+            if (target == QLatin1String("STRING"))
+                return std::pair{xcb_atom_t(XCB_ATOM_STRING), QString::fromUtf8(bytes).toLatin1()};
+            if (target == QLatin1String("UTF8_STRING") || target == QLatin1String("TEXT"))
+                return std::pair{connection_->atom("UTF8_STRING"), bytes};
+        }
+        return std::pair{connection_->atom(target.toUtf8().constData()), bytes};
+    }
+    return std::nullopt;
+}
+
+void X11Pasteboard::handleSelectionRequest(const xcb_selection_request_event_t *request)
+{
+    xcb_connection_t *c = connection_->get();
+    xcb_selection_notify_event_t notify{};
+    notify.response_type = XCB_SELECTION_NOTIFY;
+    notify.time = request->time;
+    notify.requestor = request->requestor;
+    notify.selection = request->selection;
+    notify.target = request->target;
+    notify.property = XCB_ATOM_NONE;
+    const xcb_atom_t property = request->property == XCB_ATOM_NONE ? request->target : request->property;
+    const bool ours = owner_ && request->owner == window_ && request->selection == connection_->atom("CLIPBOARD");
+    if (ours) {
+        auto *nameReply = xcb_get_atom_name_reply(c, xcb_get_atom_name(c, request->target), nullptr);
+        const QString target = nameReply ? QString::fromUtf8(xcb_get_atom_name_name(nameReply),
+                                                             xcb_get_atom_name_name_length(nameReply))
+                                         : QString();
+        std::free(nameReply);
+        if (target == QLatin1String("TARGETS")) {
+            std::vector<xcb_atom_t> atoms = {connection_->atom("TARGETS")};
+            for (const QString &t : ownedTargets())
+                atoms.push_back(connection_->atom(t.toUtf8().constData()));
+            xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, property, XCB_ATOM_ATOM, 32,
+                                quint32(atoms.size()), atoms.data());
+            notify.property = property;
+        } else if (auto found = dataForTarget(target)) {
+            const auto &[type, bytes] = *found;
+            if (bytes.size() > kChunk) {
+                auto transfer = std::make_shared<Transfer>();
+                transfer->type = type;
+                transfer->data = bytes;
+                transfer->idle = QDeadlineTimer(10000);
+                const uint32_t mask = XCB_EVENT_MASK_PROPERTY_CHANGE;
+                xcb_change_window_attributes(c, request->requestor, XCB_CW_EVENT_MASK, &mask);
+                const quint32 size = quint32(bytes.size());
+                xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, property, connection_->atom("INCR"),
+                                    32, 1, &size);
+                transfers_[{request->requestor, property}] = transfer;
+                transferTimer_->start();
+            } else {
+                xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, property, type, 8,
+                                    quint32(bytes.size()), bytes.constData());
+            }
+            notify.property = property;
+        }
+    }
+    xcb_send_event(c, 0, request->requestor, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char *>(&notify));
+    xcb_flush(c);
+}
+
+void X11Pasteboard::handlePropertyDelete(xcb_window_t window, xcb_atom_t property)
+{
+    const auto it = transfers_.find({window, property});
+    if (it == transfers_.end())
+        return;
+    Transfer &t = *it->second;
+    xcb_connection_t *c = connection_->get();
+    const qint64 n = std::min<qint64>(kChunk, t.data.size() - t.offset);
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, property, t.type, 8, quint32(n),
+                        t.data.constData() + t.offset);
+    t.offset += n;
+    t.idle = QDeadlineTimer(10000);
+    if (n == 0) {
+        transfers_.erase(it);
+        if (transfers_.empty())
+            transferTimer_->stop();
+    }
+    xcb_flush(c);
+}
+
+void X11Pasteboard::dropStaleTransfers()
+{
+    for (auto it = transfers_.begin(); it != transfers_.end();) {
+        if (it->second->idle.hasExpired())
+            it = transfers_.erase(it);
+        else
+            ++it;
+    }
+    if (transfers_.empty())
+        transferTimer_->stop();
+}
+
+qint64 X11Pasteboard::changeCount() const
+{
+    processEvents();
+    return changeCount_;
+}
+
+void X11Pasteboard::fetchContents(ContentsCallback callback)
+{
+    if (!isValid()) {
+        callback(nullptr);
+        return;
+    }
+    processEvents();
+    const quint64 id = nextFetch_++;
+    const QString display = displayName_;
+    const QDeadlineTimer deadline(fetchLimitMs_);
+    workers_[id] = std::thread([this, id, display, deadline, callback = std::move(callback)]() mutable {
+        std::shared_ptr<const PasteboardContents> result = Fetcher(display, deadline).run();
+        QMetaObject::invokeMethod(
+            this,
+            [this, id, result = std::move(result), callback = std::move(callback)] {
+                const auto it = workers_.find(id);
+                if (it != workers_.end()) {
+                    it->second.join();
+                    workers_.erase(it);
+                }
+                callback(result);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+bool X11Pasteboard::takeOwnership()
+{
+    if (!isValid())
+        return false;
+    processEvents();
+    xcb_connection_t *c = connection_->get();
+    const xcb_atom_t clipboard = connection_->atom("CLIPBOARD");
+    xcb_set_selection_owner(c, window_, clipboard, XCB_CURRENT_TIME);
+    auto *r = xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, clipboard), nullptr);
+    const bool ok = r && r->owner == window_;
+    std::free(r);
+    ++changeCount_;
+    owner_ = ok;
+    transfers_.clear();
+    return ok;
+}
+
+void X11Pasteboard::clearContents()
+{
+    data_.clear();
+    takeOwnership();
+}
+
+void X11Pasteboard::declareTypes(const QStringList &types)
+{
+    Q_UNUSED(types);
+    data_.clear();
+    takeOwnership();
+}
+
+bool X11Pasteboard::setString(const QString &string, const QString &type)
+{
+    return setData(string.toUtf8(), type);
+}
+
+bool X11Pasteboard::setData(const QByteArray &data, const QString &type)
+{
+    processEvents();
+    if (!owner_) {
+        data_.clear();
+        if (!takeOwnership())
+            return false;
+    }
+    for (auto &entry : data_) {
+        if (entry.first == type) {
+            entry.second = data;
+            return true;
+        }
+    }
+    data_.append({type, data});
+    return true;
+}
+
+bool X11Pasteboard::writeObjects(const QList<PasteboardWriteItem> &items)
+{
+    data_.clear();
+    for (const PasteboardWriteItem &item : items)
+        for (const PasteboardWriteRepresentation &r : item) {
+            bool seen = false;
+            for (const auto &entry : std::as_const(data_))
+                seen = seen || entry.first == r.type;
+            if (!seen)
+                data_.append({r.type, r.data});
+        }
+    return takeOwnership();
+}
+
+} // namespace kelvo::x11
