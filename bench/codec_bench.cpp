@@ -1,11 +1,23 @@
-// History file codec throughput: the streaming writer and schema-directed
-// reader against QJsonDocument, on a history of 50 images of 4.5 MB.
-#include "model/HistoryCodec.h"
+// The history file: loading it and the background save, each beside its
+// reference measured in the same iteration on the same data.
+//
+//   Load/small   HistoryFile::load of 500 text entries of 2 KB
+//                against reading the file's bytes
+//   Load/large   the same for 50 images of 4.5 MB (with thumbnails) and
+//                450 text entries, against reading the bytes plus one Qt
+//                Base64 decode of every byte field
+//   Save/*       HistoryFile::write (encode and atomic replace) against one
+//                Qt Base64 encode of every byte field plus one atomic write
+//                of the file's size
+#include "BenchData.h"
+#include "BenchPair.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QRandomGenerator>
+#include "history/HistoryFile.h"
+#include "model/HistoryCodec.h"
+#include "platform/qt/QtPlatform.h"
+
+#include <QFile>
+#include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
@@ -13,132 +25,110 @@ using namespace kelvo;
 
 namespace {
 
-constexpr int kImages = 50;
-constexpr qsizetype kImageBytes = 4'500'000;
+struct DataSet {
+    QList<ClipboardItem> items;
+    QList<QByteArray> fields;
+    qsizetype fileSize = 0;
+};
 
-const QList<ClipboardItem> &history()
+const DataSet &dataSet(bool large)
 {
-    static const QList<ClipboardItem> items = [] {
-        QList<ClipboardItem> list;
-        QRandomGenerator rng(7);
-        for (int i = 0; i < kImages; ++i) {
-            QByteArray bytes(kImageBytes, Qt::Uninitialized);
-            rng.fillRange(reinterpret_cast<quint32 *>(bytes.data()), bytes.size() / 4);
-            ClipboardItem item;
-            item.id = QUuid::createUuid();
-            item.content = ClipboardContent::image(bytes);
-            item.timestamp = 800000000.0 + i;
-            item.preview = QStringLiteral("1920 x 1080 · 4.5 MB");
-            item.infoLabel = QStringLiteral("1920 x 1080");
-            item.previewImagePNGData = bytes.left(60000);
-            item.sourceAppName = QStringLiteral("Viewer");
-            list.append(item);
-        }
-        return list;
-    }();
-    return items;
+    static const DataSet sets[2] = {
+        [] {
+            DataSet s{bench::smallHistory(), {}, 0};
+            s.fields = bench::byteFields(s.items);
+            s.fileSize = encodeHistory(s.items).size();
+            return s;
+        }(),
+        [] {
+            DataSet s{bench::largeHistory(), {}, 0};
+            s.fields = bench::byteFields(s.items);
+            s.fileSize = encodeHistory(s.items).size();
+            return s;
+        }(),
+    };
+    return sets[large ? 1 : 0];
 }
 
-const QByteArray &document()
+QTemporaryDir &directory()
 {
-    static const QByteArray json = encodeHistory(history());
-    return json;
+    static QTemporaryDir dir;
+    return dir;
 }
 
-void setBytes(benchmark::State &state) { state.SetBytesProcessed(int64_t(state.iterations()) * document().size()); }
-
-void BM_EncodeStreaming(benchmark::State &state)
+QByteArray readAll(const QString &path)
 {
-    for (auto _ : state) {
-        QByteArray json = encodeHistory(history());
-        benchmark::DoNotOptimize(json.constData());
-    }
-    setBytes(state);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
 }
 
-void BM_EncodeQJsonDocument(benchmark::State &state)
+void BM_Load(benchmark::State &state)
 {
-    for (auto _ : state) {
-        QJsonArray array;
-        for (const ClipboardItem &item : history()) {
-            QJsonObject image{{QStringLiteral("_0"), QString::fromLatin1(item.content.data().toBase64())}};
-            QJsonObject entry{
-                {QStringLiteral("id"), item.id.toString(QUuid::WithoutBraces).toUpper()},
-                {QStringLiteral("content"), QJsonObject{{QStringLiteral("image"), image}}},
-                {QStringLiteral("timestamp"), item.timestamp},
-                {QStringLiteral("sourceAppName"), *item.sourceAppName},
-                {QStringLiteral("isPinned"), item.isPinned},
-                {QStringLiteral("preview"), item.preview},
-                {QStringLiteral("infoLabel"), item.infoLabel},
-                {QStringLiteral("previewImagePNGData"), QString::fromLatin1(item.previewImagePNGData->toBase64())},
-            };
-            array.append(entry);
-        }
-        QByteArray json = QJsonDocument(array).toJson(QJsonDocument::Compact);
-        benchmark::DoNotOptimize(json.constData());
-    }
-    setBytes(state);
+    const bool large = state.range(0) != 0;
+    const DataSet &set = dataSet(large);
+    LocalFileSystem files(directory().path());
+    const QString path = directory().path() + (large ? "/large.json" : "/small.json");
+    HistoryFile(files, path).write(set.items, 1);
+    QList<QByteArray> base64;
+    for (const QByteArray &field : set.fields)
+        base64.append(field.toBase64());
+
+    qsizetype loaded = 0;
+    bench::runPair(
+        state,
+        [&] {
+            HistoryFile file(files, path);
+            const QList<ClipboardItem> items = file.load(QStringLiteral("unused"));
+            loaded = items.size();
+            benchmark::DoNotOptimize(items.constData());
+        },
+        [&] {
+            const QByteArray bytes = readAll(path);
+            benchmark::DoNotOptimize(bytes.constData());
+            if (large)
+                for (const QByteArray &text : base64) {
+                    const QByteArray decoded = QByteArray::fromBase64(text);
+                    benchmark::DoNotOptimize(decoded.constData());
+                }
+        });
+    if (loaded != set.items.size())
+        state.SkipWithError("the history did not load");
+    state.SetBytesProcessed(int64_t(state.iterations()) * set.fileSize);
+    state.SetLabel(large ? "50 images + 450 texts; ref = read + Base64 decode" : "500 texts of 2 KB; ref = read");
 }
 
-void BM_DecodeStreaming(benchmark::State &state)
+void BM_Save(benchmark::State &state)
 {
-    for (auto _ : state) {
-        QList<ClipboardItem> items;
-        QString error;
-        if (!decodeHistory(document(), &items, &error))
-            state.SkipWithError("decode failed");
-        benchmark::DoNotOptimize(items.constData());
-    }
-    setBytes(state);
-}
+    const bool large = state.range(0) != 0;
+    const DataSet &set = dataSet(large);
+    LocalFileSystem files(directory().path());
+    const QString path = directory().path() + (large ? "/save-large.json" : "/save-small.json");
+    const QString referencePath = directory().path() + "/reference.bin";
+    HistoryFile file(files, path);
+    quint64 generation = 0;
+    const QByteArray sameSize(set.fileSize, 'x');
 
-// QJsonDocument parse plus the Base64 decoding of every byte field.
-void BM_DecodeQJsonDocument(benchmark::State &state)
-{
-    for (auto _ : state) {
-        const QJsonArray array = QJsonDocument::fromJson(document()).array();
-        qsizetype total = 0;
-        for (const QJsonValue &value : array) {
-            const QJsonObject entry = value.toObject();
-            const QString image = entry[QLatin1StringView("content")][QLatin1StringView("image")][QLatin1StringView("_0")].toString();
-            total += QByteArray::fromBase64(image.toLatin1()).size();
-            total += QByteArray::fromBase64(entry[QLatin1StringView("previewImagePNGData")].toString().toLatin1()).size();
-            total += QUuid::fromString(entry[QLatin1StringView("id")].toString()).isNull();
-        }
-        benchmark::DoNotOptimize(total);
-    }
-    setBytes(state);
-}
-
-// The floor for any reader: reading the file's bytes once plus one Qt
-// Base64 decode of every byte field.
-void BM_ReadAndBase64Only(benchmark::State &state)
-{
-    static const QList<QByteArray> fields = [] {
-        QList<QByteArray> list;
-        for (const ClipboardItem &item : history()) {
-            list.append(item.content.data().toBase64());
-            list.append(item.previewImagePNGData->toBase64());
-        }
-        return list;
-    }();
-    for (auto _ : state) {
-        qsizetype total = 0;
-        QByteArray copy(document().constData(), document().size()); // the file read
-        benchmark::DoNotOptimize(copy.constData());
-        for (const QByteArray &text : fields)
-            total += QByteArray::fromBase64(text).size();
-        benchmark::DoNotOptimize(total);
-    }
-    setBytes(state);
+    bench::runPair(
+        state, [&] { file.write(set.items, ++generation); },
+        [&] {
+            for (const QByteArray &field : set.fields) {
+                const QByteArray text = field.toBase64();
+                benchmark::DoNotOptimize(text.constData());
+            }
+            (void)files.writeAtomically(referencePath, sameSize, true);
+        });
+    if (QFile(path).size() != set.fileSize)
+        state.SkipWithError("the written file has an unexpected size");
+    state.SetBytesProcessed(int64_t(state.iterations()) * set.fileSize);
+    state.SetLabel(large ? "50 images + 450 texts; ref = Base64 encode + write"
+                         : "500 texts of 2 KB; ref = Base64 encode + write");
 }
 
 } // namespace
 
-BENCHMARK(BM_ReadAndBase64Only)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_EncodeStreaming)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_EncodeQJsonDocument)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_DecodeStreaming)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_DecodeQJsonDocument)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Load)->ArgName("large")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseManualTime();
+BENCHMARK(BM_Save)->ArgName("large")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseManualTime();
 
 BENCHMARK_MAIN();
