@@ -21,6 +21,8 @@ public:
     virtual bool createKeyEvent(quint32 keyCode, bool keyDown) = 0;
     // Posts the events built since the last post, in order.
     virtual void postPendingEvents() = 0;
+    // Drops the events built since the last post without posting them.
+    virtual void discardPendingEvents() = 0;
 };
 
 } // namespace kelvo

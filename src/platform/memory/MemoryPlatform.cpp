@@ -100,11 +100,24 @@ static MemoryItem *firstItem(MemoryContents &contents)
     return const_cast<MemoryItem *>(dynamic_cast<const MemoryItem *>(contents.itemList->first().get()));
 }
 
+// Setting a type that was not declared adds it, as a cleared clipboard
+// accepts any type.
+static void offerType(MemoryContents &contents, const QString &type)
+{
+    if (!contents.typeList)
+        contents.typeList = QStringList();
+    if (!contents.typeList->contains(type))
+        contents.typeList->append(type);
+    if (!contents.itemList || contents.itemList->isEmpty())
+        contents.itemList = QList<std::shared_ptr<const PasteboardItemReader>>{std::make_shared<MemoryItem>()};
+    if (auto *item = firstItem(contents); item && !item->typeList.contains(type))
+        item->typeList.append(type);
+}
+
 bool MemoryPasteboard::setString(const QString &string, const QString &type)
 {
     writeLog.append(QStringLiteral("string ") + type);
-    if (!current->typeList || !current->typeList->contains(type))
-        return false;
+    offerType(*current, type);
     current->strings.insert(type, string);
     current->data.insert(type, string.toUtf8());
     if (auto *item = firstItem(*current)) {
@@ -117,8 +130,7 @@ bool MemoryPasteboard::setString(const QString &string, const QString &type)
 bool MemoryPasteboard::setData(const QByteArray &data, const QString &type)
 {
     writeLog.append(QStringLiteral("data ") + type);
-    if (!current->typeList || !current->typeList->contains(type))
-        return false;
+    offerType(*current, type);
     current->data.insert(type, data);
     if (auto *item = firstItem(*current))
         item->data.insert(type, data);

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "platform/Accessibility.h"
 #include "platform/Applications.h"
+#include "platform/HotKeys.h"
 #include "platform/Pasteboard.h"
 #include "platform/Preferences.h"
 #include "platform/SaveDialog.h"
@@ -139,6 +141,99 @@ public:
     }
     std::optional<QString> answer;
     QStringList proposedNames;
+};
+
+// A hot key service that grants every combination not listed as taken and
+// delivers presses when the test calls press().
+class MemoryHotKeys : public HotKeyService {
+public:
+    void installHandler(std::function<void()> onPressed) override
+    {
+        ++handlerInstalls;
+        handler = std::move(onPressed);
+    }
+    HotKeyRegistration registerHotKey(quint32 keyCode, quint32 modifiers) override
+    {
+        registrations.append({keyCode, modifiers});
+        if (taken.contains({keyCode, modifiers}))
+            return {std::nullopt, refusalStatus};
+        active.insert(++lastHandle, {keyCode, modifiers});
+        return {lastHandle, 0};
+    }
+    void unregisterHotKey(quint64 handle) override
+    {
+        unregistrations.append(handle);
+        active.remove(handle);
+    }
+    // A press of `combination`, delivered only while it is registered.
+    bool press(QPair<quint32, quint32> combination)
+    {
+        for (const auto &held : active)
+            if (held == combination && handler) {
+                handler();
+                return true;
+            }
+        return false;
+    }
+    // A press of whatever is registered.
+    bool pressAny()
+    {
+        if (active.isEmpty() || !handler)
+            return false;
+        handler();
+        return true;
+    }
+
+    std::function<void()> handler;
+    int handlerInstalls = 0;
+    QList<QPair<quint32, quint32>> registrations; // every attempt, in order
+    QList<quint64> unregistrations;
+    QMap<quint64, QPair<quint32, quint32>> active;
+    QList<QPair<quint32, quint32>> taken;
+    qint32 refusalStatus = 10; // BadAccess
+    quint64 lastHandle = 0;
+};
+
+// Synthetic key events recorded instead of posted; "9down", "9up".
+class MemorySyntheticKeyboard : public SyntheticKeyboard {
+public:
+    bool isTrusted() override
+    {
+        ++trustQueries;
+        return trusted;
+    }
+    bool requestTrust() override
+    {
+        ++trustRequests;
+        return trusted;
+    }
+    bool openSettings() override
+    {
+        ++settingsOpened;
+        return false;
+    }
+    bool createKeyEvent(quint32 keyCode, bool keyDown) override
+    {
+        if ((keyDown && failKeyDown) || (!keyDown && failKeyUp))
+            return false;
+        pending.append(QString::number(keyCode) + (keyDown ? QStringLiteral("down") : QStringLiteral("up")));
+        return true;
+    }
+    void postPendingEvents() override
+    {
+        posted += pending;
+        pending.clear();
+    }
+    void discardPendingEvents() override { pending.clear(); }
+
+    bool trusted = true;
+    bool failKeyDown = false;
+    bool failKeyUp = false;
+    int trustQueries = 0;
+    int trustRequests = 0;
+    int settingsOpened = 0;
+    QStringList pending;
+    QStringList posted;
 };
 
 } // namespace kelvo::memory

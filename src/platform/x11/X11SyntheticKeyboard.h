@@ -27,6 +27,7 @@ public:
 
     bool createKeyEvent(quint32 keyCode, bool keyDown) override;
     void postPendingEvents() override;
+    void discardPendingEvents() override { pending_.clear(); }
 
     // The key codes of modifier keys that are down on the server now.
     QList<quint8> heldModifierKeys();

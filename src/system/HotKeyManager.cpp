@@ -1,0 +1,84 @@
+#include "system/HotKeyManager.h"
+
+#include "platform/Log.h"
+
+#include <QPointer>
+
+namespace kelvo {
+
+HotKeyManager::HotKeyManager(HotKeyService &service, MainLoop &mainLoop, QObject *parent)
+    : QObject(parent), service_(service), mainLoop_(mainLoop)
+{
+}
+
+HotKeyManager::~HotKeyManager()
+{
+    if (hotKeyRef_)
+        service_.unregisterHotKey(*hotKeyRef_);
+}
+
+void HotKeyManager::registerHotKey(quint32 keyCode, quint32 modifiers, std::function<void()> action)
+{
+    if (hotKeyRef_ && currentKeyCode_ == keyCode && currentModifiers_ == modifiers)
+        return;
+    if (hotKeyRef_) {
+        service_.unregisterHotKey(*hotKeyRef_);
+        hotKeyRef_.reset();
+    }
+    currentKeyCode_.reset();
+    currentModifiers_.reset();
+    onToggle_ = std::move(action);
+    currentKeyCode_ = keyCode;
+    currentModifiers_ = modifiers;
+    installEventHandlerIfNeeded();
+
+    const HotKeyRegistration result = service_.registerHotKey(keyCode, modifiers);
+    if (result.handle) {
+        hotKeyRef_ = result.handle;
+        logLine(QStringLiteral("[HotKeyManager] Registered hotkey: %1 with modifiers %2").arg(keyCode).arg(modifiers));
+    } else {
+        logLine(QStringLiteral("[HotKeyManager] Failed to register hotkey: %1").arg(result.status));
+    }
+}
+
+void HotKeyManager::unregisterHotKey()
+{
+    if (hotKeyRef_) {
+        service_.unregisterHotKey(*hotKeyRef_);
+        hotKeyRef_.reset();
+    }
+    currentKeyCode_.reset();
+    currentModifiers_.reset();
+}
+
+HotKeyManager::State HotKeyManager::state() const
+{
+    if (hotKeyRef_)
+        return State::Registered;
+    if (currentKeyCode_)
+        return State::Failed;
+    return onToggle_ ? State::Unregistered : State::Idle;
+}
+
+void HotKeyManager::installEventHandlerIfNeeded()
+{
+    if (handlerInstalled_)
+        return;
+    handlerInstalled_ = true;
+    QPointer<HotKeyManager> self(this);
+    MainLoop &loop = mainLoop_;
+    service_.installHandler([self, &loop] {
+        loop.post([self] {
+            if (self)
+                self->pressed();
+        });
+    });
+}
+
+void HotKeyManager::pressed()
+{
+    if (std::function<void()> action = onToggle_)
+        action();
+}
+
+} // namespace kelvo

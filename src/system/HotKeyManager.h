@@ -1,0 +1,53 @@
+#pragma once
+
+#include "platform/HotKeys.h"
+#include "platform/Scheduler.h"
+
+#include <QObject>
+
+#include <functional>
+#include <optional>
+
+namespace kelvo {
+
+// The one system-wide shortcut of the program and the action it runs.
+//
+// The press handler is installed on the service once, at the first
+// registration, and stays bound to this manager: a press posts a task to
+// the main loop, which runs the action if the manager still exists. The
+// action itself therefore never runs inside the service's handler; a caller
+// that must not be kept alive by it captures itself weakly.
+class HotKeyManager : public QObject {
+    Q_OBJECT
+public:
+    enum class State { Idle, Registered, Failed, Unregistered };
+
+    HotKeyManager(HotKeyService &service, MainLoop &mainLoop, QObject *parent = nullptr);
+    // Releases a held registration.
+    ~HotKeyManager() override;
+
+    // Registers the combination with `action` as the press action. Does
+    // nothing at all when exactly this combination is already held; retries
+    // after a failed attempt with the same combination.
+    void registerHotKey(quint32 keyCode, quint32 modifiers, std::function<void()> action);
+    // Releases the registration; the action is kept.
+    void unregisterHotKey();
+
+    State state() const;
+    std::optional<quint32> currentKeyCode() const { return currentKeyCode_; }
+    std::optional<quint32> currentModifiers() const { return currentModifiers_; }
+
+private:
+    void installEventHandlerIfNeeded();
+    void pressed();
+
+    HotKeyService &service_;
+    MainLoop &mainLoop_;
+    std::optional<quint64> hotKeyRef_;
+    std::function<void()> onToggle_;
+    std::optional<quint32> currentKeyCode_;
+    std::optional<quint32> currentModifiers_;
+    bool handlerInstalled_ = false;
+};
+
+} // namespace kelvo

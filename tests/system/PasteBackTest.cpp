@@ -1,0 +1,186 @@
+// Paste-back: the write and its log line, the activation and retry
+// schedule on virtual time, the paste keystroke and its failures, and the
+// one-second trust cache.
+#include "system/PasteBack.h"
+
+#include "history/HistoryTestSupport.h"
+
+using namespace kelvo;
+using namespace kelvo::test;
+
+namespace {
+
+RunningApplication target(qint64 pid)
+{
+    RunningApplication app;
+    app.processIdentifier = pid;
+    app.localizedName = QStringLiteral("Target %1").arg(pid);
+    return app;
+}
+
+class PasteBackTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        manager = rig.make();
+        rig.copyAndPoll(*manager, textContents("hello"));
+        rig.applications.frontmost = target(1); // the program's own window, say
+        rig.applications.frontmostQueries = 0;
+    }
+
+    ClipboardItem first() { return manager->filteredItems(ClipboardTab::history).first(); }
+
+    HistoryRig rig;
+    memory::MemorySyntheticKeyboard keyboard;
+    std::unique_ptr<ClipboardManager> manager;
+    PasteBack paste{PasteBackServices{rig.applications, keyboard, rig.time, rig.time}};
+    LogCapture log;
+};
+
+TEST_F(PasteBackTest, TargetAlreadyInFrontWaitsOnce120ms)
+{
+    rig.applications.frontmost = target(42);
+    paste.pasteToPreviousApp(first(), *manager, target(42));
+    EXPECT_TRUE(rig.applications.activations.isEmpty());
+    rig.time.advance(119);
+    EXPECT_TRUE(keyboard.posted.isEmpty());
+    rig.time.advance(1);
+    EXPECT_EQ(keyboard.posted, QStringList({"9down", "9up"}));
+    EXPECT_EQ(log.lines, QStringList({"[Kelvo] 已写入剪贴板, 类型: doc.text", "[Kelvo] 已模拟 ⌘V 粘贴"}));
+}
+
+TEST_F(PasteBackTest, ATargetThatComesForwardIsPastedIntoAfterTheFirstWait)
+{
+    paste.pasteToPreviousApp(first(), *manager, target(42));
+    ASSERT_EQ(rig.applications.activations.size(), 1);
+    EXPECT_EQ(rig.applications.activations.first().processIdentifier, 42);
+    rig.time.advance(120);
+    EXPECT_EQ(keyboard.posted.size(), 2);
+    EXPECT_EQ(rig.applications.activations.size(), 1);
+}
+
+TEST_F(PasteBackTest, ATargetThatNeverComesForwardGetsNineChecksThenThePaste)
+{
+    rig.applications.activationTakesEffect = false;
+    paste.pasteToPreviousApp(first(), *manager, target(42));
+    rig.time.advance(759);
+    EXPECT_TRUE(keyboard.posted.isEmpty());
+    EXPECT_EQ(rig.applications.activations.size(), 9) << "attempts 0 to 8 each activate";
+    rig.time.advance(1);
+    EXPECT_EQ(keyboard.posted, QStringList({"9down", "9up"}));
+    // One check before each activation and one after each wait.
+    EXPECT_EQ(rig.applications.frontmostQueries, 18);
+    rig.time.advance(5000);
+    EXPECT_EQ(keyboard.posted.size(), 2) << "the chain ends with the paste";
+}
+
+TEST_F(PasteBackTest, TwoPastesRunTwoIndependentChains)
+{
+    paste.pasteToPreviousApp(first(), *manager, target(42));
+    rig.time.advance(60);
+    paste.pasteToPreviousApp(first(), *manager, target(42));
+    rig.time.advance(2000);
+    EXPECT_EQ(keyboard.posted.size(), 4);
+}
+
+TEST_F(PasteBackTest, WithoutATargetOnlyTheClipboardIsWritten)
+{
+    paste.pasteToPreviousApp(first(), *manager, std::nullopt);
+    rig.time.advance(2000);
+    EXPECT_EQ(rig.pasteboard.current->strings.value(PasteboardType::String), QStringLiteral("hello"));
+    EXPECT_TRUE(rig.applications.activations.isEmpty());
+    EXPECT_TRUE(keyboard.posted.isEmpty());
+    EXPECT_EQ(keyboard.trustQueries, 0);
+    EXPECT_EQ(log.lines.last(), QStringLiteral("[Kelvo] 没有记录到之前的应用，仅写入剪贴板"));
+}
+
+TEST_F(PasteBackTest, WithoutTrustThePermissionIsRequestedAndTheTargetOnlyActivated)
+{
+    keyboard.trusted = false;
+    paste.pasteToPreviousApp(first(), *manager, target(42));
+    rig.time.advance(2000);
+    EXPECT_EQ(keyboard.trustRequests, 1);
+    EXPECT_EQ(rig.applications.activations.size(), 1);
+    EXPECT_TRUE(keyboard.posted.isEmpty());
+    EXPECT_EQ(rig.pasteboard.current->strings.value(PasteboardType::String), QStringLiteral("hello"));
+}
+
+TEST_F(PasteBackTest, TrustIsTestedAfreshAtEveryPaste)
+{
+    EXPECT_TRUE(paste.permission().isTrusted());
+    keyboard.trusted = false; // revoked a moment ago: the cache still says yes
+    EXPECT_TRUE(paste.permission().isTrusted());
+    paste.pasteToPreviousApp(first(), *manager, target(42));
+    rig.time.advance(2000);
+    EXPECT_TRUE(keyboard.posted.isEmpty());
+}
+
+TEST_F(PasteBackTest, PlainTextPasteOfRichTextOffersOnlyTheString)
+{
+    rig.copyAndPoll(*manager, memory::MemoryContents::withData({{PasteboardType::RTF, "{\\rtf1 bold}"}}));
+    const ClipboardItem rich = first();
+    ASSERT_EQ(rich.content.kind(), ClipboardContent::Kind::RichText);
+    rig.pasteboard.writeLog.clear();
+    paste.pastePlainTextToPreviousApp(rich, *manager, target(42));
+    EXPECT_EQ(rig.pasteboard.writeLog, QStringList({"clear", "string " + PasteboardType::String}));
+    EXPECT_EQ(log.lines.first(), QStringLiteral("[Kelvo] 已写入剪贴板(纯文本), 类型: doc.richtext"));
+}
+
+TEST_F(PasteBackTest, ThePollDoesNotRecordThePastedEntryAgain)
+{
+    rig.copyAndPoll(*manager, textContents("world"));
+    const ClipboardItem older = manager->filteredItems(ClipboardTab::history).at(1);
+    paste.pasteToPreviousApp(older, *manager, target(42));
+    manager->checkPasteboard();
+    rig.time.advance(2000);
+    const auto items = manager->filteredItems(ClipboardTab::history);
+    ASSERT_EQ(items.size(), 2);
+    EXPECT_EQ(items.first().content.string(), QStringLiteral("hello"));
+}
+
+TEST_F(PasteBackTest, KeyEventFailuresPostNothing)
+{
+    keyboard.failKeyDown = true;
+    EXPECT_FALSE(paste.simulateCommandV());
+    EXPECT_EQ(log.lines.last(), QStringLiteral("[Kelvo] 创建 keyDown 事件失败"));
+
+    keyboard.failKeyDown = false;
+    keyboard.failKeyUp = true;
+    EXPECT_FALSE(paste.simulateCommandV());
+    EXPECT_EQ(log.lines.last(), QStringLiteral("[Kelvo] 创建 keyUp 事件失败"));
+    EXPECT_TRUE(keyboard.pending.isEmpty()) << "the key-down is dropped, not posted later";
+
+    keyboard.failKeyUp = false;
+    EXPECT_TRUE(paste.simulateCommandV());
+    EXPECT_EQ(keyboard.posted, QStringList({"9down", "9up"}));
+}
+
+TEST_F(PasteBackTest, UntrustedKeystrokeReturnsSilently)
+{
+    keyboard.trusted = false;
+    EXPECT_FALSE(paste.simulateCommandV());
+    EXPECT_TRUE(log.lines.isEmpty());
+    EXPECT_TRUE(keyboard.posted.isEmpty());
+}
+
+TEST_F(PasteBackTest, TrustIsAskedOfTheSystemAtMostOnceASecond)
+{
+    AccessibilityPermission &permission = paste.permission();
+    permission.isTrusted();
+    permission.isTrusted();
+    EXPECT_EQ(keyboard.trustQueries, 1);
+    rig.time.advance(1000);
+    permission.isTrusted();
+    EXPECT_EQ(keyboard.trustQueries, 1) << "exactly one second old is still fresh";
+    rig.time.advance(1);
+    permission.isTrusted();
+    EXPECT_EQ(keyboard.trustQueries, 2);
+
+    keyboard.trusted = false;
+    EXPECT_FALSE(permission.requestTrust());
+    EXPECT_EQ(keyboard.trustRequests, 1);
+    EXPECT_FALSE(permission.isTrusted()) << "the request's answer is cached";
+    EXPECT_EQ(keyboard.trustQueries, 2);
+}
+
+} // namespace
