@@ -4,8 +4,44 @@
 
 namespace kelvo {
 
-PanelViewBackend::PanelViewBackend(SelectionState &selection, Hooks hooks, QObject *parent)
-    : HistoryViewBackend(parent), m_selection(selection), m_hooks(std::move(hooks)) {
+namespace {
+
+QString kindName(ClipboardContent::Kind kind)
+{
+    switch (kind) {
+    case ClipboardContent::Kind::Text: return QStringLiteral("text");
+    case ClipboardContent::Kind::RichText: return QStringLiteral("richText");
+    case ClipboardContent::Kind::Image: return QStringLiteral("image");
+    case ClipboardContent::Kind::Url: return QStringLiteral("url");
+    case ClipboardContent::Kind::Raw: return QStringLiteral("raw");
+    }
+    return QStringLiteral("text");
+}
+
+HistoryRow rowFor(const ClipboardItem &item, Timestamp now)
+{
+    HistoryRow row;
+    row.id = item.id.toString(QUuid::WithoutBraces);
+    row.kind = kindName(item.content.kind());
+    row.previewText = item.preview;
+    if (item.content.kind() == ClipboardContent::Kind::Url)
+        row.urlString = item.content.string();
+    row.infoLabel = item.infoLabel;
+    row.timeAgoText = timeAgoText(item, now);
+    row.sourceAppName = item.sourceAppName && !item.sourceAppName->isEmpty() ? *item.sourceAppName
+                                                                               : QStringLiteral("未知来源");
+    row.isPinned = item.isPinned;
+    if (item.previewImagePNGData)
+        row.thumbnailPNG = *item.previewImagePNGData;
+    return row;
+}
+
+} // namespace
+
+PanelViewBackend::PanelViewBackend(ClipboardManager &manager, SelectionState &selection, Hooks hooks,
+                                   QObject *parent)
+    : HistoryViewBackend(parent), m_manager(manager), m_selection(selection), m_hooks(std::move(hooks))
+{
     connect(&m_selection, &SelectionState::selectedIndexChanged, this, &HistoryViewBackend::selectedIndexChanged);
     connect(&m_selection, &SelectionState::shouldFocusSearchChanged, this,
             &HistoryViewBackend::shouldFocusSearchChanged);
@@ -15,37 +51,73 @@ PanelViewBackend::PanelViewBackend(SelectionState &selection, Hooks hooks, QObje
     });
     connect(&m_selection, &SelectionState::panelPresentationTokenChanged, this, [this] {
         ++m_token;
+        refresh();
         emit presentationTokenChanged();
     });
-}
-
-void PanelViewBackend::refresh() {
-    m_model.setRows(m_hooks.rows ? m_hooks.rows(activeTab(), m_query) : QVector<HistoryRow>{});
-}
-
-void PanelViewBackend::present() {
+    connect(&m_manager, &ClipboardManager::itemsChanged, this, &PanelViewBackend::refresh);
+    connect(&m_manager, &ClipboardManager::searchQueryChanged, this, [this] {
+        refresh();
+        emit searchQueryChanged();
+    });
     refresh();
 }
 
-void PanelViewBackend::setSearchQuery(const QString &query) {
-    if (query == m_query) return;
-    m_query = query;
-    emit searchQueryChanged();
-    refresh();
+void PanelViewBackend::refresh()
+{
+    const Timestamp now = currentTime();
+    QVector<HistoryRow> rows;
+    const QList<ClipboardItem> items = m_manager.filteredItems(m_selection.activeTab());
+    rows.reserve(items.size());
+    for (const ClipboardItem &item : items)
+        rows.append(rowFor(item, now));
+    m_model.setRows(rows);
 }
 
-void PanelViewBackend::togglePin(const QString &id) { if (m_hooks.togglePin) m_hooks.togglePin(id); refresh(); }
-void PanelViewBackend::removeItem(const QString &id) { if (m_hooks.removeItem) m_hooks.removeItem(id); refresh(); }
-void PanelViewBackend::clearHistory() { if (m_hooks.clearHistory) m_hooks.clearHistory(); refresh(); }
-void PanelViewBackend::clearPinned() { if (m_hooks.clearPinned) m_hooks.clearPinned(); refresh(); }
-void PanelViewBackend::paste(const QString &id) { if (m_hooks.paste) m_hooks.paste(id, false); }
-void PanelViewBackend::pastePlainText(const QString &id) { if (m_hooks.paste) m_hooks.paste(id, true); }
-void PanelViewBackend::saveImageAsPNG(const QString &id) { if (m_hooks.saveImageAsPNG) m_hooks.saveImageAsPNG(id); }
-void PanelViewBackend::openSettings() { if (m_hooks.openSettings) m_hooks.openSettings(); }
+void PanelViewBackend::setSearchQuery(const QString &query)
+{
+    if (query != m_manager.searchQuery())
+        m_manager.setSearchQuery(query);
+}
 
-double PanelViewBackend::currentTime() const {
-    if (m_hooks.now) return m_hooks.now();
-    return double(QDateTime::currentMSecsSinceEpoch()) / 1000.0;
+std::optional<ClipboardItem> PanelViewBackend::find(const QString &id) const
+{
+    return m_manager.item(QUuid::fromString(id));
+}
+
+void PanelViewBackend::togglePin(const QString &id) { m_manager.togglePin(QUuid::fromString(id)); }
+void PanelViewBackend::removeItem(const QString &id) { m_manager.removeItem(QUuid::fromString(id)); }
+void PanelViewBackend::clearHistory() { m_manager.clearHistory(); }
+void PanelViewBackend::clearPinned() { m_manager.clearPinned(); }
+
+void PanelViewBackend::paste(const QString &id)
+{
+    if (auto item = find(id); item && m_hooks.paste)
+        m_hooks.paste(*item, false);
+}
+
+void PanelViewBackend::pastePlainText(const QString &id)
+{
+    if (auto item = find(id); item && m_hooks.paste)
+        m_hooks.paste(*item, true);
+}
+
+void PanelViewBackend::saveImageAsPNG(const QString &id)
+{
+    if (auto item = find(id))
+        m_manager.saveImageAsPNG(*item);
+}
+
+void PanelViewBackend::openSettings()
+{
+    if (m_hooks.openSettings)
+        m_hooks.openSettings();
+}
+
+double PanelViewBackend::currentTime() const
+{
+    if (m_hooks.now)
+        return m_hooks.now();
+    return double(QDateTime::currentMSecsSinceEpoch()) / 1000.0 - kUnixToReferenceOffset;
 }
 
 } // namespace kelvo

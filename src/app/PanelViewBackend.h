@@ -1,5 +1,6 @@
 #pragma once
 
+#include "history/ClipboardManager.h"
 #include "panel/HistoryViewBackend.h"
 #include "panel/SelectionState.h"
 
@@ -7,33 +8,24 @@
 
 namespace kelvo {
 
-// The history view's backend in the program: selection and tab come from
-// the shared SelectionState, the list and the store operations from the
-// history store through the hooks the program wires in.
+// The history view's backend in the program: the list and the search text
+// come from the history store, selection and tab from the shared
+// SelectionState; pasting and the settings button go to the delegate.
 class PanelViewBackend : public HistoryViewBackend {
     Q_OBJECT
 public:
     struct Hooks {
-        // The rows of a tab ("history" / "pinned") with the search applied.
-        std::function<QVector<HistoryRow>(const QString &tab, const QString &query)> rows;
-        std::function<void(const QString &id)> togglePin;
-        std::function<void(const QString &id)> removeItem;
-        std::function<void()> clearHistory;
-        std::function<void()> clearPinned;
-        std::function<void(const QString &id, bool plainText)> paste;
-        std::function<void(const QString &id)> saveImageAsPNG;
+        std::function<void(const ClipboardItem &item, bool plainText)> paste;
         std::function<void()> openSettings;
-        std::function<double()> now;
+        std::function<Timestamp()> now; // the program's clock
     };
 
-    PanelViewBackend(SelectionState &selection, Hooks hooks, QObject *parent = nullptr);
+    PanelViewBackend(ClipboardManager &manager, SelectionState &selection, Hooks hooks, QObject *parent = nullptr);
 
-    // Re-reads the list from the store (after every change of the store).
+    // Re-reads the list of the active tab from the store.
     void refresh();
-    // Called by each presentation of the panel.
-    void present();
 
-    QString searchQuery() const override { return m_query; }
+    QString searchQuery() const override { return m_manager.searchQuery(); }
     void setSearchQuery(const QString &query) override;
     int selectedIndex() const override { return int(m_selection.selectedIndex()); }
     void setSelectedIndex(int index) override { m_selection.setSelectedIndex(index); }
@@ -54,9 +46,11 @@ public:
     double currentTime() const override;
 
 private:
+    std::optional<ClipboardItem> find(const QString &id) const;
+
+    ClipboardManager &m_manager;
     SelectionState &m_selection;
     Hooks m_hooks;
-    QString m_query;
     int m_token = 0;
 };
 

@@ -43,9 +43,10 @@ target_sources(kelvo_views PRIVATE
 target_link_libraries(kelvo_views PUBLIC kelvo_settings_logic)
 
 find_package(Qt6 6.4 REQUIRED COMPONENTS Widgets GLOBAL)
-if(TARGET kelvo_panel_logic AND EXISTS ${PROJECT_SOURCE_DIR}/src/platform/PanelWindow.h)
+if(TARGET kelvo_app_logic AND TARGET kelvo_x11 AND EXISTS ${PROJECT_SOURCE_DIR}/src/platform/x11/X11Pasteboard.h
+   AND EXISTS ${PROJECT_SOURCE_DIR}/src/platform/qt/QtStyledTextConverter.h)
   add_executable(kelvo main.cpp PanelViewBackend.h PanelViewBackend.cpp TrayMenu.h TrayMenu.cpp
     QtSaveDialog.h QtSaveDialog.cpp)
-  target_link_libraries(kelvo PRIVATE kelvo_views kelvo_panel_logic kelvo_platform Qt6::Widgets)
+  target_link_libraries(kelvo PRIVATE kelvo_app_logic kelvo_views kelvo_x11 kelvo_platform Qt6::Widgets)
   install(TARGETS kelvo RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()

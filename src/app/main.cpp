@@ -1,26 +1,36 @@
 // The kelvo executable: one instance per session, the tray item, the
-// floating panel with the history view and the settings window.
+// floating panel with the history view and the settings window, on the X11
+// desktop.
+#include "app/AppDelegate.h"
 #include "app/PanelViewBackend.h"
+#include "app/QtSaveDialog.h"
 #include "app/TrayMenu.h"
-#include "panel/FloatingPanel.h"
 #include "panel/QmlViews.h"
+#include "panel/QtKeyTranslation.h"
 #include "panel/QuickPanelWindow.h"
-#include "panel/SelectionState.h"
-#include "platform/Preferences.h"
+#include "platform/qt/QtKeyEventMonitor.h"
+#include "platform/qt/QtPlatform.h"
+#include "platform/qt/QtStyledTextConverter.h"
 #include "platform/unix/SignalBridge.h"
 #include "platform/unix/SingleInstance.h"
+#include "platform/x11/SettingsPreferencesStore.h"
+#include "platform/x11/X11Applications.h"
+#include "platform/x11/X11HotKeyService.h"
+#include "platform/x11/X11Pasteboard.h"
+#include "platform/x11/X11SyntheticKeyboard.h"
+#include "platform/x11/XdgLoginItem.h"
 #include "settings/SettingsViewBackend.h"
+#include "settings/ShortcutText.h"
+#include "settings/StoredPreferences.h"
 
 #include <QApplication>
 #include <QFont>
 #include <QPalette>
+#include <QPointer>
 #include <QQmlEngine>
-#include <QQuickItem>
 #include <QQuickView>
-#include <QSettings>
-#include <QStyleHints>
+#include <QStandardPaths>
 #include <QTextStream>
-#include <QUuid>
 
 #include <csignal>
 #include <memory>
@@ -29,52 +39,64 @@ using namespace kelvo;
 
 namespace {
 
-// The user's preferences in $XDG_CONFIG_HOME/Kelvo/Kelvo.conf.
-class IniPreferencesStore : public PreferencesStore {
+// The settings window: built at the first opening, kept (closing only hides
+// it), brought forward and activated at every opening.
+class SettingsWindow {
 public:
-    IniPreferencesStore()
-        : m_settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Kelvo"), QStringLiteral("Kelvo")) {}
-    std::optional<QVariant> object(const QString &key) const override {
-        if (!m_settings.contains(key)) return std::nullopt;
-        return m_settings.value(key);
+    SettingsWindow(QQmlEngine &engine, StoredPreferences &prefs, KeyEventMonitor &keyMonitor,
+                   SyntheticKeyboard &keyboard, LoginItem &loginItem)
+        : engine_(engine), prefs_(prefs), keyMonitor_(keyMonitor), keyboard_(keyboard), loginItem_(loginItem) {}
+
+    void present()
+    {
+        if (!window_) {
+            backend_ = std::make_unique<SettingsViewBackend>(
+                prefs_, keyMonitor_,
+                SettingsViewBackend::Hooks{
+                    [this] { return keyboard_.isTrusted(); },
+                    [this] { keyboard_.openSettings(); },
+                    [this](bool on) { return loginItem_.setEnabled(on).value_or(QString()); },
+                    [] { QCoreApplication::quit(); }});
+            window_ = std::make_unique<QQuickView>(&engine_, nullptr);
+            window_->setTitle(QStringLiteral("Kelvo 设置"));
+            window_->setFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                              Qt::WindowMinimizeButtonHint);
+            window_->setInitialProperties({{"settings", QVariant::fromValue<QObject *>(backend_.get())}});
+            window_->setSource(settingsViewUrl());
+            window_->setMinimumSize(QSize(420, 560));
+            window_->setMaximumSize(QSize(420, 560));
+            window_->resize(420, 560);
+            if (QScreen *screen = window_->screen())
+                window_->setPosition(screen->availableGeometry().center() - QPoint(210, 280));
+        }
+        window_->show();
+        window_->raise();
+        window_->requestActivate();
     }
-    void setValue(const QString &key, const QVariant &value) override {
-        m_settings.setValue(key, value);
-        m_settings.sync();
-        emit changed();
-    }
-    void remove(const QString &key) override {
-        m_settings.remove(key);
-        m_settings.sync();
-        emit changed();
+
+    void close()
+    {
+        window_.reset();
+        backend_.reset();
     }
 
 private:
-    mutable QSettings m_settings;
+    QQmlEngine &engine_;
+    StoredPreferences &prefs_;
+    KeyEventMonitor &keyMonitor_;
+    SyntheticKeyboard &keyboard_;
+    LoginItem &loginItem_;
+    std::unique_ptr<SettingsViewBackend> backend_;
+    std::unique_ptr<QQuickView> window_;
 };
-
-// Display text of a key combination: modifier glyphs, then the key's name.
-QString shortcutText(int keyCode, int modifiers) {
-    static const QHash<int, QString> names{
-        {0, "A"}, {1, "S"}, {2, "D"}, {3, "F"}, {4, "H"}, {5, "G"}, {6, "Z"}, {7, "X"}, {8, "C"}, {9, "V"},
-        {11, "B"}, {12, "Q"}, {13, "W"}, {14, "E"}, {15, "R"}, {16, "Y"}, {17, "T"}, {31, "O"}, {32, "U"},
-        {34, "I"}, {35, "P"}, {37, "L"}, {38, "J"}, {40, "K"}, {45, "N"}, {46, "M"}, {18, "1"}, {19, "2"},
-        {20, "3"}, {21, "4"}, {22, "6"}, {23, "5"}, {25, "9"}, {26, "7"}, {28, "8"}, {29, "0"}, {24, "="},
-        {27, "-"}, {49, "Space"}, {51, "⌫"}, {53, "Esc"}, {123, "←"}, {124, "→"}, {125, "↓"}, {126, "↑"}};
-    QString text;
-    if (modifiers & 4096) text += QStringLiteral("⌃ ");
-    if (modifiers & 2048) text += QStringLiteral("⌥ ");
-    if (modifiers & 512) text += QStringLiteral("⇧ ");
-    if (modifiers & 256) text += QStringLiteral("⌘ ");
-    text += names.value(keyCode, QStringLiteral("[%1]").arg(quint16(keyCode)));
-    return text.trimmed();
-}
 
 } // namespace
 
-int main(int argc, char **argv) {
+int main(int argc, char **argv)
+{
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Kelvo"));
+    app.setApplicationVersion(QStringLiteral("1.0.0"));
     app.setQuitOnLastWindowClosed(false);
     app.setFont(QFont(QStringLiteral("Noto Sans CJK SC"), 10));
     // Always the light appearance.
@@ -86,125 +108,101 @@ int main(int argc, char **argv) {
         return 0;
     }
 
+    // Quitting by signal goes through the normal termination path.
+    SignalBridge bridge({SIGTERM, SIGINT, SIGHUP, SIGUSR1, SIGUSR2});
+
     prepareQuickControlsStyle();
-    IniPreferencesStore prefs;
-    SelectionState selection;
+
+    // The platform.
+    SystemClock clock;
+    QtMainLoop mainLoop;
+    SerialBackgroundQueue background;
+    LocalFileSystem files(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
+    MimeTypeRegistry types;
+    QtStyledTextConverter styledText;
+    QtSaveDialog saveDialog;
+    x11::X11Pasteboard pasteboard;
+    x11::X11Applications applications;
+    x11::X11HotKeyService hotKeys;
+    x11::X11SyntheticKeyboard keyboard;
+    SettingsPreferencesStore preferencesStore;
+    XdgLoginItem loginItem;
+    StoredPreferences prefs(preferencesStore);
+
     QQmlEngine engine;
     ThumbnailImageProvider *thumbnails = installViewProviders(engine);
-
-    std::unique_ptr<FloatingPanel> panel;
-    std::unique_ptr<QQuickView> settingsWindow;
-    std::unique_ptr<SettingsViewBackend> settingsBackend;
+    QtKeyEventMonitor keyMonitor(&keyEventFromQt);
+    SettingsWindow settingsWindow(engine, prefs, keyMonitor, keyboard, loginItem);
     std::unique_ptr<PanelViewBackend> panelBackend;
 
-    auto hidePanel = [&](bool immediately) {
-        if (!panel || !panel->isVisible()) return;
-        panel->dismiss(immediately);
-        selection.reset();
-        panelBackend->setSearchQuery(QString());
-    };
-
-    auto openSettings = [&] {
-        hidePanel(true);
-        if (!settingsWindow) {
-            settingsBackend = std::make_unique<SettingsViewBackend>(
-                prefs, SettingsViewBackend::Hooks{
-                           [] { return false; }, [] {}, [](bool) { return QString(); }, shortcutText, [] {},
-                           [] { QCoreApplication::quit(); }});
-            settingsWindow = std::make_unique<QQuickView>(&engine, nullptr);
-            settingsWindow->setTitle(QStringLiteral("Kelvo 设置"));
-            settingsWindow->setInitialProperties({{"settings", QVariant::fromValue<QObject *>(settingsBackend.get())}});
-            settingsWindow->setSource(settingsViewUrl());
-            settingsWindow->setMinimumSize(QSize(420, 560));
-            settingsWindow->setMaximumSize(QSize(420, 560));
-            settingsWindow->resize(420, 560);
-        }
-        settingsWindow->show();
-        settingsWindow->raise();
-        settingsWindow->requestActivate();
-    };
-
-    PanelViewBackend::Hooks panelHooks;
-    panelHooks.openSettings = openSettings;
-    panelHooks.paste = [&](const QString &, bool) {
-        if (panel) {
-            panel->removeClickOutsideMonitor();
-            panel->removeLocalKeyMonitor();
-        }
-        hidePanel(true);
-    };
-    panelBackend = std::make_unique<PanelViewBackend>(selection, panelHooks);
-    panelBackend->model()->setThumbnailProvider(thumbnails);
-
-    auto showPanel = [&] {
-        if (!panel) {
+    AppDelegate *delegatePtr = nullptr;
+    AppServices services{
+        HistoryServices{pasteboard, applications, types, styledText, files, clock, mainLoop, background,
+                        preferencesStore, saveDialog},
+        hotKeys, keyboard,
+        [&]() -> std::unique_ptr<PanelWindow> {
             auto window = std::make_unique<QuickPanelWindow>(&engine);
             window->setInitialProperties({{"backend", QVariant::fromValue<QObject *>(panelBackend.get())}});
             window->setSource(historyViewUrl());
-            QuickPanelWindow *raw = window.get();
-            panel = std::make_unique<FloatingPanel>(std::move(window));
-            raw->setKeyDownHandler([&](const KeyEvent &e) { return panel->handleKey(e); });
-            raw->setCancelHandler([&] { hidePanel(false); });
-        }
-        const int count = panelBackend->model()->count();
-        panel->onKeyLeft = [&] { selection.moveLeft(panelBackend->model()->count()); };
-        panel->onKeyRight = [&] { selection.moveRight(panelBackend->model()->count()); };
-        panel->onKeyTab = [&](bool) {
-            selection.setActiveTab(selection.activeTab() == ClipboardTab::history ? ClipboardTab::pinned
-                                                                                  : ClipboardTab::history);
-        };
-        panel->onKeyReturn = [&] {
-            const auto &rows = panelBackend->model()->rows();
-            const int i = int(selection.selectedIndex());
-            if (i >= 0 && i < rows.size()) panelBackend->paste(rows.at(i).id);
-        };
-        panel->onTypingStart = [&](const QString &) { selection.setShouldFocusSearch(true); };
-        panel->onQuickPasteAtIndex = [&](int i) {
-            const auto &rows = panelBackend->model()->rows();
-            if (i >= 0 && i < rows.size()) panelBackend->paste(rows.at(i).id);
-        };
-        Q_UNUSED(count);
-        selection.reset();
-        selection.setPanelPresentationToken(QUuid::createUuid());
-        panelBackend->setSearchQuery(QString());
-        panelBackend->present();
-        panel->show();
-    };
-    auto togglePanel = [&] {
-        if (panel && panel->isVisible())
-            hidePanel(false);
-        else
-            showPanel();
-    };
+            return window;
+        },
+        [&] { settingsWindow.present(); }};
+    auto delegate = std::make_unique<AppDelegate>(services);
+    delegatePtr = delegate.get();
+    QPointer<AppDelegate> weakDelegate(delegatePtr);
 
-    auto showIcon = [&] {
-        const auto v = prefs.object(QStringLiteral("showMenuBarIcon"));
-        return v ? v->toBool() : true;
-    };
-    auto storedShortcut = [&] {
-        const auto code = prefs.object(QStringLiteral("hotkeyCode"));
-        const auto mods = prefs.object(QStringLiteral("hotkeyModifiers"));
-        return shortcutText(code ? code->toInt() : 9, mods ? mods->toInt() : 768);
-    };
-    TrayMenu tray({storedShortcut, togglePanel, [&] { panelBackend->clearHistory(); }, openSettings,
+    panelBackend = std::make_unique<PanelViewBackend>(
+        delegate->clipboardManager(), delegate->selectionState(),
+        PanelViewBackend::Hooks{[weakDelegate](const ClipboardItem &item, bool plainText) {
+                                    if (weakDelegate)
+                                        weakDelegate->pasteFromPanel(item, plainText);
+                                },
+                                [weakDelegate] {
+                                    if (weakDelegate)
+                                        weakDelegate->onOpenSettings();
+                                },
+                                [&clock] { return clock.now(); }});
+    panelBackend->model()->setThumbnailProvider(thumbnails);
+
+    TrayMenu tray({[&] { return shortcutDisplayText(prefs.hotkeyCode(), prefs.hotkeyModifiers()); },
+                   [weakDelegate] {
+                       if (weakDelegate)
+                           weakDelegate->togglePanel();
+                   },
+                   [weakDelegate] {
+                       if (weakDelegate)
+                           weakDelegate->clipboardManager().clearHistory();
+                   },
+                   [weakDelegate] {
+                       if (weakDelegate)
+                           weakDelegate->openSettings();
+                   },
                    [] { QCoreApplication::quit(); }});
-    tray.setPresent(showIcon());
-    QObject::connect(&prefs, &PreferencesStore::changed, &tray, [&] { tray.setPresent(showIcon()); });
+    tray.setPresent(prefs.showMenuBarIcon());
+    QObject::connect(&prefs, &StoredPreferences::changed, &tray, [&] { tray.setPresent(prefs.showMenuBarIcon()); });
 
-    // SIGUSR1 toggles the panel and SIGUSR2 opens the settings, for scripts
-    // (tools/screenshots.sh); SIGTERM and SIGINT quit normally.
-    SignalBridge bridge({SIGTERM, SIGINT, SIGHUP, SIGUSR1, SIGUSR2});
-    QObject::connect(&bridge, &SignalBridge::received, &app, [&](int sig) {
-        if (sig == SIGUSR1)
-            togglePanel();
-        else if (sig == SIGUSR2)
-            openSettings();
-        else
+    // SIGUSR1 toggles the panel and SIGUSR2 opens the settings, for scripts;
+    // SIGTERM, SIGINT and SIGHUP quit normally.
+    QObject::connect(&bridge, &SignalBridge::received, &app, [weakDelegate](int sig) {
+        if (sig == SIGUSR1 && weakDelegate)
+            weakDelegate->togglePanel();
+        else if (sig == SIGUSR2 && weakDelegate)
+            weakDelegate->openSettings();
+        else if (sig != SIGUSR1 && sig != SIGUSR2)
             QCoreApplication::quit();
     });
+    QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [weakDelegate] {
+        if (weakDelegate)
+            weakDelegate->applicationWillTerminate();
+    });
 
+    delegate->applicationDidFinishLaunching();
     const int rc = app.exec();
-    panel.reset();
-    settingsWindow.reset();
+
+    // The views go before the store they show.
+    settingsWindow.close();
+    delegate.reset();
+    panelBackend.reset();
+    background.flush();
     return rc;
 }
