@@ -46,24 +46,35 @@ PanelViewBackend::PanelViewBackend(ClipboardManager &manager, SelectionState &se
     connect(&m_selection, &SelectionState::shouldFocusSearchChanged, this,
             &HistoryViewBackend::shouldFocusSearchChanged);
     connect(&m_selection, &SelectionState::activeTabChanged, this, [this] {
-        refresh();
+        scheduleRefresh();
         emit activeTabChanged();
     });
     connect(&m_selection, &SelectionState::panelPresentationTokenChanged, this, [this] {
         ++m_token;
-        refresh();
+        scheduleRefresh();
         emit presentationTokenChanged();
     });
-    connect(&m_manager, &ClipboardManager::itemsChanged, this, &PanelViewBackend::refresh);
+    connect(&m_manager, &ClipboardManager::itemsChanged, this, &PanelViewBackend::scheduleRefresh);
     connect(&m_manager, &ClipboardManager::searchQueryChanged, this, [this] {
-        refresh();
+        scheduleRefresh();
         emit searchQueryChanged();
     });
     refresh();
 }
 
+void PanelViewBackend::scheduleRefresh()
+{
+    // Showing the panel resets the tab, the token and the search at once:
+    // rebuild the rows once for all of them, in the next turn.
+    if (m_refreshPending)
+        return;
+    m_refreshPending = true;
+    QMetaObject::invokeMethod(this, &PanelViewBackend::refresh, Qt::QueuedConnection);
+}
+
 void PanelViewBackend::refresh()
 {
+    m_refreshPending = false;
     const Timestamp now = currentTime();
     QVector<HistoryRow> rows;
     const QList<ClipboardItem> items = m_manager.filteredItems(m_selection.activeTab());

@@ -24,6 +24,9 @@ public:
 
     // Re-reads the list of the active tab from the store.
     void refresh();
+    // One refresh in the next turn of the event loop for any number of
+    // changes made in this one.
+    void scheduleRefresh();
 
     QString searchQuery() const override { return m_manager.searchQuery(); }
     void setSearchQuery(const QString &query) override;
@@ -52,6 +55,7 @@ private:
     SelectionState &m_selection;
     Hooks m_hooks;
     int m_token = 0;
+    bool m_refreshPending = false;
 };
 
 } // namespace kelvo
