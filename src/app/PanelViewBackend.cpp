@@ -1,6 +1,7 @@
 #include "app/PanelViewBackend.h"
 
 #include <QDateTime>
+#include <QPointer>
 
 namespace kelvo {
 
@@ -129,6 +130,20 @@ double PanelViewBackend::currentTime() const
     if (m_hooks.now)
         return m_hooks.now();
     return double(QDateTime::currentMSecsSinceEpoch()) / 1000.0 - kUnixToReferenceOffset;
+}
+
+void PanelViewBackend::requestSearchPaste()
+{
+    if (!m_hooks.readClipboardText)
+        return;
+    QPointer<PanelViewBackend> self(this);
+    m_hooks.readClipboardText([self](const QString &text) {
+        if (!self)
+            return;
+        const QString line = textForSearchPaste(text);
+        if (!line.isEmpty())
+            emit self->searchPasteReady(line);
+    });
 }
 
 } // namespace kelvo

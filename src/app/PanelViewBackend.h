@@ -18,6 +18,9 @@ public:
         std::function<void(const ClipboardItem &item, bool plainText)> paste;
         std::function<void()> openSettings;
         std::function<Timestamp()> now; // the program's clock
+        // Reads the clipboard's text and hands it to the callback on the main
+        // thread, never waiting there for the owner; nothing when unreadable.
+        std::function<void(std::function<void(const QString &)>)> readClipboardText;
     };
 
     PanelViewBackend(ClipboardManager &manager, SelectionState &selection, Hooks hooks, QObject *parent = nullptr);
@@ -46,6 +49,7 @@ public:
     void pastePlainText(const QString &id) override;
     void saveImageAsPNG(const QString &id) override;
     void openSettings() override;
+    void requestSearchPaste() override;
     double currentTime() const override;
 
 private:

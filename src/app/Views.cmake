@@ -7,7 +7,7 @@ set(KELVO_SETTINGS_DIR ${PROJECT_SOURCE_DIR}/src/settings)
 
 add_library(kelvo_views STATIC
   ${KELVO_PANEL_DIR}/HistoryListModel.h ${KELVO_PANEL_DIR}/HistoryListModel.cpp
-  ${KELVO_PANEL_DIR}/HistoryViewBackend.h
+  ${KELVO_PANEL_DIR}/HistoryViewBackend.h ${KELVO_PANEL_DIR}/HistoryViewBackend.cpp
   ${KELVO_PANEL_DIR}/PanelImageProviders.h ${KELVO_PANEL_DIR}/PanelImageProviders.cpp
   ${KELVO_PANEL_DIR}/QmlViews.h ${KELVO_PANEL_DIR}/QmlViews.cpp
   ${KELVO_PANEL_DIR}/QtKeyTranslation.h ${KELVO_PANEL_DIR}/QtKeyTranslation.cpp)

@@ -24,6 +24,7 @@
 #include "settings/StoredPreferences.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QFont>
 #include <QPalette>
 #include <QPointer>
@@ -98,6 +99,12 @@ int main(int argc, char **argv)
     app.setApplicationName(QStringLiteral("Kelvo"));
     app.setApplicationVersion(QStringLiteral("1.0.0"));
     app.setQuitOnLastWindowClosed(false);
+    // Kelvo reads and writes CLIPBOARD through its own pasteboard only. Qt's
+    // text fields ask Qt's clipboard whether they can paste on every owner
+    // change, a request answered synchronously on this thread: with a silent
+    // owner that freezes the panel, and with Kelvo's own pasteboard as the
+    // owner (served on this thread) it waits for itself until Qt gives up.
+    QGuiApplication::clipboard()->blockSignals(true);
     app.setFont(QFont(QStringLiteral("Noto Sans CJK SC"), 10));
     // Always the light appearance.
     app.setPalette(QPalette(QColor(236, 236, 236)));
@@ -161,7 +168,18 @@ int main(int argc, char **argv)
                                     if (weakDelegate)
                                         weakDelegate->onOpenSettings();
                                 },
-                                [&clock] { return clock.now(); }});
+                                [&clock] { return clock.now(); },
+                                [&pasteboard](std::function<void(const QString &)> done) {
+                                    pasteboard.fetchContents(
+                                        [done = std::move(done)](std::shared_ptr<const PasteboardContents> contents) {
+                                            if (!contents)
+                                                return;
+                                            if (auto text = contents->stringForType(PasteboardType::String))
+                                                done(*text);
+                                            else if (auto texts = contents->textObjects(); texts && !texts->isEmpty())
+                                                done(texts->first());
+                                        });
+                                }});
     panelBackend->model()->setThumbnailProvider(thumbnails);
 
     TrayMenu tray({[&] { return shortcutDisplayText(prefs.hotkeyCode(), prefs.hotkeyModifiers()); },

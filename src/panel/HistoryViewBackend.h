@@ -45,6 +45,9 @@ public:
     Q_INVOKABLE virtual void pastePlainText(const QString &id) = 0;
     Q_INVOKABLE virtual void saveImageAsPNG(const QString &id) = 0;
     Q_INVOKABLE virtual void openSettings() = 0;
+    // Ctrl+V in the search field: reads the clipboard's text without waiting
+    // for its owner and answers with searchPasteReady().
+    Q_INVOKABLE virtual void requestSearchPaste() = 0;
     // Seconds on the program's clock; the cards time double clicks with it.
     Q_INVOKABLE virtual double currentTime() const = 0;
 
@@ -55,9 +58,17 @@ signals:
     void shouldFocusSearchChanged();
     void presentationTokenChanged();
     void reduceMotionChanged();
+    // The clipboard's text made fit for the one-line search field.
+    void searchPasteReady(const QString &text);
 
 protected:
     HistoryListModel m_model;
 };
+
+// Clipboard text as the search field takes it: line breaks and tabs become
+// spaces, and at most kMaxSearchPasteLength characters are kept, so that a
+// huge copied text does not turn every keystroke into a long search.
+inline constexpr qsizetype kMaxSearchPasteLength = 1000;
+QString textForSearchPaste(const QString &text);
 
 } // namespace kelvo

@@ -78,6 +78,7 @@ public:
         publish();
     }
     void paste(const QString &id) override { calls << "paste " + id; }
+    void requestSearchPaste() override { calls << "requestSearchPaste"; }
     void pastePlainText(const QString &id) override { calls << "pastePlainText " + id; }
     void saveImageAsPNG(const QString &id) override { calls << "saveImageAsPNG " + id; }
     void openSettings() override { calls << "openSettings"; }

@@ -136,6 +136,52 @@ TEST_F(HistoryViewTest, SearchWithoutMatchesAndClearingItBringsCardsBack) {
     EXPECT_EQ(backend.model()->count(), 3);
 }
 
+// The text field's own paste would ask Qt's clipboard, which waits on the
+// GUI thread for the owner: Ctrl+V must go to the backend instead, and what
+// the backend answers lands at the cursor, over the selection.
+TEST_F(HistoryViewTest, PasteInTheSearchFieldGoesThroughTheBackend) {
+    ASSERT_NO_FATAL_FAILURE(show(rows(3)));
+    QQuickItem *field = item("searchField");
+    field->forceActiveFocus();
+    QTest::keyClick(view.get(), Qt::Key_A);
+    QTest::keyClick(view.get(), Qt::Key_B);
+    settle();
+    ASSERT_EQ(backend.searchQuery(), "ab");
+    QTest::keyClick(view.get(), Qt::Key_Left);
+
+    QTest::keyClick(view.get(), Qt::Key_V, Qt::ControlModifier);
+    settle();
+    EXPECT_EQ(backend.calls.count("requestSearchPaste"), 1);
+    EXPECT_EQ(backend.searchQuery(), "ab") << "nothing is pasted before the backend answers";
+
+    emit backend.searchPasteReady("XY");
+    settle();
+    EXPECT_EQ(backend.searchQuery(), "aXYb");
+
+    QMetaObject::invokeMethod(field, "selectAll");
+    emit backend.searchPasteReady("new");
+    settle();
+    EXPECT_EQ(backend.searchQuery(), "new");
+    EXPECT_EQ(field->property("text").toString(), "new");
+}
+
+TEST(SearchPasteText, LineBreaksAndTabsBecomeSingleSpaces) {
+    EXPECT_EQ(textForSearchPaste("one\r\ntwo\n\nthree\tfour"), "one two three four");
+    EXPECT_EQ(textForSearchPaste(QString("a") + QChar::LineSeparator + "b"), "a b");
+    EXPECT_EQ(textForSearchPaste(""), "");
+}
+
+TEST(SearchPasteText, LongTextIsCutWithoutSplittingACharacter) {
+    const QString huge(200000, u'x');
+    EXPECT_EQ(textForSearchPaste(huge).size(), kMaxSearchPasteLength);
+
+    // An emoji (two UTF-16 units) straddling the limit is dropped whole.
+    QString straddling(kMaxSearchPasteLength - 1, u'y');
+    straddling += QString::fromUtf8("\xF0\x9F\x98\x80") + "tail";
+    const QString cut = textForSearchPaste(straddling);
+    EXPECT_EQ(cut, QString(kMaxSearchPasteLength - 1, u'y'));
+}
+
 TEST_F(HistoryViewTest, TrashButtonClearsOnlyTheActiveTab) {
     auto all = rows(2);
     all.append(makeRow("p", "text", true));

@@ -69,7 +69,13 @@ protected:
                                        QStringLiteral("--classname"), wmClass});
         return id.split('\n').last().toULongLong();
     }
-    quint64 activeWindowByXdotool() { return xdotool({QStringLiteral("getactivewindow")}).toULongLong(); }
+    // While the window manager moves the focus there can be a moment with no
+    // active window, when xdotool fails: that reads as none, not as an error.
+    quint64 activeWindowByXdotool()
+    {
+        const auto r = server().run(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")});
+        return r.exitCode == 0 ? r.out.trimmed().toULongLong() : 0;
+    }
 };
 
 } // namespace

@@ -143,6 +143,15 @@ protected:
                                      file->fileName()});
         ASSERT_EQ(r.exitCode, 0);
         files_.push_back(std::move(file));
+        // xclip returns before its background copy owns the selection: wait
+        // until the clipboard serves these bytes (or, for big data, the target).
+        const QString t = QString::fromUtf8(target);
+        const bool small = data.size() <= 64 * 1024;
+        ASSERT_TRUE(XvfbServer::waitUntil([&] {
+            const auto read = server().run(QStringLiteral("xclip"),
+                                           {"-o", "-selection", "clipboard", "-t", small ? t : QStringLiteral("TARGETS")});
+            return read.exitCode == 0 && (small ? read.out == data : read.out.split('\n').contains(target));
+        }, 5000)) << "xclip did not take the clipboard";
     }
     using Result = XvfbServer::Result;
 

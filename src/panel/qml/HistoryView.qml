@@ -67,6 +67,12 @@ Item {
             }
         }
         function onActiveTabChanged() { root.backend.selectedIndex = 0 }
+        function onSearchPasteReady(text) {
+            if (searchField.selectedText.length > 0)
+                searchField.remove(searchField.selectionStart, searchField.selectionEnd)
+            searchField.insert(searchField.cursorPosition, text)
+            root.backend.searchQuery = searchField.text
+        }
         function onPresentationTokenChanged() {
             if (root.count > 0) {
                 root.suppressNextAutoScroll = false
@@ -231,6 +237,14 @@ Item {
                         font.weight: Font.Medium
                         text: root.backend.searchQuery
                         onTextEdited: root.backend.searchQuery = text
+                        // Pasting goes through the backend: the text field's
+                        // own paste would wait on this thread for the owner.
+                        Keys.onPressed: (event) => {
+                            if (event.matches(StandardKey.Paste)) {
+                                event.accepted = true
+                                root.backend.requestSearchPaste()
+                            }
+                        }
                     }
                     Item {
                         objectName: "clearSearchButton"
