@@ -15,6 +15,7 @@
 #include "platform/unix/SingleInstance.h"
 #include "platform/x11/SettingsPreferencesStore.h"
 #include "platform/x11/X11Applications.h"
+#include "platform/x11/X11Graphics.h"
 #include "platform/x11/X11HotKeyService.h"
 #include "platform/x11/X11Pasteboard.h"
 #include "platform/x11/X11SyntheticKeyboard.h"
@@ -30,6 +31,8 @@
 #include <QPointer>
 #include <QQmlEngine>
 #include <QQuickView>
+#include <QQuickWindow>
+#include <QSGRendererInterface>
 #include <QStandardPaths>
 #include <QTextStream>
 
@@ -119,6 +122,11 @@ int main(int argc, char **argv)
     SignalBridge bridge({SIGTERM, SIGINT, SIGHUP, SIGUSR1, SIGUSR2});
 
     prepareQuickControlsStyle();
+    // Without a GPU behind the X server, OpenGL is a software rasterizer that
+    // costs far more memory and start-up time than Qt Quick's own software
+    // renderer; QT_QUICK_BACKEND still decides when it is set.
+    if (qEnvironmentVariableIsEmpty("QT_QUICK_BACKEND") && !x11::hasDirectRendering())
+        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
 
     // The platform.
     SystemClock clock;
