@@ -27,35 +27,67 @@ public:
         raw(QLatin1StringView("\":"));
     }
 
+    // UTF-16 to UTF-8 and JSON escaping in one pass, straight into the
+    // output: the text is large (whole copied documents) and written on
+    // every save. A lone surrogate becomes '?', as in QString::toUtf8.
     void string(const QString &text)
     {
-        const QByteArray utf8 = text.toUtf8();
-        ch('"');
-        const char *run = utf8.constData();
-        const char *const end = run + utf8.size();
-        for (const char *p = run; p != end; ++p) {
-            const unsigned char c = static_cast<unsigned char>(*p);
-            if (c >= 0x20 && c != '"' && c != '\\')
+        const char16_t *p = reinterpret_cast<const char16_t *>(text.utf16());
+        const char16_t *const end = p + text.size();
+        const qsizetype start = out_.size();
+        // At most six bytes per UTF-16 unit (a \u00XX escape) and the quotes.
+        out_.resize(start + text.size() * 6 + 2);
+        char *o = out_.data() + start;
+        *o++ = '"';
+        while (p != end) {
+            const char16_t u = *p++;
+            if (u < 0x80) {
+                if (u >= 0x20 && u != '"' && u != '\\') {
+                    *o++ = char(u);
+                    continue;
+                }
+                *o++ = '\\';
+                switch (u) {
+                case '"': *o++ = '"'; break;
+                case '\\': *o++ = '\\'; break;
+                case '\n': *o++ = 'n'; break;
+                case '\r': *o++ = 'r'; break;
+                case '\t': *o++ = 't'; break;
+                case '\b': *o++ = 'b'; break;
+                case '\f': *o++ = 'f'; break;
+                default: {
+                    static const char hex[] = "0123456789abcdef";
+                    *o++ = 'u';
+                    *o++ = '0';
+                    *o++ = '0';
+                    *o++ = hex[u >> 4];
+                    *o++ = hex[u & 0xF];
+                }
+                }
                 continue;
-            out_.append(run, p - run);
-            run = p + 1;
-            switch (c) {
-            case '"': raw(QLatin1StringView("\\\"")); break;
-            case '\\': raw(QLatin1StringView("\\\\")); break;
-            case '\n': raw(QLatin1StringView("\\n")); break;
-            case '\r': raw(QLatin1StringView("\\r")); break;
-            case '\t': raw(QLatin1StringView("\\t")); break;
-            case '\b': raw(QLatin1StringView("\\b")); break;
-            case '\f': raw(QLatin1StringView("\\f")); break;
-            default: {
-                static const char hex[] = "0123456789abcdef";
-                const char escape[] = {'\\', 'u', '0', '0', hex[c >> 4], hex[c & 0xF]};
-                out_.append(escape, sizeof escape);
             }
+            char32_t cp = u;
+            if (QChar::isSurrogate(u)) {
+                if (!QChar::isHighSurrogate(u) || p == end || !QChar::isLowSurrogate(*p)) {
+                    *o++ = '?';
+                    continue;
+                }
+                cp = QChar::surrogateToUcs4(u, *p++);
             }
+            if (cp < 0x800) {
+                *o++ = char(0xC0 | (cp >> 6));
+            } else if (cp < 0x10000) {
+                *o++ = char(0xE0 | (cp >> 12));
+                *o++ = char(0x80 | ((cp >> 6) & 0x3F));
+            } else {
+                *o++ = char(0xF0 | (cp >> 18));
+                *o++ = char(0x80 | ((cp >> 12) & 0x3F));
+                *o++ = char(0x80 | ((cp >> 6) & 0x3F));
+            }
+            *o++ = char(0x80 | (cp & 0x3F));
         }
-        out_.append(run, end - run);
-        ch('"');
+        *o++ = '"';
+        out_.resize(o - out_.constData());
     }
 
     void bytes(const QByteArray &data)

@@ -106,6 +106,39 @@ TEST(HistoryRoundTrip, EveryKindReadsBackAsWritten)
     EXPECT_EQ(doc.array().size(), items.size());
 }
 
+// Every UTF-16 unit the writer can meet: all control characters, quote and
+// backslash, each UTF-8 length, surrogate pairs, and lone surrogates (which
+// become '?', the way QString::toUtf8 writes them).
+TEST(HistoryRoundTrip, TextOfEveryCharacterClassReadsBackAsUtf8WouldGiveIt)
+{
+    QString text;
+    for (char16_t u = 0; u < 0x80; ++u)
+        text += QChar(u);
+    text += QStringLiteral("é߿ࠀ日本語\uFFFF");
+    text += QString::fromUcs4(U"\U0001F600\U00010000\U0010FFFF");
+    text += QChar(0xD800);              // high surrogate before a letter
+    text += u'x';
+    text += QChar(0xDC00);              // lone low surrogate
+    text += QChar(0xDBFF);              // high surrogate at the very end
+    const QString expected = QString::fromUtf8(text.toUtf8());
+    ASSERT_NE(expected, text) << "the lone surrogates must differ after UTF-8";
+
+    ClipboardItem item = everyKind().first();
+    item.content = ClipboardContent::text(text);
+    item.preview = text;
+    const QByteArray json = encodeHistory({item});
+    const QList<ClipboardItem> back = decodeOk(json);
+    ASSERT_EQ(back.size(), 1);
+    EXPECT_EQ(back[0].content.string(), expected);
+    EXPECT_EQ(back[0].preview, expected);
+    // Only the characters JSON requires are escaped; the rest is raw UTF-8.
+    EXPECT_TRUE(json.contains("\\u0000\\u0001"));
+    EXPECT_TRUE(json.contains("\\b\\t\\n\\u000b\\f\\r"));
+    EXPECT_TRUE(json.contains("\\u001f !\\\"#"));
+    EXPECT_TRUE(json.contains("[\\\\]"));
+    EXPECT_TRUE(json.contains(QStringLiteral("日本語").toUtf8()));
+}
+
 TEST(HistoryRoundTrip, EmptyHistoryIsEmptyArray)
 {
     EXPECT_EQ(encodeHistory({}), QByteArray("[]"));
