@@ -37,13 +37,16 @@ wait_for 5 grep -q '"beta"' "$history" || e2e_fail "beta was not recorded"
 : > "$E2E_ROOT/target.txt"
 mousepad "$E2E_ROOT/target.txt" > "$E2E_ROOT/mousepad.log" 2>&1 &
 E2E_PIDS="$E2E_PIDS $!"
-wait_for 20 xdotool search --onlyvisible --class mousepad || e2e_fail "the editor did not come up"
-editor=$(xdotool search --onlyvisible --class mousepad | head -1)
+wait_for 20 xdotool search --onlyvisible --name "target.txt" || e2e_fail "the editor did not come up"
+editor=$(xdotool search --onlyvisible --name "target.txt" | head -1)
+# Asks for the editor until it is active: a request made before the window
+# manager has taken a new window on, or while it is still moving the focus,
+# is dropped.
 focus_editor() {
-  xdotool windowactivate --sync "$editor" > /dev/null 2>&1 || true
-  wait_for 5 sh -c "[ \"\$(xdotool getactivewindow)\" = $editor ]" || e2e_fail "the editor did not take the focus"
+  wait_for 10 sh -c "xdotool windowactivate $editor; sleep 0.2; [ \"\$(xdotool getactivewindow)\" = $editor ]" ||
+    e2e_fail "the editor ($editor) did not take the focus ${1:-}; active: $(xdotool getactivewindow getwindowname 2>&1 | tr '\n' ' '); windows: $(xdotool search --onlyvisible --name . getwindowname %@ 2>&1 | tr '\n' '|')"
 }
-focus_editor
+focus_editor "at first"
 sleep 0.5
 
 panel_shown() { xdotool search --onlyvisible --name '^Kelvo$' > /dev/null 2>&1; }
@@ -55,7 +58,7 @@ sleep 0.3
 xdotool key Escape
 wait_for 5 sh -c '! xdotool search --onlyvisible --name "^Kelvo$"' || e2e_fail "Escape left the panel up"
 sleep 1
-focus_editor
+focus_editor "after Escape"
 xdotool key ctrl+s
 sleep 0.5
 [ ! -s "$E2E_ROOT/target.txt" ] || e2e_fail "Escape pasted: $(cat "$E2E_ROOT/target.txt")"
@@ -74,7 +77,7 @@ sleep 0.2
 xdotool key Return
 wait_for 5 sh -c '! xdotool search --onlyvisible --name "^Kelvo$"' || e2e_fail "the panel stayed up after the paste"
 sleep 1.5
-focus_editor
+focus_editor "after the paste"
 xdotool key ctrl+s
 wait_for 5 grep -q alpha "$E2E_ROOT/target.txt" || e2e_fail "the editor holds '$(cat "$E2E_ROOT/target.txt")'"
 [ "$(cat "$E2E_ROOT/target.txt")" = alpha ] || e2e_fail "the editor holds '$(cat "$E2E_ROOT/target.txt")'"
