@@ -119,7 +119,8 @@ protected:
         std::shared_ptr<const PasteboardContents> contents;
         qint64 elapsedMs = 0;
     };
-    Fetched fetch(X11Pasteboard &pb, int timeoutMs = 5000)
+    // Starts a fetch; the result is filled in when its callback runs.
+    static std::shared_ptr<Fetched> startFetch(X11Pasteboard &pb)
     {
         auto f = std::make_shared<Fetched>();
         QElapsedTimer timer;
@@ -129,6 +130,11 @@ protected:
             f->contents = std::move(c);
             f->elapsedMs = timer.elapsed();
         });
+        return f;
+    }
+    Fetched fetch(X11Pasteboard &pb, int timeoutMs = 5000)
+    {
+        const auto f = startFetch(pb);
         XvfbServer::waitUntil([f] { return f->called; }, timeoutMs);
         return *f;
     }
@@ -383,14 +389,9 @@ TEST_F(X11PasteboardTest, SilentOwnerGivesNullWithinTheLimit)
     X11Pasteboard pb;
     pb.setFetchTimeLimit(1500);
     TestOwner owner(display(), {{"UTF8_STRING", "never"}}, true);
-    auto f = std::make_shared<Fetched>();
     QElapsedTimer timer;
     timer.start();
-    pb.fetchContents([f, timer](std::shared_ptr<const PasteboardContents> c) {
-        f->called = true;
-        f->contents = std::move(c);
-        f->elapsedMs = timer.elapsed();
-    });
+    const auto f = startFetch(pb);
     // The main thread keeps turning while the fetch waits: a 50 ms timer
     // fires within 50 ms of its schedule every time.
     int turns = 0;
