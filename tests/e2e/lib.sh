@@ -29,9 +29,24 @@ e2e_start_desktop() {
   E2E_XVFB=$!
   trap e2e_stop_desktop EXIT
   wait_for 10 xdpyinfo || e2e_fail "Xvfb did not start on $DISPLAY"
-  openbox > "$E2E_ROOT/openbox.log" 2>&1 &
+  e2e_start_wm
+}
+
+# openbox, up once it announces _NET_ACTIVE_WINDOW (what xdotool needs).
+e2e_start_wm() {
+  openbox >> "$E2E_ROOT/openbox.log" 2>&1 &
   E2E_WM=$!
-  wait_for 10 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q window' || e2e_fail "openbox did not start"
+  wait_for 10 sh -c 'xprop -root _NET_SUPPORTED | grep -q _NET_ACTIVE_WINDOW' || e2e_fail "openbox did not start"
+}
+
+# Starts openbox again if it has gone, saying so: the flow is about kelvo,
+# not about the window manager staying up.
+e2e_ensure_wm() {
+  kill -0 "$E2E_WM" 2> /dev/null && return 0
+  local status=0
+  wait "$E2E_WM" 2> /dev/null || status=$?
+  echo "note: openbox had exited (status $status): $(tail -n 3 "$E2E_ROOT/openbox.log" | tr '\n' ' ')" >&2
+  e2e_start_wm
 }
 
 e2e_stop_desktop() {

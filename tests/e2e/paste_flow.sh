@@ -43,6 +43,7 @@ editor=$(xdotool search --onlyvisible --name "target.txt" | head -1)
 # manager has taken a new window on, or while it is still moving the focus,
 # is dropped.
 focus_editor() {
+  e2e_ensure_wm
   wait_for 10 sh -c "xdotool windowactivate $editor; sleep 0.2; [ \"\$(xdotool getactivewindow)\" = $editor ]" ||
     e2e_fail "the editor ($editor) did not take the focus ${1:-}; active: $(xdotool getactivewindow getwindowname 2>&1 | tr '\n' ' '); windows: $(xdotool search --onlyvisible --name . getwindowname %@ 2>&1 | tr '\n' '|')"
 }
