@@ -44,6 +44,7 @@ void FloatingPanel::show()
     if (!screen)
         return;
     ++generation_;
+    dismissing_ = false;
     window_->setFrame(QRect(screen->x(), screen->y() + screen->height() - kHeight, screen->width(), kHeight));
     window_->setAlpha(0);
     window_->orderFrontRegardless();
@@ -66,6 +67,7 @@ void FloatingPanel::show()
 
 void FloatingPanel::dismiss(bool immediately, std::function<void()> completion)
 {
+    dismissing_ = true;
     removeClickOutsideMonitor();
     removeLocalKeyMonitor();
     clearFirstResponder();
@@ -125,6 +127,8 @@ bool FloatingPanel::handleKey(const KeyEvent &event)
 {
     using Kind = PanelKeyAction::Kind;
     const PanelKeyAction action = routePanelKey(event);
+    if (dismissing_)
+        return action.kind != Kind::NotHandled; // the panel's keys do nothing while it goes
     switch (action.kind) {
     case Kind::NotHandled: return false;
     case Kind::TypingStart: fireIfSet(onTypingStart, QString()); break;

@@ -51,7 +51,9 @@ public:
     PanelWindow &window() { return *window_; }
 
     // Routes the key and runs its callback or the dismissal. Returns whether
-    // the key was the panel's (also when its callback is absent).
+    // the key was the panel's (also when its callback is absent). Once a
+    // dismissal has begun no key is routed (also during the fade-out) until
+    // the next show().
     bool handleKey(const KeyEvent &event);
 
     // Set by the owner; absent callbacks make their keys do nothing.
@@ -69,6 +71,8 @@ private:
     // Bumped by every show() and dismiss(), so that only the latest fade-out
     // takes the window off the screen.
     quint64 generation_ = 0;
+    // Set by dismiss(), cleared by show().
+    bool dismissing_ = false;
 };
 
 } // namespace kelvo

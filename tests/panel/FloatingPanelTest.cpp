@@ -61,6 +61,30 @@ TEST_F(FloatingPanelTest, ShowPlacesAlongBottomEdgeAndFadesIn)
     EXPECT_EQ(window->alpha, 1.0);
 }
 
+TEST_F(FloatingPanelTest, OpensOnTheScreenOfTheActiveWindow)
+{
+    const QRect left(0, 0, 1920, 1080), right(1920, 0, 2560, 1440);
+    window->screens = {left, right};
+    struct Case {
+        std::optional<QRect> active;
+        int primary;
+        QRect expected;
+    };
+    const Case cases[] = {
+        {QRect(2200, 300, 800, 600), 0, QRect(1920, 1116, 2560, 324)}, // on the right one
+        {QRect(100, 100, 800, 600), 1, QRect(0, 756, 1920, 324)},      // on the left one
+        {QRect(1800, 100, 400, 300), 0, QRect(1920, 1116, 2560, 324)}, // mostly on the right
+        {std::nullopt, 1, QRect(1920, 1116, 2560, 324)},               // none: the primary
+        {QRect(9000, 9000, 10, 10), 0, QRect(0, 756, 1920, 324)},      // off every screen
+    };
+    for (const Case &c : cases) {
+        window->activeWindow = c.active;
+        window->primaryScreen = c.primary;
+        panel->show();
+        EXPECT_EQ(window->frame, c.expected);
+    }
+}
+
 TEST_F(FloatingPanelTest, ReducedMotionShowsAndHidesAtOnce)
 {
     window->reducedMotion = true;
@@ -114,11 +138,13 @@ TEST_F(FloatingPanelTest, AnimatedDismissStopsRoutingAtOnceAndHidesWhenFadeEnds)
     EXPECT_EQ(window->log, QStringList({"remove 1", "remove 2", "clearFocus", "animate 0 150 in"}));
     EXPECT_TRUE(panel->isVisible());
     EXPECT_FALSE(completed);
-    // Keys during the fade reach only the window's own handling.
-    panel->onKeyLeft = nullptr;
-    window->keyDownHandler = nullptr;
-    EXPECT_FALSE(window->pressKey(KeyEvent{PanelKey::RightArrow, 0, {}}));
+    // Keys during the fade run nothing, by either path.
+    EXPECT_TRUE(window->pressKey(KeyEvent{PanelKey::Return, 0, "\r"}));
+    EXPECT_TRUE(window->pressKey(KeyEvent{PanelKey::RightArrow, 0, {}}));
+    EXPECT_TRUE(window->pressKey(KeyEvent{18, EventFlag::Command, "1"}));
+    EXPECT_TRUE(window->pressKey(KeyEvent{PanelKey::Escape, 0, "\x1b"}));
     EXPECT_TRUE(calls.isEmpty());
+    EXPECT_EQ(window->log.size(), 4); // no second fade
 
     window->finishAnimation();
     EXPECT_FALSE(panel->isVisible());
@@ -254,11 +280,11 @@ TEST_F(FloatingPanelTest, MonitorsThePlatformRefusesStayAbsent)
     EXPECT_TRUE(panel->isVisible());
     EXPECT_FALSE(panel->clickOutsideMonitor());
     EXPECT_FALSE(panel->localKeyMonitor());
-    panel->dismiss(true);
-    EXPECT_FALSE(window->log.join(' ').contains("remove"));
     // Keys still work through the key-down path.
     EXPECT_TRUE(window->pressKey(KeyEvent{PanelKey::RightArrow, 0, {}}));
     EXPECT_EQ(calls, QStringList({"right"}));
+    panel->dismiss(true);
+    EXPECT_FALSE(window->log.join(' ').contains("remove"));
 }
 
 namespace {

@@ -102,6 +102,13 @@ void MemoryPanelWindow::removeMonitor(quint64 token)
     keyMonitors.remove(token);
 }
 
+std::optional<QRect> MemoryPanelWindow::mainScreenFrame() const
+{
+    if (screens.isEmpty())
+        return screen;
+    return screens.value(chooseMainScreen(screens, primaryScreen, activeWindow));
+}
+
 bool MemoryPanelWindow::pressKey(const KeyEvent &event)
 {
     // Copy: a handler may remove monitors while we iterate.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Desktop.h"
 #include "platform/PanelWindow.h"
 
 #include <QList>
@@ -13,7 +14,8 @@ namespace kelvo::memory {
 // through pressKey() and clickOutside().
 class MemoryPanelWindow : public PanelWindow {
 public:
-    std::optional<QRect> mainScreenFrame() const override { return screen; }
+    // `screen`, or when `screens` are set the main one of them.
+    std::optional<QRect> mainScreenFrame() const override;
     void setFrame(const QRect &f) override;
     void setAlpha(double a) override;
     void animateAlpha(double a, int durationMs, Easing easing, std::function<void()> finished) override;
@@ -53,6 +55,9 @@ public:
     int keyMonitorCount() const { return keyMonitors.size(); }
 
     std::optional<QRect> screen = QRect(0, 0, 1920, 1080);
+    QList<QRect> screens;
+    int primaryScreen = 0;
+    std::optional<QRect> activeWindow;
     bool reducedMotion = false;
     bool monitorsFail = false; // both add* calls return 0
     bool visible = false;
