@@ -19,12 +19,20 @@ QString kindName(ClipboardContent::Kind kind)
     return QStringLiteral("text");
 }
 
-HistoryRow rowFor(const ClipboardItem &item, Timestamp now)
+} // namespace
+
+HistoryRow historyRowFor(const ClipboardItem &item, Timestamp now)
 {
     HistoryRow row;
     row.id = item.id.toString(QUuid::WithoutBraces);
     row.kind = kindName(item.content.kind());
     row.previewText = item.preview;
+    const bool isText = item.content.kind() == ClipboardContent::Kind::Text ||
+                        item.content.kind() == ClipboardContent::Kind::RichText;
+    // A stored entry may come without its preview: the card shows the text
+    // itself then (a prefix will do: the card shows six lines at most).
+    if (isText && row.previewText.isEmpty())
+        row.previewText = item.content.string().left(kMaxRowTextLength);
     if (item.content.kind() == ClipboardContent::Kind::Url)
         row.urlString = item.content.string();
     row.infoLabel = item.infoLabel;
@@ -36,8 +44,6 @@ HistoryRow rowFor(const ClipboardItem &item, Timestamp now)
         row.thumbnailPNG = *item.previewImagePNGData;
     return row;
 }
-
-} // namespace
 
 PanelViewBackend::PanelViewBackend(ClipboardManager &manager, SelectionState &selection, Hooks hooks,
                                    QObject *parent)
@@ -51,11 +57,16 @@ PanelViewBackend::PanelViewBackend(ClipboardManager &manager, SelectionState &se
         emit activeTabChanged();
     });
     connect(&m_selection, &SelectionState::panelPresentationTokenChanged, this, [this] {
+        if (const bool reduce = m_hooks.reduceMotion && m_hooks.reduceMotion(); reduce != m_reduceMotion) {
+            m_reduceMotion = reduce;
+            emit reduceMotionChanged();
+        }
         ++m_token;
         scheduleRefresh();
         emit presentationTokenChanged();
     });
     connect(&m_manager, &ClipboardManager::itemsChanged, this, &PanelViewBackend::scheduleRefresh);
+    m_reduceMotion = m_hooks.reduceMotion && m_hooks.reduceMotion();
     connect(&m_manager, &ClipboardManager::searchQueryChanged, this, [this] {
         scheduleRefresh();
         emit searchQueryChanged();
@@ -81,7 +92,7 @@ void PanelViewBackend::refresh()
     const QList<ClipboardItem> items = m_manager.filteredItems(m_selection.activeTab());
     rows.reserve(items.size());
     for (const ClipboardItem &item : items)
-        rows.append(rowFor(item, now));
+        rows.append(historyRowFor(item, now));
     m_model.setRows(rows);
 }
 

@@ -8,6 +8,10 @@
 
 namespace kelvo {
 
+// One entry as the history view shows it at `now`.
+inline constexpr qsizetype kMaxRowTextLength = 2000;
+HistoryRow historyRowFor(const ClipboardItem &item, Timestamp now);
+
 // The history view's backend in the program: the list and the search text
 // come from the history store, selection and tab from the shared
 // SelectionState; pasting and the settings button go to the delegate.
@@ -21,6 +25,8 @@ public:
         // Reads the clipboard's text and hands it to the callback on the main
         // thread, never waiting there for the owner; nothing when unreadable.
         std::function<void(std::function<void(const QString &)>)> readClipboardText;
+        // Whether the desktop asks for reduced motion; read at each showing.
+        std::function<bool()> reduceMotion;
     };
 
     PanelViewBackend(ClipboardManager &manager, SelectionState &selection, Hooks hooks, QObject *parent = nullptr);
@@ -40,6 +46,7 @@ public:
     bool shouldFocusSearch() const override { return m_selection.shouldFocusSearch(); }
     void setShouldFocusSearch(bool focus) override { m_selection.setShouldFocusSearch(focus); }
     int presentationToken() const override { return m_token; }
+    bool reduceMotion() const override { return m_reduceMotion; }
 
     void togglePin(const QString &id) override;
     void removeItem(const QString &id) override;
@@ -60,6 +67,7 @@ private:
     Hooks m_hooks;
     int m_token = 0;
     bool m_refreshPending = false;
+    bool m_reduceMotion = false;
 };
 
 } // namespace kelvo

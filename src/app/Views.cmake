@@ -17,10 +17,7 @@ if(EXISTS ${PROJECT_SOURCE_DIR}/src/platform/PanelWindow.h)
     ${KELVO_PANEL_DIR}/QuickPanelWindow.h ${KELVO_PANEL_DIR}/QuickPanelWindow.cpp)
 endif()
 target_include_directories(kelvo_views PUBLIC ${PROJECT_SOURCE_DIR}/src)
-find_package(PkgConfig REQUIRED)
-pkg_check_modules(KELVO_XCB REQUIRED IMPORTED_TARGET GLOBAL xcb)
-target_link_libraries(kelvo_views PUBLIC kelvo_platform Qt6::Quick Qt6::Qml Qt6::QuickControls2 Qt6::Svg
-  PRIVATE PkgConfig::KELVO_XCB)
+target_link_libraries(kelvo_views PUBLIC kelvo_platform Qt6::Quick Qt6::Qml Qt6::QuickControls2 Qt6::Svg)
 
 file(GLOB KELVO_PANEL_QML CONFIGURE_DEPENDS
   ${KELVO_PANEL_DIR}/qml/*.qml ${KELVO_PANEL_DIR}/qml/qmldir ${KELVO_PANEL_DIR}/icons/*.svg)

@@ -15,6 +15,7 @@
 #include "platform/unix/SingleInstance.h"
 #include "platform/x11/SettingsPreferencesStore.h"
 #include "platform/x11/X11Applications.h"
+#include "platform/x11/X11Desktop.h"
 #include "platform/x11/X11Graphics.h"
 #include "platform/x11/X11HotKeyService.h"
 #include "platform/x11/X11Pasteboard.h"
@@ -140,6 +141,7 @@ int main(int argc, char **argv)
     x11::X11Applications applications;
     x11::X11HotKeyService hotKeys;
     x11::X11SyntheticKeyboard keyboard;
+    x11::X11Desktop desktop;
     SettingsPreferencesStore preferencesStore;
     XdgLoginItem loginItem;
     StoredPreferences prefs(preferencesStore);
@@ -156,7 +158,8 @@ int main(int argc, char **argv)
                         preferencesStore, saveDialog},
         hotKeys, keyboard,
         [&]() -> std::unique_ptr<PanelWindow> {
-            auto window = std::make_unique<QuickPanelWindow>(&engine);
+            auto window = std::make_unique<QuickPanelWindow>(&engine, &desktop);
+            window->onBeforeMapping = [&desktop](quintptr id) { desktop.prepareFloatingWindow(quint32(id)); };
             window->setInitialProperties({{"backend", QVariant::fromValue<QObject *>(panelBackend.get())}});
             window->setSource(historyViewUrl());
             return window;
@@ -187,7 +190,8 @@ int main(int argc, char **argv)
                                             else if (auto texts = contents->textObjects(); texts && !texts->isEmpty())
                                                 done(texts->first());
                                         });
-                                }});
+                                },
+                                [&desktop] { return desktop.reduceMotion(); }});
     panelBackend->model()->setThumbnailProvider(thumbnails);
 
     TrayMenu tray({[&] { return shortcutDisplayText(prefs.hotkeyCode(), prefs.hotkeyModifiers()); },

@@ -9,30 +9,12 @@
 #include <QScreen>
 #include <QSurfaceFormat>
 
-#include <xcb/xcb.h>
 
 namespace kelvo {
 
-namespace {
 
-xcb_atom_t internAtom(xcb_connection_t *c, const char *name) {
-    xcb_intern_atom_cookie_t cookie = xcb_intern_atom(c, 0, uint16_t(qstrlen(name)), name);
-    xcb_intern_atom_reply_t *reply = xcb_intern_atom_reply(c, cookie, nullptr);
-    if (!reply) return XCB_ATOM_NONE;
-    const xcb_atom_t atom = reply->atom;
-    free(reply);
-    return atom;
-}
-
-xcb_connection_t *x11Connection() {
-    if (auto *x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr)
-        return x11->connection();
-    return nullptr;
-}
-
-} // namespace
-
-QuickPanelWindow::QuickPanelWindow(QQmlEngine *engine, QWindow *parent) : QQuickView(engine, parent) {
+QuickPanelWindow::QuickPanelWindow(QQmlEngine *engine, Desktop *desktop, QWindow *parent)
+    : QQuickView(engine, parent), m_desktop(desktop) {
     setFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::NoDropShadowWindowHint);
     QSurfaceFormat fmt = format();
     fmt.setAlphaBufferSize(8);
@@ -43,18 +25,32 @@ QuickPanelWindow::QuickPanelWindow(QQmlEngine *engine, QWindow *parent) : QQuick
 
     m_fade = new QPropertyAnimation(this, "opacity", this);
     connect(m_fade, &QPropertyAnimation::finished, this, [this] { finishAnimation(); });
-    connect(this, &QWindow::activeChanged, this, [this] { onActiveChanged(); });
+    connect(qGuiApp, &QGuiApplication::focusWindowChanged, this, [this](QWindow *focus) { onFocusWindowChanged(focus); });
     qGuiApp->installEventFilter(this);
 }
 
 QuickPanelWindow::~QuickPanelWindow() {
     if (qGuiApp) qGuiApp->removeEventFilter(this);
+    if (m_desktop && !m_clickMonitors.isEmpty()) m_desktop->setButtonPressHandler({});
 }
 
 std::optional<QRect> QuickPanelWindow::mainScreenFrame() const {
-    QScreen *screen = QGuiApplication::primaryScreen();
-    if (!screen) return std::nullopt;
-    return screen->geometry();
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    if (screens.isEmpty()) return std::nullopt;
+    // The desktop speaks device pixels; a screen's logical frame keeps its
+    // device origin and divides its size by the scale factor.
+    QList<QRect> frames;
+    for (QScreen *screen : screens) {
+        const QRect g = screen->geometry();
+        frames.append(QRect(g.topLeft(), g.size() * screen->devicePixelRatio()));
+    }
+    const int primary = int(screens.indexOf(QGuiApplication::primaryScreen()));
+    const int chosen = chooseMainScreen(frames, primary, m_desktop ? m_desktop->activeWindowFrame() : std::nullopt);
+    return screens.value(chosen)->geometry();
+}
+
+bool QuickPanelWindow::reduceMotion() const {
+    return m_desktop && m_desktop->reduceMotion();
 }
 
 void QuickPanelWindow::setFrame(const QRect &frame) {
@@ -82,27 +78,12 @@ void QuickPanelWindow::animateAlpha(double alpha, int durationMs, Easing easing,
     m_fade->start();
 }
 
-void QuickPanelWindow::applyX11WindowState() {
-    xcb_connection_t *c = x11Connection();
-    if (!c) return;
-    create();
-    const xcb_window_t win = xcb_window_t(winId());
-    const xcb_atom_t state = internAtom(c, "_NET_WM_STATE");
-    const xcb_atom_t states[] = {internAtom(c, "_NET_WM_STATE_ABOVE"), internAtom(c, "_NET_WM_STATE_STICKY"),
-                                 internAtom(c, "_NET_WM_STATE_SKIP_TASKBAR"),
-                                 internAtom(c, "_NET_WM_STATE_SKIP_PAGER")};
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, win, state, XCB_ATOM_ATOM, 32, 4, states);
-    const uint32_t allDesktops = 0xFFFFFFFFu;
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, win, internAtom(c, "_NET_WM_DESKTOP"), XCB_ATOM_CARDINAL, 32, 1,
-                        &allDesktops);
-    xcb_flush(c);
-}
-
 void QuickPanelWindow::orderFrontRegardless() {
     if (!QQuickView::isVisible()) {
-        // The window manager drops the EWMH states on unmap: set them on
-        // each mapping.
-        applyX11WindowState();
+        if (onBeforeMapping) {
+            create();
+            onBeforeMapping(winId());
+        }
         show();
     }
     raise();
@@ -118,7 +99,36 @@ void QuickPanelWindow::orderOut() {
     m_hadKeyboard = false;
 }
 
+namespace {
+// Qt Quick Controls keep every popup under the window's overlay item.
+QQuickItem *overlayOf(QQuickItem *content) {
+    if (!content) return nullptr;
+    for (QQuickItem *child : content->childItems())
+        if (child->inherits("QQuickOverlay")) return child;
+    return nullptr;
+}
+} // namespace
+
+bool QuickPanelWindow::popupHasKeyboard() const {
+    QQuickItem *overlay = overlayOf(contentItem());
+    for (QQuickItem *item = activeFocusItem(); overlay && item; item = item->parentItem())
+        if (item == overlay) return true;
+    return false;
+}
+
+void QuickPanelWindow::closePopups() {
+    QQuickItem *overlay = overlayOf(contentItem());
+    if (!overlay) return;
+    // The popup item's owner is the Popup object itself.
+    for (QQuickItem *child : overlay->childItems()) {
+        QObject *popup = child->parent();
+        if (popup && popup != overlay && popup->property("opened").toBool())
+            QMetaObject::invokeMethod(popup, "close");
+    }
+}
+
 void QuickPanelWindow::clearFocus() {
+    closePopups();
     if (contentItem()) contentItem()->forceActiveFocus(Qt::OtherFocusReason);
     if (rootObject()) rootObject()->forceActiveFocus(Qt::OtherFocusReason);
 }
@@ -127,14 +137,16 @@ bool QuickPanelWindow::isVisible() const {
     return QQuickView::isVisible();
 }
 
-void QuickPanelWindow::onActiveChanged() {
-    if (isActive()) {
+void QuickPanelWindow::onFocusWindowChanged(QWindow *focus) {
+    if (focus == this) {
         m_hadKeyboard = true;
         return;
     }
-    if (!m_hadKeyboard || !QQuickView::isVisible()) return;
+    // The keyboard went to another window of the program (the settings
+    // window): that is a click inside the program.
+    if (focus || !m_hadKeyboard || !QQuickView::isVisible()) return;
     m_hadKeyboard = false;
-    // Another window took the keyboard: the user clicked outside the panel.
+    // Another program's window took the keyboard: the user clicked outside.
     const auto handlers = m_clickMonitors;
     for (const auto &handler : handlers)
         if (handler) handler();
@@ -142,8 +154,24 @@ void QuickPanelWindow::onActiveChanged() {
 
 quint64 QuickPanelWindow::addClickOutsideMonitor(std::function<void()> handler) {
     const quint64 token = m_nextToken++;
+    if (m_clickMonitors.isEmpty() && m_desktop)
+        m_desktop->setButtonPressHandler([this](QPoint at) { onButtonPress(at); });
     m_clickMonitors.insert(token, std::move(handler));
     return token;
+}
+
+void QuickPanelWindow::onButtonPress(QPoint devicePosition) {
+    if (!QQuickView::isVisible()) return;
+    // A press in any window of the program (the panel, the settings window,
+    // the tray menu) is not outside.
+    for (QWindow *window : QGuiApplication::topLevelWindows()) {
+        if (!window->isVisible()) continue;
+        const QRect frame = window->frameGeometry();
+        if (QRect(frame.topLeft(), frame.size() * window->devicePixelRatio()).contains(devicePosition)) return;
+    }
+    const auto handlers = m_clickMonitors;
+    for (const auto &handler : handlers)
+        if (handler) handler();
 }
 
 quint64 QuickPanelWindow::addLocalKeyMonitor(KeyEventMonitor::Handler handler) {
@@ -153,7 +181,8 @@ quint64 QuickPanelWindow::addLocalKeyMonitor(KeyEventMonitor::Handler handler) {
 }
 
 void QuickPanelWindow::removeMonitor(quint64 token) {
-    m_clickMonitors.remove(token);
+    if (m_clickMonitors.remove(token) && m_clickMonitors.isEmpty() && m_desktop)
+        m_desktop->setButtonPressHandler({});
     m_keyMonitors.remove(token);
 }
 
@@ -168,7 +197,8 @@ void QuickPanelWindow::setCancelHandler(std::function<void()> handler) {
 bool QuickPanelWindow::eventFilter(QObject *watched, QEvent *event) {
     // Key presses for any of the program's windows pass the local monitors
     // before they are dispatched.
-    if (event->type() == QEvent::KeyPress && !m_keyMonitors.isEmpty() && qobject_cast<QWindow *>(watched)) {
+    if (event->type() == QEvent::KeyPress && !m_keyMonitors.isEmpty() && qobject_cast<QWindow *>(watched) &&
+        !(watched == this && popupHasKeyboard())) {
         const KeyEvent key = keyEventFromQt(*static_cast<QKeyEvent *>(event));
         const auto monitors = m_keyMonitors;
         for (auto it = monitors.cbegin(); it != monitors.cend(); ++it) {
@@ -180,8 +210,14 @@ bool QuickPanelWindow::eventFilter(QObject *watched, QEvent *event) {
 }
 
 void QuickPanelWindow::keyPressEvent(QKeyEvent *event) {
+    const bool popupKey = popupHasKeyboard();
     QQuickView::keyPressEvent(event);
     if (event->isAccepted()) return;
+    // A key the open menu did not want is nobody's.
+    if (popupKey || popupHasKeyboard()) {
+        event->accept();
+        return;
+    }
     const KeyEvent key = keyEventFromQt(*event);
     if (m_keyDown && m_keyDown(key)) {
         event->accept();

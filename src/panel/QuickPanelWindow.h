@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Desktop.h"
 #include "platform/PanelWindow.h"
 
 #include <QHash>
@@ -14,14 +15,18 @@ namespace kelvo {
 
 // The floating panel's real window: a frameless Qt Quick view that stays on
 // top, on all desktops and out of the task bar and pager, and takes the
-// keyboard while shown. On X11 it is a utility window with the EWMH states
-// above, sticky, skip-taskbar and skip-pager. A click outside the panel is
-// seen as the panel losing the keyboard to another window (X11 offers no
-// passive global pointer monitor without grabbing the pointer).
+// keyboard while shown; the window system's part (on X11 the EWMH states
+// above, sticky, skip-taskbar and skip-pager) is done by onBeforeMapping.
+// The main screen is the one of the desktop's active window. A click
+// outside the panel is a button press that the desktop reports outside
+// every window of the program, or the keyboard going to another program's
+// window; the keyboard moving to another window of the program is not one.
 class QuickPanelWindow : public QQuickView, public PanelWindow {
     Q_OBJECT
 public:
-    explicit QuickPanelWindow(QQmlEngine *engine, QWindow *parent = nullptr);
+    // `desktop` (may be null: primary screen, animations on) must outlive
+    // the window.
+    explicit QuickPanelWindow(QQmlEngine *engine, Desktop *desktop = nullptr, QWindow *parent = nullptr);
     ~QuickPanelWindow() override;
 
     std::optional<QRect> mainScreenFrame() const override;
@@ -33,7 +38,7 @@ public:
     void orderOut() override;
     void clearFocus() override;
     bool isVisible() const override;
-    bool reduceMotion() const override { return false; }
+    bool reduceMotion() const override;
     quint64 addClickOutsideMonitor(std::function<void()> handler) override;
     quint64 addLocalKeyMonitor(KeyEventMonitor::Handler handler) override;
     void removeMonitor(quint64 token) override;
@@ -44,11 +49,20 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
 
+    // Whether a popup of the content (a card's context menu) has the
+    // keyboard: it then gets every key, and nothing is routed to the panel.
+    bool popupHasKeyboard() const;
+
+    // Runs with the native window before each mapping of the window.
+    std::function<void(quintptr nativeWindow)> onBeforeMapping;
+
 private:
-    void applyX11WindowState();
-    void onActiveChanged();
+    void closePopups();
+    void onFocusWindowChanged(QWindow *focus);
+    void onButtonPress(QPoint devicePosition);
     void finishAnimation();
 
+    Desktop *m_desktop = nullptr;
     QPropertyAnimation *m_fade = nullptr;
     std::function<void()> m_fadeFinished;
     QHash<quint64, std::function<void()>> m_clickMonitors;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "panel/HistoryViewBackend.h"
+#include "panel/SelectionState.h"
 
 #include <QStringList>
 
@@ -8,10 +9,23 @@ namespace kelvo::test {
 
 // An in-memory backend for the view tests: a flat list of rows split into
 // the two tabs by their pin flag, a substring search, a settable clock, and
-// a log of the store calls the view makes.
+// a log of the store calls the view makes. Selection, tab and focus request
+// live in the program's own SelectionState, which announces every
+// assignment, also of the same value.
 class FakeHistoryBackend : public HistoryViewBackend {
     Q_OBJECT
 public:
+    FakeHistoryBackend() {
+        connect(&selection, &SelectionState::selectedIndexChanged, this, &HistoryViewBackend::selectedIndexChanged);
+        connect(&selection, &SelectionState::shouldFocusSearchChanged, this,
+                &HistoryViewBackend::shouldFocusSearchChanged);
+        connect(&selection, &SelectionState::activeTabChanged, this, [this] {
+            publish();
+            emit activeTabChanged();
+        });
+    }
+
+    SelectionState selection;
     QVector<HistoryRow> all;
     QStringList calls;
     double now = 1000.0;
@@ -19,7 +33,7 @@ public:
     void publish() {
         QVector<HistoryRow> rows;
         for (const HistoryRow &row : all) {
-            if (row.isPinned != (m_tab == QLatin1String("pinned"))) continue;
+            if (row.isPinned != (selection.activeTab() == ClipboardTab::pinned)) continue;
             if (!m_query.isEmpty() && !row.previewText.contains(m_query, Qt::CaseInsensitive)) continue;
             rows.append(row);
         }
@@ -37,25 +51,12 @@ public:
         emit searchQueryChanged();
         publish();
     }
-    int selectedIndex() const override { return m_index; }
-    void setSelectedIndex(int i) override {
-        if (i == m_index) return;
-        m_index = i;
-        emit selectedIndexChanged();
-    }
-    QString activeTab() const override { return m_tab; }
-    void setActiveTab(const QString &tab) override {
-        if (tab == m_tab) return;
-        m_tab = tab;
-        emit activeTabChanged();
-        publish();
-    }
-    bool shouldFocusSearch() const override { return m_focus; }
-    void setShouldFocusSearch(bool f) override {
-        if (f == m_focus) return;
-        m_focus = f;
-        emit shouldFocusSearchChanged();
-    }
+    int selectedIndex() const override { return int(selection.selectedIndex()); }
+    void setSelectedIndex(int i) override { selection.setSelectedIndex(i); }
+    QString activeTab() const override { return selection.activeTabRawValue(); }
+    void setActiveTab(const QString &tab) override { selection.setActiveTabRawValue(tab); }
+    bool shouldFocusSearch() const override { return selection.shouldFocusSearch(); }
+    void setShouldFocusSearch(bool f) override { selection.setShouldFocusSearch(f); }
     int presentationToken() const override { return m_token; }
 
     void togglePin(const QString &id) override { calls << "togglePin " + id; }
@@ -86,9 +87,6 @@ public:
 
 private:
     QString m_query;
-    QString m_tab = QStringLiteral("history");
-    int m_index = 0;
-    bool m_focus = false;
     int m_token = 0;
 };
 

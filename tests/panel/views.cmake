@@ -4,13 +4,24 @@ if(TARGET kelvo_views)
   kelvo_add_test(kelvo_history_view_test
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/HistoryViewTest.cpp ${CMAKE_CURRENT_LIST_DIR}/FakeHistoryBackend.h
             ${CMAKE_CURRENT_LIST_DIR}/QuickTestSupport.h
-    LIBS kelvo_views Qt6::Test
+    LIBS kelvo_views kelvo_panel_logic Qt6::Test
     LABELS views)
+  kelvo_add_test(kelvo_panel_window_view_test
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/PanelWindowViewTest.cpp ${CMAKE_CURRENT_LIST_DIR}/FakeHistoryBackend.h
+            ${CMAKE_CURRENT_LIST_DIR}/QuickTestSupport.h
+    LIBS kelvo_views kelvo_panel_logic Qt6::Test
+    LABELS views)
+  if(TARGET kelvo_x11)
+    kelvo_add_test(kelvo_search_field_selection_test
+      SOURCES ${CMAKE_CURRENT_LIST_DIR}/SearchFieldSelectionTest.cpp ${CMAKE_CURRENT_LIST_DIR}/FakeHistoryBackend.h
+      LIBS kelvo_views kelvo_panel_logic kelvo_x11 Qt6::Test
+      LABELS x11)
+  endif()
   kelvo_add_test(kelvo_history_list_model_test
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/HistoryListModelTest.cpp
     LIBS kelvo_views Qt6::Test
     LABELS views)
   add_executable(kelvo_view_preview ${CMAKE_CURRENT_LIST_DIR}/ViewPreview.cpp ${CMAKE_CURRENT_LIST_DIR}/FakeHistoryBackend.h)
   target_include_directories(kelvo_view_preview PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
-  target_link_libraries(kelvo_view_preview PRIVATE kelvo_views)
+  target_link_libraries(kelvo_view_preview PRIVATE kelvo_views kelvo_panel_logic)
 endif()

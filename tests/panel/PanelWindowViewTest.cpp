@@ -1,0 +1,116 @@
+// The floating panel with its real window and the history view in it, keys
+// and activation as the window system delivers them (offscreen platform).
+#include "panel/FakeHistoryBackend.h"
+#include "panel/FloatingPanel.h"
+#include "panel/QmlViews.h"
+#include "panel/QuickPanelWindow.h"
+#include "panel/QuickTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QQmlEngine>
+#include <QQuickView>
+#include <QTest>
+
+using namespace kelvo;
+using namespace kelvo::test;
+
+namespace {
+
+class PanelWindowViewTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        quickApp();
+        prepareQuickControlsStyle();
+    }
+
+    void SetUp() override {
+        backend.model()->setThumbnailProvider(installViewProviders(engine));
+        backend.all = {makeRow("0", "text"), makeRow("1", "text"), makeRow("2", "text")};
+        backend.publish();
+        auto w = std::make_unique<QuickPanelWindow>(&engine);
+        w->setInitialProperties({{"backend", QVariant::fromValue<QObject *>(&backend)}});
+        w->setSource(historyViewUrl());
+        ASSERT_EQ(w->status(), QQuickView::Ready);
+        window = w.get();
+        panel = std::make_unique<FloatingPanel>(std::move(w));
+        panel->onKeyLeft = [this] { calls << "left"; };
+        panel->onKeyRight = [this] { calls << "right"; };
+        panel->onKeyReturn = [this] { calls << "return"; };
+        panel->show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window->opacity() == 1.0; }));
+    }
+
+    QObject *menu() { return window->rootObject()->findChild<QObject *>("cardMenu"); }
+    bool menuOpen() { return menu()->property("opened").toBool(); }
+
+    void openMenuOnCard(const QString &id) {
+        QQuickItem *card = findCard(window->rootObject(), id);
+        ASSERT_NE(card, nullptr);
+        const QPoint centre = card->mapToScene(QPointF(card->width() / 2, card->height() / 2)).toPoint();
+        QTest::mouseClick(window, Qt::RightButton, {}, centre);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return menuOpen(); }));
+    }
+
+    QQmlEngine engine;
+    FakeHistoryBackend backend;
+    QuickPanelWindow *window = nullptr;
+    std::unique_ptr<FloatingPanel> panel;
+    QStringList calls;
+};
+
+TEST_F(PanelWindowViewTest, OpenMenuOwnsTheKeyboard) {
+    ASSERT_NO_FATAL_FAILURE(openMenuOnCard("1"));
+    QTest::keyClick(window, Qt::Key_Right);
+    QTest::keyClick(window, Qt::Key_Left);
+    QTest::keyClick(window, Qt::Key_Down); // highlights "固定"
+    QTest::keyClick(window, Qt::Key_Return);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !menuOpen(); }));
+    EXPECT_EQ(backend.calls, QStringList{"togglePin 1"});
+    EXPECT_TRUE(calls.isEmpty()) << qPrintable(calls.join(' '));
+    EXPECT_TRUE(panel->localKeyMonitor().has_value());
+
+    // Closed again, the panel routes its keys.
+    QTest::keyClick(window, Qt::Key_Right);
+    EXPECT_EQ(calls, QStringList{"right"});
+}
+
+TEST_F(PanelWindowViewTest, EscapeClosesOnlyTheMenu) {
+    ASSERT_NO_FATAL_FAILURE(openMenuOnCard("0"));
+    QTest::keyClick(window, Qt::Key_Escape);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !menuOpen(); }));
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_TRUE(panel->localKeyMonitor().has_value()); // no dismissal began
+    EXPECT_EQ(window->opacity(), 1.0);
+
+    QTest::keyClick(window, Qt::Key_Escape); // now the panel's
+    EXPECT_FALSE(panel->localKeyMonitor().has_value());
+}
+
+TEST_F(PanelWindowViewTest, KeysDuringTheFadeOutAreNotRouted) {
+    QTest::keyClick(window, Qt::Key_Escape);
+    ASSERT_TRUE(panel->isVisible()); // fading
+    QTest::keyClick(window, Qt::Key_Return);
+    QTest::keyClick(window, Qt::Key_Right);
+    EXPECT_TRUE(calls.isEmpty());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !panel->isVisible(); }));
+}
+
+TEST_F(PanelWindowViewTest, DismissClosesAnOpenMenu) {
+    ASSERT_NO_FATAL_FAILURE(openMenuOnCard("2"));
+    panel->dismiss(true);
+    EXPECT_FALSE(menuOpen());
+}
+
+TEST_F(PanelWindowViewTest, ActivatingAnotherWindowOfTheProgramKeepsThePanel) {
+    QQuickView settings;
+    settings.resize(200, 200);
+    settings.show();
+    settings.requestActivate();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&settings));
+    EXPECT_TRUE(panel->clickOutsideMonitor().has_value());
+    EXPECT_TRUE(panel->isVisible());
+}
+
+} // namespace
