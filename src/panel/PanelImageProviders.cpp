@@ -42,10 +42,23 @@ QImage IconImageProvider::renderIcon(const QString &name, const QColor &color, c
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     renderer.render(&painter);
-    // Keep the shape's coverage, take the colour from the request.
-    painter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-    painter.fillRect(image.rect(), color);
     painter.end();
+    // The symbols are drawn in black with white inner marks: black takes the
+    // requested colour, white stays white, and the shape keeps its coverage.
+    const float tr = color.redF(), tg = color.greenF(), tb = color.blueF(), ta = color.alphaF();
+    for (int y = 0; y < image.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb px = line[x];
+            const int a = qAlpha(px);
+            if (a == 0) continue;
+            // Premultiplied: the source's lightness is its grey over alpha.
+            const float white = float(qGray(px)) / float(a);
+            const float alpha = float(a) / 255.0f * ta;
+            auto channel = [&](float tint) { return qRound((tint + (1.0f - tint) * white) * alpha * 255.0f); };
+            line[x] = qRgba(channel(tr), channel(tg), channel(tb), qRound(alpha * 255.0f));
+        }
+    }
     return image;
 }
 

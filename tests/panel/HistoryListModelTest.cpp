@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QSet>
+
 #include <QAbstractItemModelTester>
 #include <QBuffer>
 #include <QImage>
@@ -115,24 +117,29 @@ TEST_F(HistoryListModelTest, KindIconsAndThumbnailSources) {
     EXPECT_FALSE(model.data(model.index(2), HistoryListModel::HasThumbnailRole).toBool());
 }
 
-TEST(IconImageProviderTest, RendersEveryShippedSymbolInTheAskedColour) {
+TEST(IconImageProviderTest, RendersEveryShippedSymbolInTheAskedColourKeepingWhiteMarks) {
+    const QSet<QString> marked{"xmark.circle.fill", "checkmark.shield.fill", "exclamationmark.triangle.fill"};
     for (const char *name : {"doc.text", "doc.richtext", "photo", "link", "tray.full", "star.fill", "pin.fill",
                              "trash", "gearshape", "magnifyingglass", "xmark.circle.fill", "square.stack.3d.up",
                              "list.bullet.clipboard", "power", "menubar.arrow.up.rectangle", "checkmark.shield.fill",
                              "exclamationmark.triangle.fill", "archivebox", "keyboard",
                              "rectangle.portrait.and.arrow.right"}) {
-        const QImage icon = IconImageProvider::renderIcon(name, QColor(0, 128, 255), QSize(24, 24));
+        const QImage icon = IconImageProvider::renderIcon(name, QColor(0, 128, 255), QSize(48, 48));
         ASSERT_FALSE(icon.isNull()) << name;
-        int painted = 0;
-        for (int y = 0; y < 24; ++y)
-            for (int x = 0; x < 24; ++x) {
+        int tinted = 0, white = 0;
+        for (int y = 0; y < icon.height(); ++y)
+            for (int x = 0; x < icon.width(); ++x) {
                 const QColor c = icon.pixelColor(x, y);
-                if (c.alpha() == 255) {
-                    ++painted;
-                    EXPECT_EQ(c.rgb(), QColor(0, 128, 255).rgb()) << name;
-                }
+                if (c.alpha() != 255) continue;
+                // Every opaque pixel lies between the tint and white.
+                EXPECT_EQ(c.blue(), 255) << name;
+                EXPECT_NEAR(c.green(), 128 + 127 * c.red() / 255, 2) << name;
+                tinted += c.rgb() == QColor(0, 128, 255).rgb();
+                white += c.red() == 255;
             }
-        EXPECT_GT(painted, 10) << name;
+        EXPECT_GT(tinted, 40) << name;
+        if (marked.contains(name))
+            EXPECT_GT(white, 20) << name << ": its inner mark is gone";
     }
     EXPECT_TRUE(IconImageProvider::renderIcon("no.such.symbol", Qt::black, QSize(24, 24)).isNull());
 }
