@@ -295,13 +295,18 @@ TEST_F(HistoryViewTest, ReplacingEntriesAtTheSameLengthKeepsTheIndex) {
 
 TEST_F(HistoryViewTest, SecondClickWithin260MsPastes) {
     ASSERT_NO_FATAL_FAILURE(show(rows(3)));
-    backend.now = 50.0;
-    clickCard("1");
-    EXPECT_EQ(backend.selectedIndex(), 1);
-    EXPECT_TRUE(backend.calls.isEmpty());
-    backend.now = 50.25;
-    clickCard("1");
-    EXPECT_EQ(backend.calls, QStringList{"paste 1"});
+    double t = 50.0;
+    for (const double gap : {0.25, 0.2596, 0.259999}) {
+        backend.calls.clear();
+        t += 10;
+        backend.now = t;
+        clickCard("1");
+        EXPECT_EQ(backend.selectedIndex(), 1);
+        EXPECT_TRUE(backend.calls.isEmpty());
+        backend.now = t + gap;
+        clickCard("1");
+        EXPECT_EQ(backend.calls, QStringList{"paste 1"}) << gap;
+    }
 }
 
 TEST_F(HistoryViewTest, SecondClickAfter260MsOnlySelects) {
@@ -411,6 +416,43 @@ TEST_F(HistoryViewTest, CardShowsSourceFallbackPinMarksAndImageFallback) {
     ASSERT_NE(u, nullptr);
     EXPECT_FALSE(findByName(u, "badgeStar")->isVisible());
     EXPECT_FALSE(findByName(u, "footerPin")->isVisible());
+}
+
+TEST_F(HistoryViewTest, LongSourceNameIsCutInsideItsBadge) {
+    const QString longName = "A Very Long Application Name From Somewhere Far Away Indeed";
+    auto plain = makeRow("n", "text");
+    auto pinned = makeRow("p", "text", true);
+    plain.sourceAppName = pinned.sourceAppName = longName;
+    ASSERT_NO_FATAL_FAILURE(show({plain, pinned}));
+    auto box = [](QQuickItem *i) { return i->mapRectToScene(QRectF(0, 0, i->width(), i->height())); };
+    for (const QString id : {"n", "p"}) {
+        if (id == "p") {
+            backend.setActiveTab("pinned");
+            settle();
+        }
+        QQuickItem *card = findCard(root(), id);
+        ASSERT_NE(card, nullptr);
+        QQuickItem *name = findByName(card, "sourceName");
+        const QRectF badge = box(findByName(card, "sourceBadge"));
+        EXPECT_TRUE(name->property("truncated").toBool());
+        EXPECT_EQ(name->property("lineCount").toInt(), 1);
+        EXPECT_LE(box(name).right(), badge.right() - 7 + 0.5) << qPrintable(id);
+        EXPECT_LE(box(findByName(card, "badgeStar")).right(), badge.right() - 7 + 0.5);
+        EXPECT_LT(badge.right(), box(findByName(card, "ageText")).left()) << qPrintable(id);
+    }
+}
+
+TEST_F(HistoryViewTest, DividerFollowsTheHeaderAndCardsSitBelowTheStripPadding) {
+    ASSERT_NO_FATAL_FAILURE(show(rows(2)));
+    QQuickItem *header = item("headerRow");
+    QQuickItem *divider = item("divider");
+    const qreal headerBottom = header->mapToScene(QPointF(0, header->height())).y();
+    const qreal dividerTop = divider->mapToScene(QPointF(0, 0)).y();
+    EXPECT_EQ(header->mapToScene(QPointF(0, 0)).y(), 10);
+    EXPECT_EQ(dividerTop, headerBottom);
+    QQuickItem *body = findByName(findCard(root(), "1"), "cardBody"); // not selected: not enlarged
+    const qreal cardTop = body->mapToScene(QPointF(0, 0)).y();
+    EXPECT_NEAR(cardTop, dividerTop + divider->height() + 16, 0.5);
 }
 
 // --- Rendering ------------------------------------------------------------------

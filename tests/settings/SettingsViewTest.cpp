@@ -74,6 +74,21 @@ TEST_F(SettingsViewTest, DefaultsWithoutStoredPreferences) {
     EXPECT_TRUE(prefs.values.isEmpty()) << "opening the window must not write preferences";
 }
 
+TEST_F(SettingsViewTest, ScrolledToTheEndTheLastLineKeepsTheBottomPadding) {
+    ASSERT_NO_FATAL_FAILURE(show());
+    for (const bool warning : {false, true}) {
+        backend->setShowMenuBarIcon(!warning);
+        auto *flick = item("settingsScroller")->property("contentItem").value<QQuickItem *>();
+        ASSERT_NE(flick, nullptr);
+        QQuickItem *version = item("versionText");
+        ASSERT_TRUE(QTest::qWaitFor([&] {
+            flick->setProperty("contentY", flick->property("contentHeight").toReal() - flick->height());
+            return std::abs(version->mapToScene(QPointF(0, version->height())).y() - (560 - 24)) < 0.5;
+        })) << "warning " << warning << ": last line ends at "
+            << version->mapToScene(QPointF(0, version->height())).y();
+    }
+}
+
 TEST_F(SettingsViewTest, HidingTheTrayIconShowsTheWarningAndBack) {
     ASSERT_NO_FATAL_FAILURE(show());
     backend->setShowMenuBarIcon(false);

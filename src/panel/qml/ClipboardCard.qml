@@ -34,11 +34,11 @@ Item {
 
     function handleClick() {
         const now = card.clock()
-        // Compared in whole milliseconds, so that 0.26 s measured on a
-        // floating-point clock is not taken for a hair less.
-        const elapsedMs = Math.round((now - lastClickTime) * 1000)
+        // Seconds as doubles: a nanosecond of slack keeps a gap of exactly
+        // 0.26 s that comes out a hair short from counting.
+        const elapsed = now - lastClickTime
         card.select()
-        if (elapsedMs < 260) {
+        if (elapsed < 0.26 - 1e-9) {
             card.doubleClicked()
             lastClickTime = -Infinity
         } else {
@@ -61,31 +61,30 @@ Item {
             color: card.isSelected ? Qt.rgba(0.231, 0.510, 0.965, 0.18) : Qt.rgba(0, 0, 0, 0.05)
             blur: card.isSelected ? 10 : 5
             offsetY: card.isSelected ? 6 : 3
+            Behavior on color { ColorAnimation { duration: card.animationMs; easing.type: Easing.OutQuad } }
+            Behavior on blur { NumberAnimation { duration: card.animationMs; easing.type: Easing.OutQuad } }
+            Behavior on offsetY { NumberAnimation { duration: card.animationMs; easing.type: Easing.OutQuad } }
         }
 
-        // Border: the outer shape carries the gradient, the inner one the fill.
-        Rectangle {
+        // Fill, and the border's gradient from corner to corner.
+        GradientShape {
             id: borderShape
+            objectName: "cardShape"
             anchors.fill: parent
             radius: 16
-            gradient: Gradient {
-                GradientStop {
-                    position: 0
-                    color: card.isSelected ? Qt.rgba(0.635, 0.796, 0.980, 0.98) : Qt.rgba(0.886, 0.910, 0.941, 1)
-                    Behavior on color { ColorAnimation { duration: card.animationMs; easing.type: Easing.OutQuad } }
-                }
-                GradientStop {
-                    position: 1
-                    color: card.isSelected ? Qt.rgba(0.231, 0.510, 0.965, 0.94) : Qt.rgba(0.886, 0.910, 0.941, 0.72)
-                    Behavior on color { ColorAnimation { duration: card.animationMs; easing.type: Easing.OutQuad } }
-                }
-            }
-        }
-        Rectangle {
-            anchors.fill: parent
-            anchors.margins: card.isSelected ? 1.6 : 1
-            radius: 16 - anchors.margins
-            color: Qt.rgba(0.996, 0.997, 0.999, 1)
+            property color borderStart: card.isSelected ? Qt.rgba(0.635, 0.796, 0.980, 0.98)
+                                                        : Qt.rgba(0.886, 0.910, 0.941, 1)
+            property color borderEnd: card.isSelected ? Qt.rgba(0.231, 0.510, 0.965, 0.94)
+                                                      : Qt.rgba(0.886, 0.910, 0.941, 0.72)
+            Behavior on borderStart { ColorAnimation { duration: card.animationMs; easing.type: Easing.OutQuad } }
+            Behavior on borderEnd { ColorAnimation { duration: card.animationMs; easing.type: Easing.OutQuad } }
+            Behavior on strokeWidth { NumberAnimation { duration: card.animationMs; easing.type: Easing.OutQuad } }
+            fills: [{ from: Qt.point(0, 0), to: Qt.point(1, 1),
+                      stops: [[0, Qt.rgba(1, 1, 1, 0.9)], [1, Qt.rgba(1, 1, 1, 0.9)]] }]
+            strokeWidth: card.isSelected ? 1.6 : 1
+            strokeFrom: Qt.point(0, 0)
+            strokeTo: Qt.point(1, 1)
+            strokeStops: [[0, borderStart], [1, borderEnd]]
         }
 
         Column {
@@ -101,12 +100,16 @@ Item {
                 Rectangle {
                     id: badge
                     objectName: "sourceBadge"
-                    width: Math.min(badgeRow.implicitWidth + 14, parent.width - age.implicitWidth - 8)
+                    readonly property real starWidth: card.isPinned ? 9 + badgeRow.spacing : 0
+                    width: Math.max(14, Math.min(sourceName.implicitWidth + starWidth + 14,
+                                                 parent.width - age.implicitWidth - 8))
                     height: badgeRow.implicitHeight + 8
                     radius: height / 2
                     color: Qt.rgba(1, 1, 1, card.isSelected ? 0.95 : 0.98)
                     border.width: 1
                     border.color: card.isSelected ? Qt.rgba(0.765, 0.839, 0.949, 1) : Qt.rgba(0.839, 0.871, 0.918, 1)
+                    Behavior on color { ColorAnimation { duration: card.animationMs; easing.type: Easing.OutQuad } }
+                    Behavior on border.color { ColorAnimation { duration: card.animationMs; easing.type: Easing.OutQuad } }
                     Row {
                         id: badgeRow
                         x: 7
@@ -120,9 +123,11 @@ Item {
                             font.pixelSize: 10
                             font.weight: Font.DemiBold
                             color: card.isSelected ? Qt.rgba(0.255, 0.392, 0.596, 1) : Qt.rgba(0.365, 0.396, 0.451, 1)
+                            Behavior on color { ColorAnimation { duration: card.animationMs; easing.type: Easing.OutQuad } }
                             elide: Text.ElideRight
                             maximumLineCount: 1
-                            width: Math.min(implicitWidth, 120)
+                            // Cut inside the badge, whatever the name's length.
+                            width: Math.max(0, badge.width - 14 - badge.starWidth)
                         }
                         KIcon {
                             objectName: "badgeStar"
@@ -136,6 +141,7 @@ Item {
                 }
                 Text {
                     id: age
+                    objectName: "ageText"
                     anchors.right: parent.right
                     anchors.verticalCenter: parent.verticalCenter
                     text: card.timeAgoText
@@ -151,9 +157,12 @@ Item {
                 width: parent.width
                 height: 132
                 radius: 11
+                id: previewBox
                 color: Qt.rgba(1, 1, 1, card.isSelected ? 0.98 : 0.82)
                 border.width: 1
                 border.color: card.isSelected ? Qt.rgba(0.733, 0.820, 0.949, 1) : Qt.rgba(0.886, 0.910, 0.941, 1)
+                Behavior on color { ColorAnimation { duration: card.animationMs; easing.type: Easing.OutQuad } }
+                Behavior on border.color { ColorAnimation { duration: card.animationMs; easing.type: Easing.OutQuad } }
                 clip: true
 
                 Item {
@@ -200,7 +209,38 @@ Item {
                                 verticalAlignment: Image.AlignTop
                                 sourceSize: Qt.size(2 * 164, 2 * 112)
                                 source: card.kind === "image" && card.hasThumbnail ? card.thumbnailSource : ""
-                                layer.enabled: false
+                            }
+                            // Rounds the picture's corners (radius 8) by covering
+                            // what lies outside them in the box's colour.
+                            Canvas {
+                                id: thumbCorners
+                                objectName: "thumbnailCorners"
+                                width: thumb.paintedWidth
+                                height: thumb.paintedHeight
+                                property color cover: Qt.rgba(1, 1, 1, 1)
+                                onWidthChanged: requestPaint()
+                                onHeightChanged: requestPaint()
+                                onPaint: {
+                                    const ctx = getContext("2d")
+                                    ctx.reset()
+                                    const w = width, h = height, r = Math.min(8, w / 2, h / 2)
+                                    if (w <= 0 || h <= 0)
+                                        return
+                                    ctx.beginPath()
+                                    ctx.rect(0, 0, w, h)
+                                    ctx.moveTo(r, 0)
+                                    ctx.arcTo(0, 0, 0, r, r)
+                                    ctx.lineTo(0, h - r)
+                                    ctx.arcTo(0, h, r, h, r)
+                                    ctx.lineTo(w - r, h)
+                                    ctx.arcTo(w, h, w, h - r, r)
+                                    ctx.lineTo(w, r)
+                                    ctx.arcTo(w, 0, w - r, 0, r)
+                                    ctx.closePath()
+                                    ctx.fillRule = Qt.OddEvenFill
+                                    ctx.fillStyle = cover
+                                    ctx.fill()
+                                }
                             }
                         }
                         Row {
@@ -288,6 +328,7 @@ Item {
                     name: card.kindIcon
                     size: 12
                     color: card.isSelected ? Qt.rgba(0.150, 0.420, 0.920, 1) : Theme.secondary
+                    Behavior on color { ColorAnimation { duration: card.animationMs; easing.type: Easing.OutQuad } }
                 }
                 Text {
                     id: info

@@ -18,6 +18,10 @@ Item {
     // Set by a click on a card, so that the selection change the click makes
     // does not scroll the strip.
     property bool suppressNextAutoScroll: false
+    // The selection the change handler saw last: the selection state
+    // announces every assignment, and only a real change counts.
+    property int seenSelectedIndex: -1
+    Component.onCompleted: seenSelectedIndex = backend.selectedIndex
     // True while the view clears a focus request it has just served.
     property bool clearingFocusRequest: false
 
@@ -80,6 +84,9 @@ Item {
             }
         }
         function onSelectedIndexChanged() {
+            if (root.backend.selectedIndex === root.seenSelectedIndex)
+                return
+            root.seenSelectedIndex = root.backend.selectedIndex
             if (root.suppressNextAutoScroll) {
                 root.suppressNextAutoScroll = false
                 return
@@ -100,30 +107,22 @@ Item {
         }
     }
 
-    // Background, clipped to the panel's rounded shape.
-    Rectangle {
+    // Background: two gradients in the panel's rounded shape, outlined by a
+    // white gradient that fades towards the bottom.
+    GradientShape {
+        objectName: "panelBackground"
         anchors.fill: parent
         radius: 22
-        gradient: Gradient {
-            GradientStop { position: 0; color: Qt.rgba(0.972, 0.980, 0.988, 1) }
-            GradientStop { position: 1; color: Qt.rgba(0.945, 0.961, 0.980, 1) }
-        }
-        Rectangle {
-            anchors.fill: parent
-            radius: 22
-            gradient: Gradient {
-                orientation: Gradient.Horizontal
-                GradientStop { position: 0; color: Qt.rgba(0.231, 0.510, 0.965, 0.1) }
-                GradientStop { position: 0.5; color: Qt.rgba(0.231, 0.510, 0.965, 0) }
-            }
-        }
-        Rectangle {
-            anchors.fill: parent
-            radius: 22
-            color: "transparent"
-            border.width: 1
-            border.color: Qt.rgba(1, 1, 1, 0.3)
-        }
+        fills: [
+            { from: Qt.point(0, 0), to: Qt.point(1, 1),
+              stops: [[0, Qt.rgba(0.972, 0.980, 0.988, 1)], [1, Qt.rgba(0.945, 0.961, 0.980, 1)]] },
+            { from: Qt.point(0, 0), to: Qt.point(0.5, 0.5),
+              stops: [[0, Qt.rgba(0.231, 0.510, 0.965, 0.1)], [1, Qt.rgba(0.231, 0.510, 0.965, 0)]] }
+        ]
+        strokeWidth: 1
+        strokeFrom: Qt.point(0, 0)
+        strokeTo: Qt.point(0, 1)
+        strokeStops: [[0, Qt.rgba(1, 1, 1, 0.45)], [1, Qt.rgba(1, 1, 1, 0.08)]]
     }
 
     ColumnLayout {
@@ -132,6 +131,7 @@ Item {
 
         // Header row.
         RowLayout {
+            objectName: "headerRow"
             Layout.fillWidth: true
             Layout.leftMargin: 20
             Layout.rightMargin: 20
@@ -231,7 +231,10 @@ Item {
                         placeholderText: "⌘F 搜索"
                         placeholderTextColor: Theme.alpha(Theme.secondary, 0.8)
                         color: Theme.primary
-                        selectByMouse: true
+                        // Selecting with the mouse would make the program the
+                        // owner of the PRIMARY selection, which it never
+                        // touches; the keyboard still selects.
+                        selectByMouse: false
                         font.family: Theme.fontFamily
                         font.pixelSize: 13
                         font.weight: Font.Medium
@@ -244,6 +247,12 @@ Item {
                                 event.accepted = true
                                 root.backend.requestSearchPaste()
                             }
+                        }
+                        // A middle click would paste PRIMARY, read on this
+                        // thread from an owner that may never answer.
+                        MouseArea {
+                            anchors.fill: parent
+                            acceptedButtons: Qt.MiddleButton
                         }
                     }
                     Item {
@@ -282,8 +291,8 @@ Item {
 
         // Divider.
         Rectangle {
+            objectName: "divider"
             Layout.fillWidth: true
-            Layout.topMargin: 10
             implicitHeight: 1
             color: Qt.rgba(0, 0, 0, 0.1)
         }
@@ -327,7 +336,10 @@ Item {
                 id: strip
                 objectName: "cardStrip"
                 visible: root.count > 0
+                // The strip's padding above and below the cards.
                 anchors.fill: parent
+                anchors.topMargin: 16
+                anchors.bottomMargin: 16
                 orientation: ListView.Horizontal
                 spacing: 14
                 leftMargin: 20
@@ -357,10 +369,9 @@ Item {
                     required property string thumbnailSource
                     required property string kindIcon
                     width: 186
-                    height: strip.height
+                    height: 228
 
                     ClipboardCard {
-                        anchors.verticalCenter: parent.verticalCenter
                         itemId: slot.itemId
                         kind: slot.kind
                         previewText: slot.previewText

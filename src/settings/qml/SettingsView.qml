@@ -53,11 +53,15 @@ Rectangle {
 
     ScrollView {
         id: scroller
+        objectName: "settingsScroller"
         anchors.fill: parent
         contentWidth: availableWidth
+        // The column with its padding of 24 above and below.
+        contentHeight: column.implicitHeight + 48
         ScrollBar.vertical.policy: ScrollBar.AlwaysOn
 
         ColumnLayout {
+            id: column
             width: scroller.availableWidth - 48
             x: 24
             y: 24
@@ -355,7 +359,6 @@ Rectangle {
                 }
                 ColumnLayout {
                     Layout.alignment: Qt.AlignHCenter
-                    Layout.bottomMargin: 24
                     spacing: 4
                     Text {
                         Layout.alignment: Qt.AlignHCenter
@@ -366,6 +369,7 @@ Rectangle {
                         color: Theme.primary
                     }
                     Text {
+                        objectName: "versionText"
                         Layout.alignment: Qt.AlignHCenter
                         text: "Version 1.0.0"
                         font.family: Theme.fontFamily
