@@ -45,16 +45,16 @@ public:
     void setKeyDownHandler(KeyEventMonitor::Handler handler) override;
     void setCancelHandler(std::function<void()> handler) override;
 
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-    void keyPressEvent(QKeyEvent *event) override;
-
     // Whether a popup of the content (a card's context menu) has the
     // keyboard: it then gets every key, and nothing is routed to the panel.
     bool popupHasKeyboard() const;
 
     // Runs with the native window before each mapping of the window.
     std::function<void(quintptr nativeWindow)> onBeforeMapping;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void closePopups();

@@ -5,6 +5,7 @@
 #include "panel/QmlViews.h"
 #include "panel/QuickPanelWindow.h"
 #include "panel/QuickTestSupport.h"
+#include "platform/memory/MemoryDesktop.h"
 
 #include <gtest/gtest.h>
 
@@ -28,7 +29,7 @@ protected:
         backend.model()->setThumbnailProvider(installViewProviders(engine));
         backend.all = {makeRow("0", "text"), makeRow("1", "text"), makeRow("2", "text")};
         backend.publish();
-        auto w = std::make_unique<QuickPanelWindow>(&engine);
+        auto w = std::make_unique<QuickPanelWindow>(&engine, &desktop);
         w->setInitialProperties({{"backend", QVariant::fromValue<QObject *>(&backend)}});
         w->setSource(historyViewUrl());
         ASSERT_EQ(w->status(), QQuickView::Ready);
@@ -54,6 +55,7 @@ protected:
     }
 
     QQmlEngine engine;
+    memory::MemoryDesktop desktop;
     FakeHistoryBackend backend;
     QuickPanelWindow *window = nullptr;
     std::unique_ptr<FloatingPanel> panel;
@@ -111,6 +113,21 @@ TEST_F(PanelWindowViewTest, ActivatingAnotherWindowOfTheProgramKeepsThePanel) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(&settings));
     EXPECT_TRUE(panel->clickOutsideMonitor().has_value());
     EXPECT_TRUE(panel->isVisible());
+}
+
+TEST_F(PanelWindowViewTest, ButtonPressOutsideEveryWindowOfTheProgramDismisses) {
+    QQuickView settings;
+    settings.setGeometry(3000, 100, 200, 200);
+    settings.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&settings));
+    const QPoint inPanel = window->geometry().center();
+    for (const QPoint inside : {inPanel, QPoint(3100, 200)}) {
+        ASSERT_TRUE(desktop.press(inside));
+        EXPECT_TRUE(panel->clickOutsideMonitor().has_value()) << inside.x();
+    }
+    ASSERT_TRUE(desktop.press(QPoint(5000, 5000)));
+    EXPECT_FALSE(panel->clickOutsideMonitor().has_value()); // dismissing
+    EXPECT_FALSE(desktop.handler); // the watch ends with the monitor
 }
 
 } // namespace
