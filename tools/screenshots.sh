@@ -9,7 +9,10 @@ build="${KELVO_BUILD_DIR:-$root/build-run}"
 out="$root/docs/screenshots"
 mkdir -p "$out"
 
-cmake -S "$root" -B "$build" -G Ninja -DKELVO_BUILD_TESTS=OFF -DKELVO_BUILD_BENCH=OFF >/dev/null
+# An existing build directory (KELVO_BUILD_DIR) is used as it is configured.
+if [[ ! -f "$build/build.ninja" ]]; then
+  cmake -S "$root" -B "$build" -G Ninja -DKELVO_BUILD_TESTS=OFF -DKELVO_BUILD_BENCH=OFF >/dev/null
+fi
 ninja -C "$build" kelvo >/dev/null
 
 tmp="$(mktemp -d)"
@@ -18,6 +21,7 @@ Xvfb "$display" -screen 0 1440x900x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
 cleanup() {
   [[ -n "${kelvo_pid:-}" ]] && kill "$kelvo_pid" 2>/dev/null || true
+  [[ -n "${editor_pid:-}" ]] && kill "$editor_pid" 2>/dev/null || true
   [[ -n "${wm_pid:-}" ]] && kill "$wm_pid" 2>/dev/null || true
   kill "$xvfb_pid" 2>/dev/null || true
   rm -rf "$tmp"
@@ -45,10 +49,38 @@ if command -v xclip >/dev/null; then
   printf 'Second entry\nwith two lines' | xclip -selection clipboard; sleep 1.2
 fi
 
+# A copy made while an editor with a very long application name is in front:
+# its card shows the name cut inside the badge.
+if command -v mousepad >/dev/null; then
+  mkdir -p "$XDG_DATA_HOME/applications"
+  cat > "$XDG_DATA_HOME/applications/org.xfce.mousepad.desktop" <<'ENTRY'
+[Desktop Entry]
+Type=Application
+Name=Mousepad 文本编辑器 Extended Edition for Very Long Names
+Exec=mousepad %U
+StartupWMClass=Mousepad
+ENTRY
+  : > "$tmp/notes.txt"
+  mousepad "$tmp/notes.txt" >/dev/null 2>&1 &
+  editor_pid=$!
+  for _ in $(seq 50); do
+    editor=$(xdotool search --onlyvisible --name 'notes.txt' 2>/dev/null | head -1) && [[ -n "$editor" ]] && break
+    sleep 0.2
+  done
+  xdotool windowactivate --sync "$editor" 2>/dev/null || true; sleep 0.5
+  printf '在编辑器里复制的一段文字，来源名称很长。' | xclip -selection clipboard; sleep 1.2
+fi
+
 shot() { import -window root "$out/$1"; echo "wrote $out/$1"; }
 
 kill -USR1 "$kelvo_pid"; sleep 1
 shot panel-history.png
+# The context menu of the first card, opened with a right click.
+panel=$(xdotool search --onlyvisible --name '^Kelvo$' | head -1)
+eval "$(xdotool getwindowgeometry --shell "$panel")"
+xdotool mousemove $((X + 113)) $((Y + 170)) click 3; sleep 0.6
+shot panel-context-menu.png
+xdotool key Escape; sleep 0.4
 xdotool key Tab 2>/dev/null || true; sleep 0.6
 shot panel-pinned-empty.png
 kill -USR1 "$kelvo_pid"; sleep 0.5
@@ -56,7 +88,7 @@ kill -USR2 "$kelvo_pid"; sleep 1.2
 shot settings.png
 
 # A blank picture means the program did not render.
-for f in panel-history.png settings.png; do
+for f in panel-history.png panel-context-menu.png settings.png; do
   colours=$(convert "$out/$f" -format '%k' info:)
   if (( colours < 50 )); then
     echo "screenshot $f looks blank ($colours colours)" >&2

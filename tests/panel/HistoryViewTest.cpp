@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QQmlEngine>
 #include <QQuickView>
 #include <QSet>
@@ -480,6 +481,39 @@ TEST_F(HistoryViewTest, RenderedPanelIsNotBlankAndMarksTheSelectedCard) {
     const QColor plain = borderPixel("t");
     EXPECT_GT(selected.blue() - selected.red(), 60) << qPrintable(selected.name());
     EXPECT_LT(std::abs(plain.blue() - plain.red()), 30) << qPrintable(plain.name());
+}
+
+TEST_F(HistoryViewTest, GradientsRunCornerToCornerAndTheThumbnailHasRoundCorners) {
+    QImage red(300, 200, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    QByteArray png;
+    QBuffer buffer(&png);
+    red.save(&buffer, "PNG");
+    auto picture = makeRow("i", "image");
+    picture.thumbnailPNG = png;
+    ASSERT_NO_FATAL_FAILURE(show({makeRow("t", "text"), picture}));
+    QQuickItem *thumb = findByName(findCard(root(), "i"), "thumbnail");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return thumb->property("status").toInt() == 1; })); // decoded
+    QImage shot;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        shot = view->grabWindow();
+        return shot.pixelColor(thumb->mapToScene(QPointF(20, 20)).toPoint()) == QColor(Qt::red);
+    }));
+
+    // Panel: gradient 1 from the top-leading to the bottom-trailing corner,
+    // sampled where gradient 2 (top-leading to centre) has faded out.
+    EXPECT_LT(shot.pixelColor(990, 5).red(), shot.pixelColor(560, 319).red());
+
+    // Selected card: the border's two ends meet half-way along the sides.
+    QQuickItem *body = findByName(findCard(root(), "t"), "cardBody");
+    const QColor topRight = shot.pixelColor(body->mapToScene(QPointF(body->width() - 30, 0.8)).toPoint());
+    const QColor bottomLeft = shot.pixelColor(body->mapToScene(QPointF(0.8, body->height() - 30)).toPoint());
+    EXPECT_LT(std::abs(topRight.red() - bottomLeft.red()), 40)
+        << qPrintable(topRight.name()) << " " << qPrintable(bottomLeft.name());
+
+    // The picture's corner is cut, its inside is not.
+    EXPECT_NE(shot.pixelColor(thumb->mapToScene(QPointF(0.5, 0.5)).toPoint()), QColor(Qt::red));
+    EXPECT_EQ(shot.pixelColor(thumb->mapToScene(QPointF(8, 8)).toPoint()), QColor(Qt::red));
 }
 
 } // namespace
