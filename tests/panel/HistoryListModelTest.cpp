@@ -138,8 +138,9 @@ TEST(IconImageProviderTest, RendersEveryShippedSymbolInTheAskedColourKeepingWhit
                 white += c.red() == 255;
             }
         EXPECT_GT(tinted, 40) << name;
-        if (marked.contains(name))
+        if (marked.contains(name)) {
             EXPECT_GT(white, 20) << name << ": its inner mark is gone";
+        }
     }
     EXPECT_TRUE(IconImageProvider::renderIcon("no.such.symbol", Qt::black, QSize(24, 24)).isNull());
 }
