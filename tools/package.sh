@@ -20,7 +20,8 @@ echo "package: $deb"
 dpkg-deb -f "$deb" Package Version Installed-Size Depends
 [ "${1:-}" = --install ] || exit 0
 
-apt-get install -y "./$deb"
+# --reinstall: a rebuilt package of the same version replaces the installed one.
+apt-get install -y --reinstall "./$deb"
 kelvo --version
 kelvo --help > /dev/null
 man_page=/usr/share/man/man1/kelvo.1.gz
@@ -39,5 +40,5 @@ for f in /usr/share/icons/hicolor/scalable/apps/$app_id.svg /usr/share/icons/hic
          /usr/share/dbus-1/services/$app_id.service /usr/share/bash-completion/completions/kelvo; do
   [ -s "$f" ] || { echo "missing: $f" >&2; exit 1; }
 done
-lintian --info "$deb"
+lintian "$deb"
 echo "package checks passed"
