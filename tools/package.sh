@@ -2,7 +2,7 @@
 # Builds the Debian package from the plain build and, with --install (as
 # root, as CI does), installs it with apt-get and checks what it installed:
 # the command, the manual page, the AppStream metadata, the desktop entry,
-# and lintian on the package.
+# D-Bus activation, and lintian on the package.
 #   tools/package.sh              build build/kelvo_<version>_<arch>.deb
 #   tools/package.sh --install    the same, then install and check it
 set -euo pipefail
@@ -40,5 +40,6 @@ for f in /usr/share/icons/hicolor/scalable/apps/$app_id.svg /usr/share/icons/hic
          /usr/share/dbus-1/services/$app_id.service /usr/share/bash-completion/completions/kelvo; do
   [ -s "$f" ] || { echo "missing: $f" >&2; exit 1; }
 done
+bash "$root/tools/check-activation.sh"
 lintian "$deb"
 echo "package checks passed"
