@@ -16,7 +16,8 @@ timeout 10 kelvo status 2> /dev/null && e2e_fail "Kelvo runs before any call"
 reply=$(timeout 30 gdbus call --session --dest $app_id --object-path /io/github/kelvo/Kelvo --method $app_id.Status) ||
   e2e_fail "the call did not start Kelvo"
 echo "$reply" | grep -q "'platform': <'x11'>" || e2e_fail "unexpected reply: $reply"
-pid=$(echo "$reply" | grep -o "'pid': <int64 [0-9]*>" | grep -o '[0-9]*')
+pid=$(echo "$reply" | sed -n "s/.*'pid': <int64 \([0-9]*\)>.*/\1/p")
+E2E_PIDS="${E2E_PIDS:-} $pid"
 [ "$(readlink "/proc/$pid/exe")" = /usr/bin/kelvo ] || e2e_fail "the activated program ($pid) is not /usr/bin/kelvo"
 timeout 20 kelvo quit || e2e_fail "kelvo quit failed"
 timeout 10 kelvo status 2> /dev/null && e2e_fail "Kelvo still runs after quit"
