@@ -1,6 +1,7 @@
 #include "app/CommandLine.h"
 
 #include "app/ApplicationId.h"
+#include "app/DBusService.h"
 
 #include <QCoreApplication>
 #include <QDBusArgument>
@@ -114,7 +115,11 @@ void writeOut(const QByteArray &bytes)
 // that finds none says so.
 class Remote {
 public:
-    Remote() : bus_(QDBusConnection::sessionBus()) {}
+    Remote()
+        : bus_(DBusService::sessionBusConfigured() ? QDBusConnection::sessionBus()
+                                                   : QDBusConnection(QStringLiteral("none")))
+    {
+    }
 
     bool isRunning() const
     {

@@ -9,6 +9,7 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMetaType>
 #include <QDateTime>
+#include <QFileInfo>
 #include <QTextStream>
 #include <QTimeZone>
 #include <QTimer>
@@ -56,10 +57,22 @@ DBusService::DBusService(AppDelegate &delegate, StoredPreferences &prefs, QStrin
     connect(&delegate_.clipboardManager(), &ClipboardManager::itemsChanged, this, &DBusService::HistoryChanged);
 }
 
+bool DBusService::sessionBusConfigured()
+{
+    if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+        return true;
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    return !runtime.isEmpty() && QFileInfo(runtime + QStringLiteral("/bus")).exists();
+}
+
 bool DBusService::registerOnSessionBus()
 {
-    QDBusConnection bus = QDBusConnection::sessionBus();
     QTextStream out(stdout);
+    if (!sessionBusConfigured()) {
+        out << "[Kelvo] 没有 D-Bus 会话总线, 命令行不可用" << Qt::endl;
+        return false;
+    }
+    QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
         out << "[Kelvo] 无法连接 D-Bus 会话总线: " << bus.lastError().message() << Qt::endl;
         return false;

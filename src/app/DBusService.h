@@ -30,6 +30,11 @@ public:
     // logged) when there is no session bus or the name is taken.
     bool registerOnSessionBus();
 
+    // Whether the session names a bus ($DBUS_SESSION_BUS_ADDRESS or
+    // $XDG_RUNTIME_DIR/bus). Without one, connecting would make libdbus
+    // launch a bus of its own that outlives Kelvo.
+    static bool sessionBusConfigured();
+
 public slots:
     void Toggle();
     void Show();

@@ -53,6 +53,10 @@ for args in "status" "list" "toggle" "get 1" "pause"; do
   run 1 $args
   [ "$(cat "$err")" = "Kelvo is not running" ] || e2e_fail "kelvo $args without an instance: '$(cat "$err")'"
 done
+# No session bus at all: the same answer, and no bus is launched.
+status=0
+env -u DBUS_SESSION_BUS_ADDRESS XDG_RUNTIME_DIR="$E2E_ROOT/none" timeout 20 "$kelvo" status > "$out" 2> "$err" || status=$?
+[ "$status" = 1 ] && [ "$(cat "$err")" = "Kelvo is not running" ] || e2e_fail "without a bus: $status, $(cat "$err")"
 # Bad usage comes before the bus: status 2 with the usage text.
 for args in "frobnicate" "get" "copy 1 2" "list --bogus" "get 1 --rtf --html" "pin -x 1" "--nope"; do
   run 2 $args
