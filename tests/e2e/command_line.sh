@@ -137,6 +137,29 @@ grep -q '"isPinned":true' "$history" || e2e_fail "clear removed the pinned entry
 run 0 clear --pinned
 wait_for 5 sh -c "[ \$(grep -o '\"id\":\"' '$history' | wc -l) = 0 ]" || e2e_fail "clear --pinned left entries"
 
+# Rich text: its plain text, its HTML and RTF on request; copy --plain
+# offers text only, copy every format. (xclip answers a request for text
+# with the HTML as it is, so that is the entry's plain text here.)
+printf '<b>bold</b> words' | xclip -selection clipboard -t text/html -i &
+E2E_PIDS="$E2E_PIDS $!"
+wait_for 5 sh -c "timeout 5 '$kelvo' list | grep -q '^1	richText	'" ||
+  e2e_fail "the HTML copy was not recorded as rich text: $(timeout 5 "$kelvo" list)"
+run 0 list
+plain=$(head -1 "$out" | cut -f3)
+run 0 get 1
+[ "$(cat "$out")" = "$plain" ] || e2e_fail "get of rich text gave '$(cat "$out")', not '$plain'"
+run 0 get 1 --html
+has_out "<b>bold</b>"
+run 0 get 1 --rtf
+[ "$(head -c 5 "$out")" = '{\rtf' ] || e2e_fail "get --rtf gave '$(head -c 40 "$out")'"
+run 0 copy 1 --plain
+wait_for 5 sh -c "[ \"\$(xclip -selection clipboard -o)\" = '$plain' ]" || e2e_fail "copy --plain did not write the text"
+xclip -selection clipboard -t TARGETS -o | grep -q 'text/html' && e2e_fail "copy --plain offered HTML"
+run 0 copy 1
+wait_for 5 sh -c "xclip -selection clipboard -t TARGETS -o | grep -q text/rtf" || e2e_fail "copy did not offer RTF"
+xclip -selection clipboard -t text/html -o | grep -q '<b>bold</b>' || e2e_fail "copy did not offer the HTML"
+run 0 delete 1
+
 # ---- panel and settings ---------------------------------------------------
 run 0 toggle
 wait_for 5 panel_shown || e2e_fail "toggle did not show the panel: $(cat "$E2E_ROOT/kelvo.log")"
