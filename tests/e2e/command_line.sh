@@ -118,9 +118,15 @@ run 0 list
 [ "$(head -1 "$out" | cut -f3)" = alpha ] || e2e_fail "list after copy: $(cat "$out")"
 [ "$(entries)" = 3 ] || e2e_fail "copy recorded a new entry: $(entries)"
 
-# pin / unpin / delete / clear, each seen in the file.
+# pin / unpin / delete / clear, each seen in the file; the change is
+# announced on the bus.
+timeout 60 gdbus monitor --session --dest io.github.kelvo.Kelvo > "$E2E_ROOT/signals" 2>&1 &
+E2E_PIDS="$E2E_PIDS $!"
+wait_for 5 grep -q "Monitoring signals" "$E2E_ROOT/signals" || e2e_fail "gdbus monitor did not start"
 run 0 pin 2   # the image
 wait_for 5 grep -q '"isPinned":true' "$history" || e2e_fail "pin did not reach the file"
+wait_for 5 grep -q "io.github.kelvo.Kelvo.HistoryChanged ()" "$E2E_ROOT/signals" ||
+  e2e_fail "no HistoryChanged signal: $(cat "$E2E_ROOT/signals")"
 run 0 list --pinned
 [ "$(cut -f1,2 "$out")" = "$(printf '1\timage')" ] || e2e_fail "list --pinned after pin: $(cat "$out")"
 run 0 pin 1 --pinned   # already pinned: stays pinned
