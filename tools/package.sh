@@ -15,7 +15,7 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
 cmake --build "$build" --target kelvo kelvo_package_data
 rm -f "$build"/kelvo_*.deb
 (cd "$build" && cpack -G DEB > cpack.log) || { cat "$build/cpack.log"; exit 1; }
-deb=$(ls "$build"/kelvo_*.deb)
+deb=$(realpath --relative-to=. "$(ls "$build"/kelvo_*.deb)")
 echo "package: $deb"
 dpkg-deb -f "$deb" Package Version Installed-Size Depends
 [ "${1:-}" = --install ] || exit 0
