@@ -128,6 +128,19 @@ void AppDelegate::pasteFromPanel(const ClipboardItem &item, bool plainText)
         pasteBack_->pasteToPreviousApp(item, *clipboardManager_, target);
 }
 
+void AppDelegate::pasteToFrontmost(const ClipboardItem &item, bool plainText)
+{
+    if (panel_ && panel_->isVisible()) {
+        pasteFromPanel(item, plainText);
+        return;
+    }
+    const std::optional<RunningApplication> target = services_.history.applications.frontmostApplication();
+    if (plainText)
+        pasteBack_->pastePlainTextToPreviousApp(item, *clipboardManager_, target);
+    else
+        pasteBack_->pasteToPreviousApp(item, *clipboardManager_, target);
+}
+
 QList<ClipboardItem> AppDelegate::activeList() const
 {
     return clipboardManager_->filteredItems(selectionState_.activeTab());

@@ -67,6 +67,10 @@ public:
     void hidePanel();
     void openSettings();
     void pasteFromPanel(const ClipboardItem &item, bool plainText);
+    // A paste asked for from outside the panel (the command line): into the
+    // application in front now, or, while the panel is up, as the panel's
+    // own paste does.
+    void pasteToFrontmost(const ClipboardItem &item, bool plainText);
 
     // The history view's callbacks.
     void onPaste(const ClipboardItem &item) { pasteFromPanel(item, false); }

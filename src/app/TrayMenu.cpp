@@ -3,6 +3,7 @@
 #include "panel/PanelImageProviders.h"
 
 #include <QIcon>
+#include <QPainter>
 #include <QPixmap>
 
 namespace kelvo {
@@ -13,6 +14,10 @@ TrayMenu::TrayMenu(Hooks hooks, QObject *parent) : QObject(parent), m_hooks(std:
     m_menu.addSeparator();
     connect(m_menu.addAction(QStringLiteral("清空历史记录")), &QAction::triggered, this,
             [this] { if (m_hooks.clearHistory) m_hooks.clearHistory(); });
+    m_pauseAction = m_menu.addAction(QStringLiteral("暂停记录"));
+    m_pauseAction->setCheckable(true);
+    connect(m_pauseAction, &QAction::triggered, this,
+            [this](bool checked) { if (m_hooks.setCapturePaused) m_hooks.setCapturePaused(checked); });
     m_menu.addSeparator();
     connect(m_menu.addAction(QStringLiteral("设置...")), &QAction::triggered, this,
             [this] { if (m_hooks.openSettings) m_hooks.openSettings(); });
@@ -25,11 +30,7 @@ TrayMenu::TrayMenu(Hooks hooks, QObject *parent) : QObject(parent), m_hooks(std:
         m_panelAction->setText(panelItemTitle(m_hooks.shortcutText ? m_hooks.shortcutText() : QString()));
     });
 
-    QIcon icon;
-    for (int size : {16, 22, 24, 32, 48, 64})
-        icon.addPixmap(QPixmap::fromImage(
-            IconImageProvider::renderIcon(QStringLiteral("list.bullet.clipboard"), QColor(40, 40, 40), QSize(size, size))));
-    m_tray.setIcon(icon);
+    m_tray.setIcon(icon(false));
     m_tray.setToolTip(QStringLiteral("Kelvo"));
     m_tray.setContextMenu(&m_menu);
     // A left click opens the same menu, as a menu bar item does.
@@ -40,6 +41,40 @@ TrayMenu::TrayMenu(Hooks hooks, QObject *parent) : QObject(parent), m_hooks(std:
 
 void TrayMenu::setPresent(bool present) {
     m_tray.setVisible(present);
+}
+
+void TrayMenu::setCapturePaused(bool paused) {
+    if (m_iconPaused == paused)
+        return;
+    m_pauseAction->setChecked(paused);
+    m_iconPaused = paused;
+    m_tray.setIcon(icon(paused));
+    m_tray.setToolTip(paused ? QStringLiteral("Kelvo (暂停记录)") : QStringLiteral("Kelvo"));
+}
+
+// The paused icon: the symbol in a light grey with two pause bars over its
+// lower right corner.
+QIcon TrayMenu::icon(bool paused) {
+    QIcon icon;
+    for (int size : {16, 22, 24, 32, 48, 64}) {
+        QImage image = IconImageProvider::renderIcon(QStringLiteral("list.bullet.clipboard"),
+                                                     paused ? QColor(150, 150, 150) : QColor(40, 40, 40),
+                                                     QSize(size, size));
+        if (paused) {
+            QPainter painter(&image);
+            painter.setRenderHint(QPainter::Antialiasing);
+            const qreal badge = size * 0.55, x = size - badge, y = size - badge;
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(QColor(255, 149, 0));
+            painter.drawEllipse(QRectF(x, y, badge, badge));
+            painter.setBrush(Qt::white);
+            const qreal barW = badge * 0.16, barH = badge * 0.5, top = y + (badge - barH) / 2;
+            painter.drawRect(QRectF(x + badge * 0.3, top, barW, barH));
+            painter.drawRect(QRectF(x + badge * 0.7 - barW, top, barW, barH));
+        }
+        icon.addPixmap(QPixmap::fromImage(image));
+    }
+    return icon;
 }
 
 } // namespace kelvo

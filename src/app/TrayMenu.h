@@ -9,8 +9,9 @@
 namespace kelvo {
 
 // The tray item: the "list.bullet.clipboard" symbol with a menu of four
-// commands. The first item's title carries the current shortcut's text and
-// is re-read every time the menu opens.
+// commands and the check item that pauses capture. The first item's title
+// carries the current shortcut's text and is re-read every time the menu
+// opens. While capture is paused the icon is greyed with a pause sign.
 class TrayMenu : public QObject {
     Q_OBJECT
 public:
@@ -20,6 +21,8 @@ public:
         std::function<void()> clearHistory;
         std::function<void()> openSettings;
         std::function<void()> quit;
+        // The check item "暂停记录": called with the new state when chosen.
+        std::function<void(bool)> setCapturePaused;
     };
 
     explicit TrayMenu(Hooks hooks, QObject *parent = nullptr);
@@ -27,6 +30,11 @@ public:
     // The tray item is present exactly while `present` is true.
     void setPresent(bool present);
     bool isPresent() const { return m_tray.isVisible(); }
+    // Shows the pause state: the check mark and the icon.
+    void setCapturePaused(bool paused);
+    bool showsPaused() const { return m_iconPaused; }
+    const QSystemTrayIcon &trayIcon() const { return m_tray; }
+    static QIcon icon(bool paused);
     QMenu &menu() { return m_menu; }
 
     static QString panelItemTitle(const QString &shortcutText) {
@@ -37,6 +45,8 @@ private:
     Hooks m_hooks;
     QMenu m_menu;
     QAction *m_panelAction = nullptr;
+    QAction *m_pauseAction = nullptr;
+    bool m_iconPaused = false;
     QSystemTrayIcon m_tray;
 };
 

@@ -43,7 +43,10 @@ find_package(Qt6 6.4 REQUIRED COMPONENTS Widgets GLOBAL)
 if(TARGET kelvo_app_logic AND TARGET kelvo_x11 AND EXISTS ${PROJECT_SOURCE_DIR}/src/platform/x11/X11Pasteboard.h
    AND EXISTS ${PROJECT_SOURCE_DIR}/src/platform/qt/QtStyledTextConverter.h)
   add_executable(kelvo main.cpp PanelViewBackend.h PanelViewBackend.cpp TrayMenu.h TrayMenu.cpp
-    QtSaveDialog.h QtSaveDialog.cpp)
-  target_link_libraries(kelvo PRIVATE kelvo_app_logic kelvo_views kelvo_x11 kelvo_platform Qt6::Widgets)
+    QtSaveDialog.h QtSaveDialog.cpp
+    ApplicationId.h CommandLine.h CommandLine.cpp DBusService.h DBusService.cpp)
+  find_package(Qt6 6.4 REQUIRED COMPONENTS DBus)
+  target_compile_definitions(kelvo PRIVATE KELVO_VERSION="${PROJECT_VERSION}")
+  target_link_libraries(kelvo PRIVATE kelvo_app_logic kelvo_views kelvo_x11 kelvo_platform Qt6::Widgets Qt6::DBus)
   install(TARGETS kelvo RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()

@@ -2,6 +2,8 @@
 // floating panel with the history view and the settings window, on the X11
 // desktop.
 #include "app/AppDelegate.h"
+#include "app/CommandLine.h"
+#include "app/DBusService.h"
 #include "app/PanelViewBackend.h"
 #include "app/QtSaveDialog.h"
 #include "app/TrayMenu.h"
@@ -99,9 +101,13 @@ private:
 
 int main(int argc, char **argv)
 {
+    // `kelvo <verb>`: a command for the running instance, no GUI.
+    if (argc > 1)
+        return runCommandLine(argc, argv);
+
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Kelvo"));
-    app.setApplicationVersion(QStringLiteral("1.0.0"));
+    app.setApplicationVersion(QStringLiteral(KELVO_VERSION));
     app.setQuitOnLastWindowClosed(false);
     // Kelvo reads and writes CLIPBOARD through its own pasteboard only. Qt's
     // text fields ask Qt's clipboard whether they can paste on every owner
@@ -207,9 +213,19 @@ int main(int argc, char **argv)
                        if (weakDelegate)
                            weakDelegate->openSettings();
                    },
-                   [] { QCoreApplication::quit(); }});
+                   [] { QCoreApplication::quit(); },
+                   [&prefs](bool paused) { prefs.setCapturePaused(paused); }});
     tray.setPresent(prefs.showMenuBarIcon());
-    QObject::connect(&prefs, &StoredPreferences::changed, &tray, [&] { tray.setPresent(prefs.showMenuBarIcon()); });
+    tray.setCapturePaused(delegate->clipboardManager().isCapturePaused());
+    QObject::connect(&prefs, &StoredPreferences::changed, &tray, [&] {
+        tray.setPresent(prefs.showMenuBarIcon());
+        if (weakDelegate)
+            tray.setCapturePaused(weakDelegate->clipboardManager().isCapturePaused());
+    });
+
+    // Commands from the command line and other programs, on the session bus.
+    auto dbusService = std::make_unique<DBusService>(*delegate, prefs, QStringLiteral("x11"));
+    dbusService->registerOnSessionBus();
 
     // SIGUSR1 toggles the panel and SIGUSR2 opens the settings, for scripts;
     // SIGTERM, SIGINT and SIGHUP quit normally.
@@ -230,6 +246,7 @@ int main(int argc, char **argv)
     const int rc = app.exec();
 
     // The views go before the store they show.
+    dbusService.reset();
     settingsWindow.close();
     delegate.reset();
     panelBackend.reset();

@@ -11,6 +11,7 @@ namespace kelvo {
 
 namespace {
 const QString kMaxHistoryCountKey = QStringLiteral("maxHistoryCount");
+const QString kCapturePausedKey = QStringLiteral("capturePaused");
 // A fetch that has not answered after this long is given up, so that an
 // owner that never answers cannot stop capture for good.
 constexpr qint64 kFetchGiveUpMs = 5000;
@@ -44,6 +45,7 @@ ClipboardManager::ClipboardManager(const HistoryServices &services, QObject *par
         keys.append(searchKey(entry.content));
     assignItems(std::move(loaded), std::move(keys));
 
+    capturePaused_ = services_.preferences.boolean(kCapturePausedKey);
     connect(&services_.preferences, &PreferencesStore::changed, this, &ClipboardManager::preferencesChanged);
     enforceHistoryLimit();
     startMonitoring();
@@ -238,6 +240,13 @@ void ClipboardManager::enforceHistoryLimit()
 
 void ClipboardManager::preferencesChanged()
 {
+    // Pausing takes effect at once; only the limit waits for the burst to
+    // end. Resuming takes what is on the clipboard now as seen: it was
+    // copied during the pause.
+    const bool paused = services_.preferences.boolean(kCapturePausedKey);
+    if (capturePaused_ && !paused)
+        lastChangeCount_ = services_.pasteboard.changeCount();
+    capturePaused_ = paused;
     if (limitDebounce_)
         limitDebounce_->cancel();
     QPointer<ClipboardManager> self(this);
@@ -275,6 +284,10 @@ void ClipboardManager::checkPasteboard()
     if (fetchInFlight_ && services_.clock.monotonicMs() - fetchStartedMs_ < kFetchGiveUpMs)
         return;
     lastChangeCount_ = count;
+    // While paused the change is taken as seen and nothing is read, so that
+    // resuming does not record what was copied during the pause.
+    if (capturePaused_)
+        return;
 
     const std::optional<RunningApplication> app = services_.applications.frontmostApplication();
     fetchInFlight_ = true;
@@ -298,6 +311,9 @@ void ClipboardManager::didFetch(const std::shared_ptr<const PasteboardContents> 
     // This program wrote the clipboard while the read was under way; what
     // arrived may already be that write.
     if (writeSerial != ownWriteSerial_)
+        return;
+    // Paused while the read was under way.
+    if (capturePaused_)
         return;
     if (PasteboardReader::isConcealed(*contents))
         return;

@@ -70,6 +70,9 @@ public:
     qint64 lastChangeCount() const { return lastChangeCount_; }
     void setLastChangeCount(qint64 count) { lastChangeCount_ = count; }
     const QString &storageURL() const { return file_->path(); }
+    // The stored preference "capturePaused": while it is true, copies are
+    // not recorded, but the change count is still followed.
+    bool isCapturePaused() const { return capturePaused_; }
 
     // Entries of one tab that match the search query, in list order.
     QList<ClipboardItem> filteredItems(ClipboardTab tab) const;
@@ -132,6 +135,7 @@ private:
     QList<QByteArray> searchKeys_;
     QString searchQuery_;
     qint64 lastChangeCount_ = 0;
+    bool capturePaused_ = false;
 
     TaskHandle timer_;
     TaskHandle pendingSave_;

@@ -104,6 +104,13 @@ bool StoredPreferences::showMenuBarIcon() const
 
 void StoredPreferences::setShowMenuBarIcon(bool on) { store_.setValue(PreferenceKey::ShowMenuBarIcon, on); }
 
+bool StoredPreferences::capturePaused() const
+{
+    return storedBool(store_, PreferenceKey::CapturePaused).value_or(PreferenceDefault::CapturePaused);
+}
+
+void StoredPreferences::setCapturePaused(bool on) { store_.setValue(PreferenceKey::CapturePaused, on); }
+
 qint64 StoredPreferences::hotkeyCode() const
 {
     return storedShortcutValue(store_, PreferenceKey::HotkeyCode, PreferenceDefault::HotkeyCode);

@@ -18,7 +18,8 @@ inline const QString LaunchAtLogin = QStringLiteral("launchAtLogin"),
                      ShowMenuBarIcon = QStringLiteral("showMenuBarIcon"),
                      HotkeyCode = QStringLiteral("hotkeyCode"),
                      HotkeyModifiers = QStringLiteral("hotkeyModifiers"),
-                     MaxHistoryCount = QStringLiteral("maxHistoryCount");
+                     MaxHistoryCount = QStringLiteral("maxHistoryCount"),
+                     CapturePaused = QStringLiteral("capturePaused");
 } // namespace PreferenceKey
 
 namespace PreferenceDefault {
@@ -27,6 +28,7 @@ inline constexpr bool ShowMenuBarIcon = true;
 inline constexpr qint64 HotkeyCode = 9;        // V
 inline constexpr qint64 HotkeyModifiers = 768; // command + shift
 inline constexpr qint64 MaxHistoryCount = 50;
+inline constexpr bool CapturePaused = false;
 } // namespace PreferenceDefault
 
 // The range and step of the history limit control in the settings window.
@@ -40,10 +42,10 @@ inline constexpr qint64 kHistoryCountStep = 10;
 // down, and from a stored value outside the range towards the outside).
 qint64 steppedHistoryCount(qint64 current, int direction);
 
-// Live bindings to the five stored preferences: every read goes to the
+// Live bindings to the six stored preferences: every read goes to the
 // store, every write reaches it at once. A key that is absent, or holds a
 // value that is not of its type, reads as its default:
-// - launchAtLogin false, showMenuBarIcon true;
+// - launchAtLogin false, showMenuBarIcon true, capturePaused false;
 // - hotkeyCode 9 and hotkeyModifiers 768; a stored 0 is a real value (the
 //   A key, no modifiers) and is kept; values outside the unsigned 32-bit
 //   range cannot be registered as a hot key and read as the default, as
@@ -66,6 +68,9 @@ public:
     void setHotkey(qint64 code, qint64 modifiers);
     qint64 maxHistoryCount() const;
     void setMaxHistoryCount(qint64 count);
+    // While true, copies are not recorded (the tray's "暂停记录").
+    bool capturePaused() const;
+    void setCapturePaused(bool on);
 
     PreferencesStore &store() { return store_; }
     const PreferencesStore &store() const { return store_; }

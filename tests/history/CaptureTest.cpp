@@ -546,3 +546,45 @@ TEST_F(CaptureTest, InvalidUnicodeTextBytesAreDecodedWithoutCrashing)
 }
 
 } // namespace
+
+// ---- pause -----------------------------------------------------------------
+
+TEST_F(CaptureTest, PausedCopiesAreSkippedAndResumingDoesNotRecordThem)
+{
+    poll(textContents("before"));
+    rig.preferences.setValue(QStringLiteral("capturePaused"), true);
+    EXPECT_TRUE(manager->isCapturePaused()); // at once, not after the debounce
+    const int fetches = rig.pasteboard.fetchCount;
+    poll(textContents("secret one"));
+    poll(textContents("secret two"));
+    EXPECT_EQ(manager->lastChangeCount(), rig.pasteboard.changeCount());
+    EXPECT_EQ(rig.pasteboard.fetchCount, fetches); // the owner is not even asked
+    rig.time.advance(2000);
+    // Copied during the pause but not yet polled when recording resumes.
+    rig.pasteboard.copy(textContents("secret three"));
+
+    rig.preferences.setValue(QStringLiteral("capturePaused"), false);
+    manager->checkPasteboard();
+    rig.time.advance(2000);
+    EXPECT_EQ(texts(manager->items()), QStringList({"before"}));
+    poll(textContents("after"));
+    EXPECT_EQ(texts(manager->items()), QStringList({"after", "before"}));
+}
+
+TEST_F(CaptureTest, PauseDuringAReadDropsTheAnswer)
+{
+    rig.pasteboard.setDeferredFetch(&rig.time);
+    poll(textContents("in flight"));
+    rig.preferences.setValue(QStringLiteral("capturePaused"), true);
+    rig.time.runPending();
+    EXPECT_TRUE(manager->items().isEmpty());
+}
+
+TEST_F(CaptureTest, PauseStoredAtStartHoldsFromTheFirstPoll)
+{
+    rig.preferences.setValue(QStringLiteral("capturePaused"), QStringLiteral("true")); // as an INI file gives it
+    manager = rig.make();
+    poll(textContents("copied while paused"));
+    EXPECT_TRUE(manager->items().isEmpty());
+    EXPECT_EQ(manager->lastChangeCount(), rig.pasteboard.changeCount());
+}

@@ -150,16 +150,17 @@ TEST(NetWmIcon, MalformedValuesGiveWhatIsWhole)
 }
 
 // The entry installed for the program itself is one that desktops accept,
-// and it names an icon that is installed beside it.
+// and it names an icon that is installed beside it; both are named by the
+// application id.
 TEST(ProgramDesktopEntry, IsAnApplicationNamedKelvoWithALoadableIcon)
 {
-    QFile file(QStringLiteral(KELVO_DATA_DIR "/kelvo.desktop"));
+    QFile file(QStringLiteral(KELVO_DATA_DIR "/io.github.kelvo.Kelvo.desktop"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray text = file.readAll();
     const auto entry = parseDesktopEntry(text, QStringLiteral("kelvo"), QStringLiteral("C"));
     ASSERT_TRUE(entry);
     EXPECT_EQ(entry->name, QStringLiteral("Kelvo"));
-    EXPECT_EQ(entry->icon, QStringLiteral("kelvo"));
+    EXPECT_EQ(entry->icon, QStringLiteral("io.github.kelvo.Kelvo"));
     EXPECT_TRUE(text.contains("\nExec=kelvo\n"));
 
     QImageReader icon(QStringLiteral(KELVO_DATA_DIR "/") + entry->icon + QStringLiteral(".svg"));

@@ -60,7 +60,7 @@ QByteArray XdgLoginItem::entryContents(const QString &executable)
     text += QStringLiteral("Name=Kelvo\n");
     text += QStringLiteral("Comment=Clipboard history\n");
     text += QStringLiteral("Exec=") + execArgument(executable) + u'\n';
-    text += QStringLiteral("Icon=kelvo\n");
+    text += QStringLiteral("Icon=io.github.kelvo.Kelvo\n");
     text += QStringLiteral("Terminal=false\n");
     text += QStringLiteral("X-GNOME-Autostart-enabled=true\n");
     return text.toUtf8();

@@ -1,0 +1,11 @@
+#pragma once
+
+namespace kelvo {
+
+// `kelvo <verb> ...`: drives the running instance over the session bus and
+// returns the process's exit status: 0 done, 1 when Kelvo is not running
+// or the entry (or the asked-for format) does not exist, 2 for bad usage.
+// Needs no display.
+int runCommandLine(int argc, char **argv);
+
+} // namespace kelvo
