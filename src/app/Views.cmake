@@ -48,5 +48,6 @@ if(TARGET kelvo_app_logic AND TARGET kelvo_x11 AND EXISTS ${PROJECT_SOURCE_DIR}/
   add_executable(kelvo main.cpp PanelViewBackend.h PanelViewBackend.cpp TrayMenu.h TrayMenu.cpp
     QtSaveDialog.h QtSaveDialog.cpp)
   target_link_libraries(kelvo PRIVATE kelvo_app_logic kelvo_views kelvo_x11 kelvo_platform Qt6::Widgets)
+  target_link_libraries(kelvo PRIVATE kelvo_desktop_platform)
   install(TARGETS kelvo RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()

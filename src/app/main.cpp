@@ -1,7 +1,8 @@
 // The kelvo executable: one instance per session, the tray item, the
 // floating panel with the history view and the settings window, on the X11
-// desktop.
+// desktop (or a Wayland one for the clipboard, see DesktopPlatform.h).
 #include "app/AppDelegate.h"
+#include "app/DesktopPlatform.h"
 #include "app/PanelViewBackend.h"
 #include "app/QtSaveDialog.h"
 #include "app/TrayMenu.h"
@@ -136,10 +137,11 @@ int main(int argc, char **argv)
     MimeTypeRegistry types;
     QtStyledTextConverter styledText;
     QtSaveDialog saveDialog;
-    x11::X11Pasteboard pasteboard;
-    x11::X11Applications applications;
-    x11::X11HotKeyService hotKeys;
-    x11::X11SyntheticKeyboard keyboard;
+    DesktopPlatform desktop = createDesktopPlatform(qEnvironmentVariable("WAYLAND_DISPLAY"));
+    Pasteboard &pasteboard = *desktop.pasteboard;
+    Applications &applications = *desktop.applications;
+    HotKeyService &hotKeys = *desktop.hotKeys;
+    SyntheticKeyboard &keyboard = *desktop.keyboard;
     SettingsPreferencesStore preferencesStore;
     XdgLoginItem loginItem;
     StoredPreferences prefs(preferencesStore);
