@@ -42,6 +42,7 @@ public:
         if (!manager_ || !seat_)
             return;
         device_ = zwlr_data_control_manager_v1_get_data_device(manager_, seat_);
+        zwlr_data_control_device_v1_add_listener(device_, &deviceListener, this);
         source_ = zwlr_data_control_manager_v1_create_data_source(manager_);
         zwlr_data_control_source_v1_offer(source_, "text/plain");
         zwlr_data_control_source_v1_add_listener(source_, &sourceListener, this);
@@ -63,6 +64,8 @@ public:
             thread_.join();
         for (int fd : held_)
             close(fd);
+        for (zwlr_data_control_offer_v1 *offer : offers_)
+            zwlr_data_control_offer_v1_destroy(offer);
         if (source_)
             zwlr_data_control_source_v1_destroy(source_);
         if (device_)
@@ -88,6 +91,16 @@ private:
             self->seat_ = static_cast<wl_seat *>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
     }
     static constexpr wl_registry_listener registryListener = {onGlobal, [](void *, wl_registry *, uint32_t) {}};
+    // The selection's offers are of no interest here; they go at the end.
+    static void onDataOffer(void *data, zwlr_data_control_device_v1 *, zwlr_data_control_offer_v1 *offer)
+    {
+        static_cast<SilentSource *>(data)->offers_.push_back(offer);
+    }
+    static constexpr zwlr_data_control_device_v1_listener deviceListener = {
+        onDataOffer,
+        [](void *, zwlr_data_control_device_v1 *, zwlr_data_control_offer_v1 *) {},
+        [](void *, zwlr_data_control_device_v1 *) {},
+        [](void *, zwlr_data_control_device_v1 *, zwlr_data_control_offer_v1 *) {}};
     static void onSend(void *data, zwlr_data_control_source_v1 *, const char *, int32_t fd)
     {
         auto *self = static_cast<SilentSource *>(data);
@@ -103,6 +116,7 @@ private:
     zwlr_data_control_device_v1 *device_ = nullptr;
     zwlr_data_control_source_v1 *source_ = nullptr;
     std::vector<int> held_;
+    std::vector<zwlr_data_control_offer_v1 *> offers_;
     std::atomic<int> requests_ = 0;
     std::atomic<bool> stop_ = false;
     std::thread thread_;
