@@ -150,6 +150,10 @@ public:
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir_);
         env.insert(QStringLiteral("SWAYSOCK"), ipcSocket());
         env.remove(QStringLiteral("DISPLAY"));
+        // Toolkits on their Wayland backends; GTK keeps its settings in memory.
+        env.insert(QStringLiteral("GDK_BACKEND"), QStringLiteral("wayland"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
+        env.insert(QStringLiteral("GSETTINGS_BACKEND"), QStringLiteral("memory"));
         return env;
     }
 
