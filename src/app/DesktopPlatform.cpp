@@ -6,7 +6,9 @@
 #include "platform/x11/X11Pasteboard.h"
 #include "platform/x11/X11SyntheticKeyboard.h"
 #ifdef KELVO_WITH_WAYLAND
+#include "platform/wayland/WaylandApplications.h"
 #include "platform/wayland/WaylandPasteboard.h"
+#include "platform/wayland/WaylandSyntheticKeyboard.h"
 #endif
 
 namespace kelvo {
@@ -38,9 +40,22 @@ DesktopPlatform createDesktopPlatform(const QString &waylandDisplay, const DataC
         platform.name = QStringLiteral("X11");
         platform.pasteboard = std::make_unique<x11::X11Pasteboard>();
     }
-    platform.applications = std::make_unique<x11::X11Applications>();
+#ifdef KELVO_WITH_WAYLAND
+    // On Wayland the windows in front and the paste keystroke are the
+    // compositor's where it offers the protocols (wlroots compositors);
+    // elsewhere only Xwayland's are reachable.
+    if (platform.name == QLatin1String("Wayland")) {
+        if (auto apps = std::make_unique<wayland::WaylandApplications>(waylandDisplay); apps->isValid())
+            platform.applications = std::move(apps);
+        if (auto keyboard = std::make_unique<wayland::WaylandSyntheticKeyboard>(waylandDisplay); keyboard->isValid())
+            platform.keyboard = std::move(keyboard);
+    }
+#endif
+    if (!platform.applications)
+        platform.applications = std::make_unique<x11::X11Applications>();
     platform.hotKeys = std::make_unique<x11::X11HotKeyService>();
-    platform.keyboard = std::make_unique<x11::X11SyntheticKeyboard>();
+    if (!platform.keyboard)
+        platform.keyboard = std::make_unique<x11::X11SyntheticKeyboard>();
     logLine(QStringLiteral("Desktop platform: %1").arg(platform.name));
     return platform;
 }

@@ -14,9 +14,10 @@ namespace kelvo {
 
 // The desktop services, chosen once at start: the Wayland clipboard when the
 // session is Wayland ($WAYLAND_DISPLAY) and the compositor offers
-// data-control, X11 otherwise. Until the Wayland side has its own, the
-// frontmost application, the shortcut and the paste keystroke come from X11
-// (Xwayland on a Wayland session).
+// data-control, X11 otherwise. On Wayland, the frontmost application and the
+// paste keystroke are the compositor's when it offers foreign-toplevel
+// management and virtual keyboards, else X11's (Xwayland); the shortcut is
+// X11's (Xwayland) for now.
 struct DesktopPlatform {
     QString name; // "Wayland" or "X11"
     std::unique_ptr<Pasteboard> pasteboard;

@@ -56,6 +56,16 @@ TEST_P(DesktopPlatformTest, ChoosesOnceAndSaysWhich)
         const qint64 before = platform.pasteboard->changeCount();
         ASSERT_EQ(server().run(QStringLiteral("wl-copy"), {QStringLiteral("seen")}).exitCode, 0);
         EXPECT_TRUE(SwayServer::waitUntil([&] { return platform.pasteboard->changeCount() == before + 1; }, 10000));
+        // So are the paste keystroke and the windows (no X server here).
+        EXPECT_TRUE(platform.keyboard->isTrusted());
+        const QString path = QDir::temp().filePath(QStringLiteral("kelvo-platform-test.txt"));
+        ASSERT_TRUE(server().startClient(QStringLiteral("mousepad"), {path}));
+        EXPECT_TRUE(SwayServer::waitUntil(
+            [&] {
+                const auto app = platform.applications->frontmostApplication();
+                return app && app->localizedName == QStringLiteral("Mousepad");
+            },
+            20000));
     }
 }
 
