@@ -6,6 +6,7 @@
 #include "platform/x11/X11Pasteboard.h"
 #include "platform/x11/X11SyntheticKeyboard.h"
 #ifdef KELVO_WITH_WAYLAND
+#include "platform/wayland/SwayHotKeyService.h"
 #include "platform/wayland/WaylandApplications.h"
 #include "platform/wayland/WaylandPasteboard.h"
 #include "platform/wayland/WaylandSyntheticKeyboard.h"
@@ -13,7 +14,8 @@
 
 namespace kelvo {
 
-DesktopPlatform createDesktopPlatform(const QString &waylandDisplay, const DataControlProbe &probe)
+DesktopPlatform createDesktopPlatform(const QString &waylandDisplay, const QString &swaySocket,
+                                      const DataControlProbe &probe)
 {
     DesktopPlatform platform;
     if (!waylandDisplay.isEmpty()) {
@@ -49,11 +51,15 @@ DesktopPlatform createDesktopPlatform(const QString &waylandDisplay, const DataC
             platform.applications = std::move(apps);
         if (auto keyboard = std::make_unique<wayland::WaylandSyntheticKeyboard>(waylandDisplay); keyboard->isValid())
             platform.keyboard = std::move(keyboard);
+        // sway binds the shortcut itself and reports its presses.
+        if (auto hotKeys = std::make_unique<wayland::SwayHotKeyService>(swaySocket); hotKeys->isValid())
+            platform.hotKeys = std::move(hotKeys);
     }
 #endif
     if (!platform.applications)
         platform.applications = std::make_unique<x11::X11Applications>();
-    platform.hotKeys = std::make_unique<x11::X11HotKeyService>();
+    if (!platform.hotKeys)
+        platform.hotKeys = std::make_unique<x11::X11HotKeyService>();
     if (!platform.keyboard)
         platform.keyboard = std::make_unique<x11::X11SyntheticKeyboard>();
     logLine(QStringLiteral("Desktop platform: %1").arg(platform.name));

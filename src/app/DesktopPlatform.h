@@ -17,7 +17,7 @@ namespace kelvo {
 // data-control, X11 otherwise. On Wayland, the frontmost application and the
 // paste keystroke are the compositor's when it offers foreign-toplevel
 // management and virtual keyboards, else X11's (Xwayland); the shortcut is
-// X11's (Xwayland) for now.
+// a sway binding when sway's IPC socket answers, else X11's (Xwayland).
 struct DesktopPlatform {
     QString name; // "Wayland" or "X11"
     std::unique_ptr<Pasteboard> pasteboard;
@@ -30,8 +30,9 @@ using DataControlProbe = std::function<bool(const QString &waylandDisplay)>;
 
 // Chooses and builds the services; logs one line naming the platform, and
 // on a Wayland session without data-control says once what that means.
-// waylandDisplay is $WAYLAND_DISPLAY; the probe defaults to asking the
-// compositor.
-DesktopPlatform createDesktopPlatform(const QString &waylandDisplay, const DataControlProbe &probe = {});
+// waylandDisplay is $WAYLAND_DISPLAY, swaySocket $SWAYSOCK; the probe
+// defaults to asking the compositor.
+DesktopPlatform createDesktopPlatform(const QString &waylandDisplay, const QString &swaySocket,
+                                      const DataControlProbe &probe = {});
 
 } // namespace kelvo

@@ -137,7 +137,8 @@ int main(int argc, char **argv)
     MimeTypeRegistry types;
     QtStyledTextConverter styledText;
     QtSaveDialog saveDialog;
-    DesktopPlatform desktop = createDesktopPlatform(qEnvironmentVariable("WAYLAND_DISPLAY"));
+    DesktopPlatform desktop = createDesktopPlatform(qEnvironmentVariable("WAYLAND_DISPLAY"),
+                                                    qEnvironmentVariable("SWAYSOCK"));
     Pasteboard &pasteboard = *desktop.pasteboard;
     Applications &applications = *desktop.applications;
     HotKeyService &hotKeys = *desktop.hotKeys;

@@ -45,7 +45,8 @@ TEST_P(DesktopPlatformTest, ChoosesOnceAndSaysWhich)
     if (c.probe >= 0)
         probe = [&c](const QString &) { return c.probe == 1; };
     const kelvo::DesktopPlatform platform =
-        kelvo::createDesktopPlatform(c.waylandSession ? server().display() : QString(), probe);
+        kelvo::createDesktopPlatform(c.waylandSession ? server().display() : QString(),
+                                     c.waylandSession ? server().ipcSocket() : QString(), probe);
     EXPECT_EQ(platform.name, QLatin1String(c.platform));
     ASSERT_TRUE(platform.pasteboard && platform.applications && platform.hotKeys && platform.keyboard);
     EXPECT_EQ(log_.filter(QStringLiteral("Desktop platform: ")), QStringList{QStringLiteral("Desktop platform: ") + c.platform});
@@ -58,6 +59,7 @@ TEST_P(DesktopPlatformTest, ChoosesOnceAndSaysWhich)
         EXPECT_TRUE(SwayServer::waitUntil([&] { return platform.pasteboard->changeCount() == before + 1; }, 10000));
         // So are the paste keystroke and the windows (no X server here).
         EXPECT_TRUE(platform.keyboard->isTrusted());
+        EXPECT_TRUE(platform.hotKeys->registerHotKey(9, 768).handle);
         const QString path = QDir::temp().filePath(QStringLiteral("kelvo-platform-test.txt"));
         ASSERT_TRUE(server().startClient(QStringLiteral("mousepad"), {path}));
         EXPECT_TRUE(SwayServer::waitUntil(
