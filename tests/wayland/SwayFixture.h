@@ -31,11 +31,9 @@
 #include <functional>
 #include <memory>
 #include <pwd.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char **environ;
 
 namespace kelvo::testing {
 
@@ -84,14 +82,25 @@ public:
             argv.push_back(a.data());
         argv.push_back(nullptr);
         const QByteArray log = QFile::encodeName(runtimeDir_ + QStringLiteral("/sway.log"));
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, log.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        const int rc = posix_spawnp(&pid_, "timeout", &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        if (rc != 0) {
+        // Forked by hand for the parent-death signal: should the test die,
+        // timeout passes the signal on and sway (and its clients) go too.
+        const pid_t parent = getpid();
+        pid_ = fork();
+        if (pid_ == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGTERM);
+            if (getppid() != parent)
+                _exit(127);
+            const int in = open("/dev/null", O_RDONLY);
+            const int out = open(log.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            dup2(in, 0);
+            dup2(out, 1);
+            dup2(out, 2);
+            for (int fd = 3; fd < 1024; ++fd)
+                close(fd);
+            execvp("timeout", argv.data());
+            _exit(127);
+        }
+        if (pid_ < 0) {
             pid_ = -1;
             return fail("cannot start timeout/sway");
         }
@@ -162,8 +171,9 @@ public:
     {
         auto process = std::make_unique<QProcess>();
         process->setProcessEnvironment(environment());
-        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        // Nothing of the test's own output is held open by a client.
         process->setStandardOutputFile(QProcess::nullDevice());
+        process->setStandardErrorFile(QProcess::nullDevice());
         process->start(program, arguments);
         if (!process->waitForStarted(10000))
             return nullptr;

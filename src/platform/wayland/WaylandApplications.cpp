@@ -32,7 +32,7 @@ QImage entryIcon(const QString &icon)
         return {};
     if (QFileInfo(icon).isAbsolute())
         return QImage(icon);
-    if (qGuiApp) {
+    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
         const QIcon themed = QIcon::fromTheme(icon);
         if (!themed.isNull())
             return themed.pixmap(64, 64).toImage();
