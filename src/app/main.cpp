@@ -1,9 +1,10 @@
 // The kelvo executable: one instance per session, the tray item, the
 // floating panel with the history view and the settings window, on the X11
-// desktop.
+// desktop (or a Wayland one for the clipboard, see DesktopPlatform.h).
 #include "app/AppDelegate.h"
 #include "app/CommandLine.h"
 #include "app/DBusService.h"
+#include "app/DesktopPlatform.h"
 #include "app/PanelViewBackend.h"
 #include "app/QtSaveDialog.h"
 #include "app/TrayMenu.h"
@@ -143,11 +144,13 @@ int main(int argc, char **argv)
     MimeTypeRegistry types;
     QtStyledTextConverter styledText;
     QtSaveDialog saveDialog;
-    x11::X11Pasteboard pasteboard;
-    x11::X11Applications applications;
-    x11::X11HotKeyService hotKeys;
-    x11::X11SyntheticKeyboard keyboard;
     x11::X11Desktop desktop;
+    DesktopPlatform platform = createDesktopPlatform(qEnvironmentVariable("WAYLAND_DISPLAY"),
+                                                     qEnvironmentVariable("SWAYSOCK"));
+    Pasteboard &pasteboard = *platform.pasteboard;
+    Applications &applications = *platform.applications;
+    HotKeyService &hotKeys = *platform.hotKeys;
+    SyntheticKeyboard &keyboard = *platform.keyboard;
     SettingsPreferencesStore preferencesStore;
     XdgLoginItem loginItem;
     StoredPreferences prefs(preferencesStore);
@@ -224,7 +227,7 @@ int main(int argc, char **argv)
     });
 
     // Commands from the command line and other programs, on the session bus.
-    auto dbusService = std::make_unique<DBusService>(*delegate, prefs, QStringLiteral("x11"));
+    auto dbusService = std::make_unique<DBusService>(*delegate, prefs, platform.name);
     dbusService->registerOnSessionBus();
 
     // SIGUSR1 toggles the panel and SIGUSR2 opens the settings, for scripts;

@@ -1,0 +1,69 @@
+#include "app/DesktopPlatform.h"
+
+#include "platform/Log.h"
+#include "platform/x11/X11Applications.h"
+#include "platform/x11/X11HotKeyService.h"
+#include "platform/x11/X11Pasteboard.h"
+#include "platform/x11/X11SyntheticKeyboard.h"
+#ifdef KELVO_WITH_WAYLAND
+#include "platform/wayland/SwayHotKeyService.h"
+#include "platform/wayland/WaylandApplications.h"
+#include "platform/wayland/WaylandPasteboard.h"
+#include "platform/wayland/WaylandSyntheticKeyboard.h"
+#endif
+
+namespace kelvo {
+
+DesktopPlatform createDesktopPlatform(const QString &waylandDisplay, const QString &swaySocket,
+                                      const DataControlProbe &probe)
+{
+    DesktopPlatform platform;
+    if (!waylandDisplay.isEmpty()) {
+#ifdef KELVO_WITH_WAYLAND
+        const bool dataControl = probe ? probe(waylandDisplay) : wayland::WaylandPasteboard::offersDataControl(waylandDisplay);
+        if (dataControl) {
+            auto pasteboard = std::make_unique<wayland::WaylandPasteboard>(nullptr, waylandDisplay);
+            if (pasteboard->isValid()) {
+                platform.name = QStringLiteral("Wayland");
+                platform.pasteboard = std::move(pasteboard);
+            }
+        }
+#else
+        const bool dataControl = false;
+        Q_UNUSED(probe);
+#endif
+        if (!platform.pasteboard && !dataControl)
+            logLine(QStringLiteral(
+                "This Wayland desktop does not let a clipboard history see copies (its compositor offers no "
+                "data-control protocol), so Kelvo records only what X11 programs copy. For a full history use an "
+                "X11 session, or a desktop that offers data-control such as sway or KDE Plasma."));
+    }
+    if (!platform.pasteboard) {
+        platform.name = QStringLiteral("X11");
+        platform.pasteboard = std::make_unique<x11::X11Pasteboard>();
+    }
+#ifdef KELVO_WITH_WAYLAND
+    // On Wayland the windows in front and the paste keystroke are the
+    // compositor's where it offers the protocols (wlroots compositors);
+    // elsewhere only Xwayland's are reachable.
+    if (platform.name == QLatin1String("Wayland")) {
+        if (auto apps = std::make_unique<wayland::WaylandApplications>(waylandDisplay); apps->isValid())
+            platform.applications = std::move(apps);
+        if (auto keyboard = std::make_unique<wayland::WaylandSyntheticKeyboard>(waylandDisplay); keyboard->isValid())
+            platform.keyboard = std::move(keyboard);
+        // sway binds the shortcut itself and reports its presses.
+        if (auto hotKeys = std::make_unique<wayland::SwayHotKeyService>(swaySocket); hotKeys->isValid())
+            platform.hotKeys = std::move(hotKeys);
+    }
+#endif
+    if (!platform.applications)
+        platform.applications = std::make_unique<x11::X11Applications>();
+    if (!platform.hotKeys)
+        platform.hotKeys = std::make_unique<x11::X11HotKeyService>();
+    if (!platform.keyboard)
+        platform.keyboard = std::make_unique<x11::X11SyntheticKeyboard>();
+    logLine(QStringLiteral("Desktop platform: %1").arg(platform.name));
+    return platform;
+}
+
+} // namespace kelvo

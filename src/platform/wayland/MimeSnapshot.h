@@ -1,0 +1,38 @@
+#pragma once
+
+#include "platform/Pasteboard.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+namespace kelvo::wayland {
+
+// The clipboard's MIME types (the X11 targets' names) and the type
+// identifiers capture and paste-back use: the same table on both desktops.
+QStringList mimeTypesForType(const QString &type);
+QString typeForMimeType(const QString &mime);
+// Names that only describe a selection and are never types.
+bool isMetaMimeType(const QString &mime);
+
+// What one read of the clipboard delivered: one item carrying every type.
+struct MimeSnapshot {
+    QStringList typeList;
+    QHash<QString, QString> mimeOf;        // type -> the MIME type it was read from
+    QHash<QString, QByteArray> data;       // type -> bytes (absent when unreadable)
+    QHash<QString, QByteArray> mimeData;   // MIME type -> bytes, for the image order
+
+    // The types a list of offered MIME types is read as, each under the first
+    // MIME type that carries it; fills typeList and mimeOf.
+    void chooseTypes(const QStringList &offered);
+
+    std::optional<QString> stringForType(const QString &type) const;
+    std::optional<QByteArray> dataForType(const QString &type) const;
+    std::optional<QByteArray> imagePNG() const;
+};
+
+std::shared_ptr<const PasteboardContents> contentsOf(std::shared_ptr<const MimeSnapshot> snapshot);
+
+} // namespace kelvo::wayland

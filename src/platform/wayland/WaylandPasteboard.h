@@ -1,0 +1,88 @@
+#pragma once
+
+#include "platform/Pasteboard.h"
+
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <deque>
+#include <functional>
+#include <memory>
+
+class QTimer;
+
+namespace kelvo::wayland {
+
+struct MimeSnapshot;
+
+// The Wayland clipboard (the regular selection; the primary selection is
+// never touched) through the wlroots data-control protocol, which lets a
+// client without a focused surface see and set the selection.
+//
+// Construct it on the main thread with a Qt event loop running:
+//     kelvo::wayland::WaylandPasteboard pasteboard(parent);       // $WAYLAND_DISPLAY
+//     kelvo::wayland::WaylandPasteboard pasteboard(parent, "/run/user/1000/wayland-1");
+// and check isValid(): false when there is no compositor or it does not
+// offer data-control. The connection is Kelvo's own and is served on a
+// thread of its own. Every selection change made by another program is
+// counted and read at once (so a source that quits when it is replaced is
+// still read), on a worker thread through one pipe per MIME type, within a
+// time limit; what Kelvo writes is served from its own source and never read
+// back.
+class WaylandPasteboard final : public QObject, public Pasteboard {
+public:
+    explicit WaylandPasteboard(QObject *parent = nullptr, const QString &displayName = {});
+    ~WaylandPasteboard() override;
+
+    bool isValid() const;
+
+    // Whether the compositor at displayName ($WAYLAND_DISPLAY when empty)
+    // offers data-control; false when none can be reached.
+    static bool offersDataControl(const QString &displayName = {});
+
+    qint64 changeCount() const override;
+    void fetchContents(ContentsCallback callback) override;
+
+    // Offers every representation (the first occurrence of a type wins) from
+    // a new source of Kelvo's own and makes it the selection, counted once.
+    bool write(const QList<PasteboardWriteItem> &items);
+
+    // The piecemeal write side, kept on top of write().
+    void clearContents() override;
+    void declareTypes(const QStringList &types) override;
+    bool setString(const QString &string, const QString &type) override;
+    bool setData(const QByteArray &data, const QString &type) override;
+    bool writeObjects(const QList<PasteboardWriteItem> &items) override;
+
+    // Time allowed for one whole read of the selection.
+    void setFetchTimeLimit(int milliseconds);
+
+    // Called on the main thread for every change made by another program, in
+    // order, with what was read (nullptr when it could not be read in time,
+    // empty contents when the selection was cleared).
+    using ChangeCallback = std::function<void(qint64 count, std::shared_ptr<const PasteboardContents>)>;
+    void setChangeCallback(ChangeCallback callback) { changeCallback_ = std::move(callback); }
+
+private:
+    class Connection;
+    void readDone(qint64 count, std::shared_ptr<const PasteboardContents> contents);
+    bool publish(const PasteboardWriteItem &representations, bool counts);
+
+    std::unique_ptr<Connection> connection_;
+    // The contents as of a change count: foreign reads land here in order,
+    // own writes at once.
+    qint64 knownCount_ = -1;
+    std::shared_ptr<const PasteboardContents> known_;
+    struct Waiter {
+        qint64 count;
+        ContentsCallback callback;
+    };
+    std::deque<Waiter> waiters_;
+    QTimer *waitTimer_ = nullptr;
+    PasteboardWriteItem pending_; // what the piecemeal calls have written so far
+    ChangeCallback changeCallback_;
+    int fetchLimitMs_ = 2000;
+};
+
+} // namespace kelvo::wayland

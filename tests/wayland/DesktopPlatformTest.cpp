@@ -1,0 +1,80 @@
+// The choice of desktop platform at start, against a private headless sway.
+
+#include "wayland/SwayFixture.h"
+
+#include "app/DesktopPlatform.h"
+#include "platform/Log.h"
+
+using kelvo::testing::SwayServer;
+
+namespace {
+
+struct ChoiceCase {
+    const char *name;
+    bool waylandSession;
+    int probe; // -1: ask the compositor; 0/1: what the compositor is taken to offer
+    const char *platform;
+    bool notice;
+};
+
+void PrintTo(const ChoiceCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class DesktopPlatformTest : public kelvo::testing::SwayTest, public ::testing::WithParamInterface<ChoiceCase> {
+protected:
+    void SetUp() override
+    {
+        SwayTest::SetUp();
+        qunsetenv("DISPLAY"); // the X11 side has nothing to reach here
+        kelvo::setLogSink([this](const QString &line) { log_.append(line); });
+    }
+    void TearDown() override
+    {
+        kelvo::setLogSink(nullptr);
+        SwayTest::TearDown();
+    }
+    QStringList log_;
+};
+
+TEST_P(DesktopPlatformTest, ChoosesOnceAndSaysWhich)
+{
+    const ChoiceCase &c = GetParam();
+    kelvo::DataControlProbe probe;
+    if (c.probe >= 0)
+        probe = [&c](const QString &) { return c.probe == 1; };
+    const kelvo::DesktopPlatform platform =
+        kelvo::createDesktopPlatform(c.waylandSession ? server().display() : QString(),
+                                     c.waylandSession ? server().ipcSocket() : QString(), probe);
+    EXPECT_EQ(platform.name, QLatin1String(c.platform));
+    ASSERT_TRUE(platform.pasteboard && platform.applications && platform.hotKeys && platform.keyboard);
+    EXPECT_EQ(log_.filter(QStringLiteral("Desktop platform: ")), QStringList{QStringLiteral("Desktop platform: ") + c.platform});
+    EXPECT_EQ(log_.filter(QStringLiteral("does not let a clipboard history see copies")).size(), c.notice ? 1 : 0)
+        << log_.join(u'\n').toStdString();
+    if (platform.name == QLatin1String("Wayland")) {
+        // The clipboard chosen is the live one of this compositor.
+        const qint64 before = platform.pasteboard->changeCount();
+        ASSERT_EQ(server().run(QStringLiteral("wl-copy"), {QStringLiteral("seen")}).exitCode, 0);
+        EXPECT_TRUE(SwayServer::waitUntil([&] { return platform.pasteboard->changeCount() == before + 1; }, 10000));
+        // So are the paste keystroke and the windows (no X server here).
+        EXPECT_TRUE(platform.keyboard->isTrusted());
+        EXPECT_TRUE(platform.hotKeys->registerHotKey(9, 768).handle);
+        const QString path = QDir::temp().filePath(QStringLiteral("kelvo-platform-test.txt"));
+        ASSERT_TRUE(server().startClient(QStringLiteral("mousepad"), {path}));
+        EXPECT_TRUE(SwayServer::waitUntil(
+            [&] {
+                const auto app = platform.applications->frontmostApplication();
+                return app && app->localizedName == QStringLiteral("Mousepad");
+            },
+            20000));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sessions, DesktopPlatformTest,
+                         ::testing::Values(ChoiceCase{"WaylandWithDataControl", true, -1, "Wayland", false},
+                                           ChoiceCase{"WaylandWithoutDataControl", true, 0, "X11", true},
+                                           ChoiceCase{"X11Session", false, -1, "X11", false}),
+                         [](const ::testing::TestParamInfo<ChoiceCase> &info) { return std::string(info.param.name); });
+
+} // namespace

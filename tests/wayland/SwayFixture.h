@@ -1,0 +1,288 @@
+#pragma once
+
+// A private headless sway for the tests that need a real Wayland compositor.
+// sway refuses to run as root, so under root it runs as the throwaway user
+// "kelvo-sway" (CI creates it); otherwise as the current user. It gets a
+// private runtime directory, runs under `timeout` so that it can never
+// outlive a crashed test, and is stopped with the server object together
+// with every client started here. Clients run as the test's own user and
+// reach the compositor through the socket's absolute path.
+
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QList>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+#include <QThread>
+
+#include <wayland-client.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <functional>
+#include <memory>
+#include <pwd.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace kelvo::testing {
+
+class SwayServer {
+public:
+    static constexpr const char *kUser = "kelvo-sway";
+
+    SwayServer() = default;
+    ~SwayServer() { stop(); }
+    SwayServer(const SwayServer &) = delete;
+    SwayServer &operator=(const SwayServer &) = delete;
+
+    // Starts sway; true once its Wayland socket accepts connections. On
+    // failure error() says why.
+    bool start(const QByteArray &extraConfig = {})
+    {
+        QByteArray dirTemplate = "/tmp/kelvo-sway-XXXXXX";
+        if (!mkdtemp(dirTemplate.data()))
+            return fail("no runtime directory");
+        runtimeDir_ = QString::fromLocal8Bit(dirTemplate);
+        const QString config = runtimeDir_ + QStringLiteral("/config");
+        {
+            QFile f(config);
+            if (!f.open(QIODevice::WriteOnly))
+                return fail("cannot write the configuration");
+            f.write("xwayland disable\n"
+                    "output HEADLESS-1 resolution 1280x800\n"
+                    "default_border none\n");
+            f.write(extraConfig);
+        }
+        QList<QByteArray> args = {"timeout", "-k", "5", "600"};
+        if (geteuid() == 0) {
+            const passwd *pw = getpwnam(kUser);
+            if (!pw)
+                return fail("sway does not run as root and the user kelvo-sway is missing "
+                            "(create it: useradd --system kelvo-sway)");
+            if (chown(dirTemplate.constData(), pw->pw_uid, pw->pw_gid) != 0
+                || chown(QFile::encodeName(config).constData(), pw->pw_uid, pw->pw_gid) != 0)
+                return fail("cannot hand the runtime directory to kelvo-sway");
+            args += {"runuser", "-u", kUser, "--"};
+        }
+        args += {"env", "XDG_RUNTIME_DIR=" + dirTemplate, "WLR_BACKENDS=headless", "WLR_LIBINPUT_NO_DEVICES=1",
+                 "WLR_RENDERER=pixman", "sway", "-c", QFile::encodeName(config)};
+        std::vector<char *> argv;
+        for (QByteArray &a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        const QByteArray log = QFile::encodeName(runtimeDir_ + QStringLiteral("/sway.log"));
+        // Forked by hand for the parent-death signal: should the test die,
+        // timeout passes the signal on and sway (and its clients) go too.
+        const pid_t parent = getpid();
+        pid_ = fork();
+        if (pid_ == 0) {
+            prctl(PR_SET_PDEATHSIG, SIGTERM);
+            if (getppid() != parent)
+                _exit(127);
+            const int in = open("/dev/null", O_RDONLY);
+            const int out = open(log.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            dup2(in, 0);
+            dup2(out, 1);
+            dup2(out, 2);
+            for (int fd = 3; fd < 1024; ++fd)
+                close(fd);
+            execvp("timeout", argv.data());
+            _exit(127);
+        }
+        if (pid_ < 0) {
+            pid_ = -1;
+            return fail("cannot start timeout/sway");
+        }
+        socket_ = runtimeDir_ + QStringLiteral("/wayland-1");
+        const bool up = waitUntil([this] { return accepts() || exited(); }, 20000) && !exited();
+        if (!up)
+            return fail("sway did not open its socket; its log: " + readLog());
+        return true;
+    }
+
+    void stop()
+    {
+        for (auto &client : clients_) {
+            if (client->state() != QProcess::NotRunning) {
+                client->kill();
+                client->waitForFinished(3000);
+            }
+        }
+        clients_.clear();
+        if (pid_ > 0) {
+            // timeout passes the signal on to sway and kills it for good
+            // after 5 s (-k); it leads its own process group.
+            kill(pid_, SIGTERM);
+            QDeadlineTimer deadline(10000);
+            int status = 0;
+            while (waitpid(pid_, &status, WNOHANG) == 0) {
+                if (deadline.hasExpired()) {
+                    kill(-pid_, SIGKILL);
+                    waitpid(pid_, &status, 0);
+                    break;
+                }
+                QThread::msleep(20);
+            }
+            pid_ = -1;
+        }
+        if (!runtimeDir_.isEmpty()) {
+            QDir(runtimeDir_).removeRecursively();
+            runtimeDir_.clear();
+        }
+    }
+
+    QString error() const { return error_; }
+    // The compositor's socket, an absolute path usable as WAYLAND_DISPLAY.
+    QString display() const { return socket_; }
+    QString runtimeDir() const { return runtimeDir_; }
+    QString ipcSocket() const
+    {
+        const QStringList found = QDir(runtimeDir_).entryList({QStringLiteral("sway-ipc.*.sock")}, QDir::System);
+        return found.isEmpty() ? QString() : runtimeDir_ + u'/' + found.first();
+    }
+
+    QProcessEnvironment environment() const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("WAYLAND_DISPLAY"), socket_);
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir_);
+        env.insert(QStringLiteral("SWAYSOCK"), ipcSocket());
+        env.remove(QStringLiteral("DISPLAY"));
+        // Toolkits on their Wayland backends; GTK keeps its settings in memory.
+        env.insert(QStringLiteral("GDK_BACKEND"), QStringLiteral("wayland"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
+        env.insert(QStringLiteral("GSETTINGS_BACKEND"), QStringLiteral("memory"));
+        return env;
+    }
+
+    // Starts a client that keeps running; it is stopped with the server.
+    QProcess *startClient(const QString &program, const QStringList &arguments)
+    {
+        auto process = std::make_unique<QProcess>();
+        process->setProcessEnvironment(environment());
+        // Nothing of the test's own output is held open by a client.
+        process->setStandardOutputFile(QProcess::nullDevice());
+        process->setStandardErrorFile(QProcess::nullDevice());
+        process->start(program, arguments);
+        if (!process->waitForStarted(10000))
+            return nullptr;
+        clients_.push_back(std::move(process));
+        return clients_.back().get();
+    }
+
+    struct Result {
+        int exitCode = -1;
+        QByteArray out;
+    };
+    // Runs a client to its end (killed when it takes longer than timeoutMs).
+    Result run(const QString &program, const QStringList &arguments, const QByteArray &input = {},
+               int timeoutMs = 15000)
+    {
+        QProcess process;
+        process.setProcessEnvironment(environment());
+        process.start(program, arguments);
+        Result result;
+        if (!process.waitForStarted(timeoutMs))
+            return result;
+        if (!input.isNull())
+            process.write(input);
+        process.closeWriteChannel();
+        if (!process.waitForFinished(timeoutMs)) {
+            process.kill();
+            process.waitForFinished(3000);
+            return result;
+        }
+        result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        result.out = process.readAllStandardOutput();
+        return result;
+    }
+
+    // Runs the Qt event loop until `condition` holds or the time is up.
+    static bool waitUntil(const std::function<bool()> &condition, int timeoutMs)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (!condition()) {
+            if (timer.elapsed() > timeoutMs)
+                return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+            QThread::msleep(10);
+        }
+        return true;
+    }
+
+private:
+    bool fail(const QString &why)
+    {
+        error_ = why;
+        return false;
+    }
+    bool accepts() const
+    {
+        if (!QFile::exists(socket_))
+            return false;
+        wl_display *d = wl_display_connect(QFile::encodeName(socket_).constData());
+        if (!d)
+            return false;
+        wl_display_disconnect(d);
+        return true;
+    }
+    bool exited()
+    {
+        int status = 0;
+        if (pid_ > 0 && waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;
+            return true;
+        }
+        return pid_ <= 0;
+    }
+    QString readLog() const
+    {
+        QFile f(runtimeDir_ + QStringLiteral("/sway.log"));
+        return f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll().right(2000)) : QString();
+    }
+
+    pid_t pid_ = -1;
+    QString runtimeDir_;
+    QString socket_;
+    QString error_;
+    std::vector<std::unique_ptr<QProcess>> clients_;
+};
+
+// Base of the tests against sway: one compositor per test (each test runs
+// in a process of its own under CTest), with a Qt application object for
+// the event loop.
+class SwayTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!QCoreApplication::instance()) {
+            static int argc = 1;
+            static char name[] = "kelvo-wayland-test";
+            static char *argv[] = {name, nullptr};
+            static QCoreApplication app(argc, argv);
+        }
+        server_ = std::make_unique<SwayServer>();
+        ASSERT_TRUE(server_->start()) << server_->error().toStdString();
+    }
+
+    void TearDown() override { server_.reset(); }
+
+    SwayServer &server() { return *server_; }
+
+private:
+    std::unique_ptr<SwayServer> server_;
+};
+
+} // namespace kelvo::testing

@@ -1,0 +1,73 @@
+// The global shortcut through sway's IPC against a private headless sway,
+// with wtype pressing the keys.
+
+#include "wayland/SwayFixture.h"
+
+#include "platform/wayland/SwayHotKeyService.h"
+
+using kelvo::testing::SwayServer;
+using kelvo::wayland::SwayHotKeyService;
+
+namespace {
+
+class SwayHotKeyServiceTest : public kelvo::testing::SwayTest {
+protected:
+    // wtype holding the modifiers around a key.
+    void press(const QStringList &modifiers, const QString &key)
+    {
+        QStringList args;
+        for (const QString &m : modifiers)
+            args << QStringLiteral("-M") << m;
+        args << key;
+        for (const QString &m : modifiers)
+            args << QStringLiteral("-m") << m;
+        ASSERT_EQ(server().run(QStringLiteral("wtype"), args).exitCode, 0);
+    }
+};
+
+TEST(SwayHotKeyNames, CombinationsByKeyPosition)
+{
+    EXPECT_EQ(SwayHotKeyService::bindingFor(9, 256 | 512), QStringLiteral("Mod4+Shift+v"));
+    EXPECT_EQ(SwayHotKeyService::bindingFor(49, 4096 | 2048), QStringLiteral("Ctrl+Mod1+space"));
+    EXPECT_EQ(SwayHotKeyService::bindingFor(0xffff, 256), std::nullopt);
+}
+
+TEST_F(SwayHotKeyServiceTest, PressesReachTheHandlerAndBindingsGoWithTheirRegistration)
+{
+    // Whether sway still holds a binding: removing it again fails when not.
+    auto bound = [&](const QString &combination) {
+        return server().run(QStringLiteral("swaymsg"), {QStringLiteral("unbindsym"), combination}).exitCode == 0;
+    };
+    int presses = 0;
+    {
+        SwayHotKeyService service(server().ipcSocket());
+        ASSERT_TRUE(service.isValid());
+        service.installHandler([&] { ++presses; });
+        const auto first = service.registerHotKey(9, 256 | 512); // Super+Shift+V
+        ASSERT_TRUE(first.handle) << first.status;
+        press({QStringLiteral("logo"), QStringLiteral("shift")}, QStringLiteral("v"));
+        ASSERT_TRUE(SwayServer::waitUntil([&] { return presses == 1; }, 10000));
+        press({QStringLiteral("logo"), QStringLiteral("shift")}, QStringLiteral("v"));
+        ASSERT_TRUE(SwayServer::waitUntil([&] { return presses == 2; }, 10000));
+
+        service.unregisterHotKey(*first.handle);
+        EXPECT_FALSE(bound(QStringLiteral("Mod4+Shift+v")));
+        const auto second = service.registerHotKey(40, 4096 | 2048); // Control+Alt+K
+        ASSERT_TRUE(second.handle) << second.status;
+        press({QStringLiteral("ctrl"), QStringLiteral("alt")}, QStringLiteral("k"));
+        ASSERT_TRUE(SwayServer::waitUntil([&] { return presses == 3; }, 10000));
+    }
+    // Gone with the service.
+    EXPECT_FALSE(bound(QStringLiteral("Ctrl+Mod1+k")));
+}
+
+TEST(SwayHotKeyWithoutSway, RegistrationFailsWithAStatus)
+{
+    SwayHotKeyService service(QStringLiteral("/nonexistent/sway-ipc.sock"));
+    EXPECT_FALSE(service.isValid());
+    const auto r = service.registerHotKey(9, 768);
+    EXPECT_FALSE(r.handle);
+    EXPECT_EQ(r.status, SwayHotKeyService::NoSwayStatus);
+}
+
+} // namespace

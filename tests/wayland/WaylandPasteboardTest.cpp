@@ -1,0 +1,333 @@
+// The Wayland clipboard against a private headless sway, with wl-copy and
+// wl-paste as the other programs and a small in-process source for what
+// they cannot do (a source that never answers).
+
+#include "wayland/SwayFixture.h"
+
+#include "platform/wayland/WaylandPasteboard.h"
+
+#include "wlr-data-control-unstable-v1-client.h"
+
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QTimer>
+
+#include <atomic>
+#include <cstring>
+#include <poll.h>
+#include <thread>
+
+using kelvo::PasteboardContents;
+using kelvo::PasteboardWriteItem;
+using kelvo::wayland::WaylandPasteboard;
+namespace PasteboardType = kelvo::PasteboardType;
+using kelvo::testing::SwayServer;
+
+namespace {
+
+// A data-control source on its own connection that offers text/plain and
+// keeps every request open without ever writing to it.
+class SilentSource {
+public:
+    explicit SilentSource(const QString &socket)
+    {
+        display_ = wl_display_connect(QFile::encodeName(socket).constData());
+        if (!display_)
+            return;
+        wl_registry *registry = wl_display_get_registry(display_);
+        wl_registry_add_listener(registry, &registryListener, this);
+        wl_display_roundtrip(display_);
+        wl_registry_destroy(registry);
+        if (!manager_ || !seat_)
+            return;
+        device_ = zwlr_data_control_manager_v1_get_data_device(manager_, seat_);
+        zwlr_data_control_device_v1_add_listener(device_, &deviceListener, this);
+        source_ = zwlr_data_control_manager_v1_create_data_source(manager_);
+        zwlr_data_control_source_v1_offer(source_, "text/plain");
+        zwlr_data_control_source_v1_add_listener(source_, &sourceListener, this);
+        zwlr_data_control_device_v1_set_selection(device_, source_);
+        wl_display_roundtrip(display_);
+        thread_ = std::thread([this] {
+            while (!stop_) {
+                wl_display_flush(display_);
+                pollfd p{wl_display_get_fd(display_), POLLIN, 0};
+                if (poll(&p, 1, 50) > 0)
+                    wl_display_dispatch(display_);
+            }
+        });
+    }
+    ~SilentSource()
+    {
+        stop_ = true;
+        if (thread_.joinable())
+            thread_.join();
+        for (int fd : held_)
+            close(fd);
+        for (zwlr_data_control_offer_v1 *offer : offers_)
+            zwlr_data_control_offer_v1_destroy(offer);
+        if (source_)
+            zwlr_data_control_source_v1_destroy(source_);
+        if (device_)
+            zwlr_data_control_device_v1_destroy(device_);
+        if (manager_)
+            zwlr_data_control_manager_v1_destroy(manager_);
+        if (seat_)
+            wl_seat_destroy(seat_);
+        if (display_)
+            wl_display_disconnect(display_);
+    }
+    bool isValid() const { return source_ != nullptr; }
+    int requests() const { return requests_; }
+
+private:
+    static void onGlobal(void *data, wl_registry *registry, uint32_t name, const char *interface, uint32_t)
+    {
+        auto *self = static_cast<SilentSource *>(data);
+        if (std::strcmp(interface, zwlr_data_control_manager_v1_interface.name) == 0)
+            self->manager_ = static_cast<zwlr_data_control_manager_v1 *>(
+                wl_registry_bind(registry, name, &zwlr_data_control_manager_v1_interface, 1));
+        else if (std::strcmp(interface, wl_seat_interface.name) == 0 && !self->seat_)
+            self->seat_ = static_cast<wl_seat *>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
+    }
+    static constexpr wl_registry_listener registryListener = {onGlobal, [](void *, wl_registry *, uint32_t) {}};
+    // The selection's offers are of no interest here; they go at the end.
+    static void onDataOffer(void *data, zwlr_data_control_device_v1 *, zwlr_data_control_offer_v1 *offer)
+    {
+        static_cast<SilentSource *>(data)->offers_.push_back(offer);
+    }
+    static constexpr zwlr_data_control_device_v1_listener deviceListener = {
+        onDataOffer,
+        [](void *, zwlr_data_control_device_v1 *, zwlr_data_control_offer_v1 *) {},
+        [](void *, zwlr_data_control_device_v1 *) {},
+        [](void *, zwlr_data_control_device_v1 *, zwlr_data_control_offer_v1 *) {}};
+    static void onSend(void *data, zwlr_data_control_source_v1 *, const char *, int32_t fd)
+    {
+        auto *self = static_cast<SilentSource *>(data);
+        self->held_.push_back(fd);
+        ++self->requests_;
+    }
+    static constexpr zwlr_data_control_source_v1_listener sourceListener = {
+        onSend, [](void *, zwlr_data_control_source_v1 *) {}};
+
+    wl_display *display_ = nullptr;
+    wl_seat *seat_ = nullptr;
+    zwlr_data_control_manager_v1 *manager_ = nullptr;
+    zwlr_data_control_device_v1 *device_ = nullptr;
+    zwlr_data_control_source_v1 *source_ = nullptr;
+    std::vector<int> held_;
+    std::vector<zwlr_data_control_offer_v1 *> offers_;
+    std::atomic<int> requests_ = 0;
+    std::atomic<bool> stop_ = false;
+    std::thread thread_;
+};
+
+QByteArray pngBytes(QColor color, QSize size = {3, 2})
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(color);
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return png;
+}
+
+class WaylandPasteboardTest : public kelvo::testing::SwayTest {
+protected:
+    void SetUp() override
+    {
+        SwayTest::SetUp();
+        if (HasFatalFailure())
+            return;
+        pasteboard_ = std::make_unique<WaylandPasteboard>(nullptr, server().display());
+        ASSERT_TRUE(pasteboard_->isValid());
+        pasteboard_->setChangeCallback([this](qint64 count, std::shared_ptr<const PasteboardContents> contents) {
+            changes_.append({count, std::move(contents)});
+        });
+    }
+    void TearDown() override
+    {
+        pasteboard_.reset();
+        SwayTest::TearDown();
+    }
+
+    // wl-copy [-t type] with `data` on its standard input.
+    void wlCopy(const QByteArray &data, const QString &type = {})
+    {
+        QStringList args;
+        if (!type.isEmpty())
+            args << QStringLiteral("-t") << type;
+        const auto r = server().run(QStringLiteral("wl-copy"), args, data);
+        ASSERT_EQ(r.exitCode, 0) << "wl-copy " << type.toStdString();
+    }
+
+    std::shared_ptr<const PasteboardContents> fetch()
+    {
+        bool done = false;
+        std::shared_ptr<const PasteboardContents> result;
+        pasteboard_->fetchContents([&](std::shared_ptr<const PasteboardContents> c) {
+            result = std::move(c);
+            done = true;
+        });
+        EXPECT_TRUE(SwayServer::waitUntil([&] { return done; }, 10000)) << "no answer to a fetch";
+        return result;
+    }
+
+    std::unique_ptr<WaylandPasteboard> pasteboard_;
+    QList<std::pair<qint64, std::shared_ptr<const PasteboardContents>>> changes_;
+};
+
+struct CaptureCase {
+    const char *name;
+    const char *mime;   // as wl-copy offers it
+    QByteArray bytes;
+    QString type;       // as capture sees it
+};
+
+void PrintTo(const CaptureCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
+class CaptureTest : public WaylandPasteboardTest, public ::testing::WithParamInterface<CaptureCase> {};
+
+TEST_P(CaptureTest, ForeignCopyIsCountedAndReadUnderItsType)
+{
+    const CaptureCase &c = GetParam();
+    const qint64 before = pasteboard_->changeCount();
+    wlCopy(c.bytes, QString::fromLatin1(c.mime));
+    ASSERT_TRUE(SwayServer::waitUntil([&] { return !changes_.isEmpty(); }, 10000));
+    EXPECT_EQ(pasteboard_->changeCount(), before + 1);
+    ASSERT_EQ(changes_.size(), 1);
+    ASSERT_TRUE(changes_[0].second);
+    const auto contents = fetch();
+    ASSERT_TRUE(contents);
+    ASSERT_TRUE(contents->types());
+    EXPECT_TRUE(contents->types()->contains(c.type)) << contents->types()->join(u',').toStdString();
+    EXPECT_EQ(contents->dataForType(c.type), c.bytes);
+    if (c.type == PasteboardType::String) {
+        EXPECT_EQ(contents->stringForType(c.type), QString::fromUtf8(c.bytes));
+    }
+    if (c.type == PasteboardType::PNG) {
+        EXPECT_EQ(contents->imagePNG(), c.bytes);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Types, CaptureTest,
+    ::testing::Values(CaptureCase{"Text", "text/plain;charset=utf-8", QByteArray("Grüße, 剪贴板\n"), PasteboardType::String},
+                      CaptureCase{"Html", "text/html", QByteArray("<b>bold</b> text"), PasteboardType::HTML},
+                      CaptureCase{"Png", "image/png", pngBytes(Qt::red), PasteboardType::PNG},
+                      CaptureCase{"Custom", "application/x-kelvo-test", QByteArray("\x00\x01raw\xff", 6),
+                                  QStringLiteral("application/x-kelvo-test")},
+                      CaptureCase{"Large", "application/octet-stream", QByteArray(5 << 20, 'x'),
+                                  QStringLiteral("application/octet-stream")}),
+    [](const ::testing::TestParamInfo<CaptureCase> &info) { return std::string(info.param.name); });
+
+TEST_F(WaylandPasteboardTest, RapidCopiesAreEachCapturedInOrder)
+{
+    constexpr int kCopies = 12;
+    for (int i = 0; i < kCopies; ++i) {
+        wlCopy("copy " + QByteArray::number(i));
+        // Copies 0.15 s apart, as a person copying quickly would.
+        QElapsedTimer gap;
+        gap.start();
+        SwayServer::waitUntil([&] { return gap.elapsed() >= 150; }, 1000);
+    }
+    ASSERT_TRUE(SwayServer::waitUntil([&] { return changes_.size() >= kCopies; }, 10000)) << changes_.size();
+    ASSERT_EQ(changes_.size(), kCopies);
+    for (int i = 0; i < kCopies; ++i) {
+        ASSERT_TRUE(changes_[i].second) << i;
+        EXPECT_EQ(changes_[i].second->stringForType(PasteboardType::String), QStringLiteral("copy %1").arg(i));
+        if (i > 0) {
+            EXPECT_GT(changes_[i].first, changes_[i - 1].first);
+        }
+    }
+    EXPECT_EQ(pasteboard_->changeCount(), changes_.last().first);
+}
+
+TEST_F(WaylandPasteboardTest, OwnWriteIsServedWholeCountedOnceAndNeverReadBack)
+{
+    const QByteArray big(3 << 20, 'k'); // beyond any pipe's buffer
+    const QByteArray png = pngBytes(Qt::blue, {40, 30});
+    const QList<PasteboardWriteItem> items = {
+        {{PasteboardType::String, QByteArray("Grüße")}, {PasteboardType::HTML, QByteArray("<i>Grüße</i>")}},
+        {{PasteboardType::PNG, png}, {QStringLiteral("application/x-kelvo-big"), big},
+         {PasteboardType::String, QByteArray("not this one")}}};
+    const qint64 before = pasteboard_->changeCount();
+    ASSERT_TRUE(pasteboard_->write(items));
+    EXPECT_EQ(pasteboard_->changeCount(), before + 1);
+
+    const auto types = server().run(QStringLiteral("wl-paste"), {QStringLiteral("--list-types")});
+    ASSERT_EQ(types.exitCode, 0);
+    const QStringList listed = QString::fromUtf8(types.out).split(u'\n', Qt::SkipEmptyParts);
+    for (const char *mime : {"UTF8_STRING", "text/plain;charset=utf-8", "text/plain", "STRING", "TEXT", "text/html",
+                             "image/png", "application/x-kelvo-big"})
+        EXPECT_TRUE(listed.contains(QLatin1String(mime))) << mime << " not in " << types.out.toStdString();
+    const std::pair<const char *, QByteArray> expected[] = {
+        {"text/plain;charset=utf-8", QByteArray("Grüße")}, {"UTF8_STRING", QByteArray("Grüße")},
+        {"STRING", QString::fromUtf8("Grüße").toLatin1()}, {"text/html", QByteArray("<i>Grüße</i>")},
+        {"image/png", png}, {"application/x-kelvo-big", big}};
+    for (const auto &[mime, bytes] : expected) {
+        const auto r = server().run(QStringLiteral("wl-paste"), {QStringLiteral("-n"), QStringLiteral("-t"),
+                                                                  QString::fromLatin1(mime)});
+        EXPECT_EQ(r.exitCode, 0) << mime;
+        EXPECT_TRUE(r.out == bytes) << mime << ": " << r.out.size() << " bytes, expected " << bytes.size();
+    }
+    // The echo of the write is not a change, and what Kelvo fetches is what
+    // it wrote.
+    const auto contents = fetch();
+    ASSERT_TRUE(contents);
+    EXPECT_EQ(contents->stringForType(PasteboardType::String), QStringLiteral("Grüße"));
+    EXPECT_EQ(pasteboard_->changeCount(), before + 1);
+    EXPECT_TRUE(changes_.isEmpty());
+
+    // Another program's copy is a change again.
+    wlCopy("after");
+    ASSERT_TRUE(SwayServer::waitUntil([&] { return !changes_.isEmpty(); }, 10000));
+    EXPECT_EQ(pasteboard_->changeCount(), before + 2);
+    EXPECT_EQ(changes_.last().second->stringForType(PasteboardType::String), QStringLiteral("after"));
+}
+
+TEST_F(WaylandPasteboardTest, PiecemealWriteIsOneChangeWithEveryType)
+{
+    const qint64 before = pasteboard_->changeCount();
+    pasteboard_->clearContents();
+    ASSERT_TRUE(pasteboard_->setString(QStringLiteral("plain"), PasteboardType::String));
+    ASSERT_TRUE(pasteboard_->setData("<p>rich</p>", PasteboardType::HTML));
+    ASSERT_TRUE(pasteboard_->setString(QStringLiteral("plain again"), PasteboardType::String));
+    EXPECT_EQ(pasteboard_->changeCount(), before + 1);
+    const auto html = server().run(QStringLiteral("wl-paste"), {QStringLiteral("-n"), QStringLiteral("-t"),
+                                                                 QStringLiteral("text/html")});
+    EXPECT_EQ(html.out, "<p>rich</p>");
+    const auto text = server().run(QStringLiteral("wl-paste"), {QStringLiteral("-n")});
+    EXPECT_EQ(text.out, "plain again");
+    // Every intermediate source's echo was recognised as this program's.
+    wlCopy("theirs");
+    ASSERT_TRUE(SwayServer::waitUntil([&] { return !changes_.isEmpty(); }, 10000));
+    EXPECT_EQ(changes_.size(), 1);
+    EXPECT_EQ(pasteboard_->changeCount(), before + 2);
+}
+
+TEST_F(WaylandPasteboardTest, SilentSourceNeitherFreezesNorBlocksLaterCopies)
+{
+    pasteboard_->setFetchTimeLimit(800);
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(10);
+    SilentSource silent(server().display());
+    ASSERT_TRUE(silent.isValid());
+    ASSERT_TRUE(SwayServer::waitUntil([&] { return !changes_.isEmpty(); }, 10000));
+    EXPECT_GE(silent.requests(), 1);
+    EXPECT_EQ(changes_[0].second, nullptr) << "an unanswered read records nothing";
+    // The main thread kept turning while the source was waited for.
+    EXPECT_GE(ticks, 20);
+    wlCopy("later");
+    ASSERT_TRUE(SwayServer::waitUntil([&] { return changes_.size() == 2; }, 10000));
+    ASSERT_TRUE(changes_[1].second);
+    EXPECT_EQ(changes_[1].second->stringForType(PasteboardType::String), QStringLiteral("later"));
+}
+
+} // namespace
