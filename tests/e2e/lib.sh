@@ -9,7 +9,7 @@ wait_for() {
   local limit=$(( $1 * 10 )); shift
   for ((n = 0; n < limit; n++)); do
     "$@" > /dev/null 2>&1 && return 0
-    sleep 0.1
+    sleep 0.1 # the poll interval, not a wait for the outcome
   done
   return 1
 }
