@@ -9,7 +9,7 @@ wait_for() {
   local limit=$(( $1 * 10 )); shift
   for ((n = 0; n < limit; n++)); do
     "$@" > /dev/null 2>&1 && return 0
-    sleep 0.1
+    sleep 0.1 # the poll interval, not a wait for the outcome
   done
   return 1
 }
@@ -20,15 +20,14 @@ e2e_start_desktop() {
   export HOME="$E2E_ROOT/home"
   mkdir -p "$XDG_DATA_HOME" "$XDG_CONFIG_HOME" "$HOME"
   mkdir -m 0700 "$XDG_RUNTIME_DIR"
-  local d
-  for d in $(seq 140 199); do
-    [ -e "/tmp/.X$d-lock" ] || [ -e "/tmp/.X11-unix/X$d" ] || break
-  done
-  export DISPLAY=":$d"
-  Xvfb "$DISPLAY" -screen 0 1600x900x24 -nolisten tcp > "$E2E_ROOT/xvfb.log" 2>&1 &
+  # The server takes the first free display itself and writes its number
+  # once it accepts clients: no race with other servers starting meanwhile.
+  Xvfb -displayfd 3 -screen 0 1600x900x24 -nolisten tcp 3> "$E2E_ROOT/display" > "$E2E_ROOT/xvfb.log" 2>&1 &
   E2E_XVFB=$!
   trap e2e_stop_desktop EXIT
-  wait_for 10 xdpyinfo || e2e_fail "Xvfb did not start on $DISPLAY"
+  wait_for 10 grep -q '^[0-9]' "$E2E_ROOT/display" || e2e_fail "Xvfb did not start: $(cat "$E2E_ROOT/xvfb.log")"
+  export DISPLAY=":$(head -n 1 "$E2E_ROOT/display")"
+  wait_for 10 xdpyinfo || e2e_fail "Xvfb does not answer on $DISPLAY"
   e2e_start_wm
 }
 

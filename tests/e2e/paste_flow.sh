@@ -39,30 +39,48 @@ mousepad "$E2E_ROOT/target.txt" > "$E2E_ROOT/mousepad.log" 2>&1 &
 E2E_PIDS="$E2E_PIDS $!"
 wait_for 20 xdotool search --onlyvisible --name "target.txt" || e2e_fail "the editor did not come up"
 editor=$(xdotool search --onlyvisible --name "target.txt" | head -1)
-# Asks for the editor until it is active: a request made before the window
+# The editor is the active window and has the keyboard.
+editor_in_front() {
+  [ "$(xdotool getactivewindow 2> /dev/null)" = "$editor" ] && [ "$(xdotool getwindowfocus 2> /dev/null)" = "$editor" ]
+}
+# Whether the editor's text was changed: its title then starts with "*".
+editor_modified() { case "$(xdotool getwindowname "$editor")" in '*'*) return 0 ;; *) return 1 ;; esac; }
+# Asks for the editor until it is in front: a request made before the window
 # manager has taken a new window on, or while it is still moving the focus,
 # is dropped.
 focus_editor() {
   e2e_ensure_wm
-  wait_for 10 sh -c "xdotool windowactivate $editor; sleep 0.2; [ \"\$(xdotool getactivewindow)\" = $editor ]" ||
-    e2e_fail "the editor ($editor) did not take the focus ${1:-}; active: $(xdotool getactivewindow getwindowname 2>&1 | tr '\n' ' '); windows: $(xdotool search --onlyvisible --name . getwindowname %@ 2>&1 | tr '\n' '|')"
+  local try
+  for try in 1 2 3 4 5 6 7 8 9 10; do
+    xdotool windowactivate "$editor" 2> /dev/null
+    wait_for 1 editor_in_front && return 0
+  done
+  e2e_fail "the editor ($editor) did not take the focus ${1:-}; active: $(xdotool getactivewindow getwindowname 2>&1 | tr '\n' ' '); windows: $(xdotool search --onlyvisible --name . getwindowname %@ 2>&1 | tr '\n' '|')"
 }
 focus_editor "at first"
-sleep 0.5
 
 panel_shown() { xdotool search --onlyvisible --name '^Kelvo$' > /dev/null 2>&1; }
+# The panel takes keys once it is in front and its fade-in has ended (keys
+# during a fade are not routed): fully opaque.
+panel_ready() {
+  local p
+  p=$(xdotool search --onlyvisible --name '^Kelvo$' | head -1)
+  [ -n "$p" ] && [ "$(xdotool getactivewindow)" = "$p" ] &&
+    xprop -id "$p" _NET_WM_WINDOW_OPACITY | grep -q '= 4294967295$'
+}
 
 # 3. Escape hides the panel and pastes nothing.
 xdotool key super+shift+v
 wait_for 5 panel_shown || e2e_fail "the panel did not show: $(cat "$E2E_ROOT/kelvo.log")"
-sleep 0.3
+wait_for 5 panel_ready || e2e_fail "the panel did not come to the front"
 xdotool key Escape
 wait_for 5 sh -c '! xdotool search --onlyvisible --name "^Kelvo$"' || e2e_fail "Escape left the panel up"
+# Waiting for something not to happen: the time is the subject. A paste
+# lands within 0.76 s of the panel hiding (a first wait of 0.12 s and up to
+# eight retries of 0.08 s for the target to come to the front).
 sleep 1
 focus_editor "after Escape"
-xdotool key ctrl+s
-sleep 0.5
-[ ! -s "$E2E_ROOT/target.txt" ] || e2e_fail "Escape pasted: $(cat "$E2E_ROOT/target.txt")"
+! editor_modified || e2e_fail "Escape pasted: the editor's title is '$(xdotool getwindowname "$editor")'"
 
 # 2. Show the panel, check where it is, paste the older entry.
 xdotool key super+shift+v
@@ -71,21 +89,22 @@ panel=$(xdotool search --onlyvisible --name '^Kelvo$' | head -1)
 eval "$(xdotool getwindowgeometry --shell "$panel")"
 [ "$WIDTH" = 1600 ] && [ "$HEIGHT" = 324 ] && [ $((Y + HEIGHT)) = 900 ] ||
   e2e_fail "panel geometry ${WIDTH}x${HEIGHT}+${X}+${Y}, expected 1600x324 along the bottom"
-sleep 0.3
+wait_for 5 panel_ready || e2e_fail "the panel did not come to the front a second time"
 before_paste=$(now_ref)
+# The two keys reach kelvo in order on one connection: nothing to wait for
+# between them.
 xdotool key Right
-sleep 0.2
 xdotool key Return
 wait_for 5 sh -c '! xdotool search --onlyvisible --name "^Kelvo$"' || e2e_fail "the panel stayed up after the paste"
-sleep 1.5
+wait_for 5 editor_modified || e2e_fail "nothing was pasted into the editor"
 focus_editor "after the paste"
 xdotool key ctrl+s
 wait_for 5 grep -q alpha "$E2E_ROOT/target.txt" || e2e_fail "the editor holds '$(cat "$E2E_ROOT/target.txt")'"
 [ "$(cat "$E2E_ROOT/target.txt")" = alpha ] || e2e_fail "the editor holds '$(cat "$E2E_ROOT/target.txt")'"
 [ "$(xclip -selection clipboard -o)" = alpha ] || e2e_fail "the clipboard does not hold alpha"
-sleep 1
-first=$(grep -o '"_0":"[a-z]*"' "$history" | head -1)
-[ "$first" = '"_0":"alpha"' ] || e2e_fail "the history does not list alpha first: $first"
+first_entry() { grep -o '"_0":"[a-z]*"' "$history" | head -1; }
+alpha_first() { [ "$(first_entry)" = '"_0":"alpha"' ]; }
+wait_for 5 alpha_first || e2e_fail "the history does not list alpha first: $(first_entry)"
 stamp=$(grep -o '"timestamp":[0-9]*' "$history" | head -1 | cut -d: -f2)
 [ "$stamp" -ge $((before_paste - 1)) ] || e2e_fail "alpha's timestamp $stamp is not fresh ($before_paste)"
 [ "$(entries)" = 2 ] || e2e_fail "a third entry was recorded: $(entries) entries"

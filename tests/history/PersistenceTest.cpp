@@ -5,7 +5,10 @@
 #include <QFileInfo>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <future>
 #include <thread>
 
@@ -23,6 +26,18 @@ int modeOf(const QString &path)
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         return -1;
     return int(st.st_mode & 0777);
+}
+
+// True while the thread `tid` of this process sleeps (blocked on a lock or
+// in a wait), as the kernel reports it.
+bool threadSleeps(pid_t tid)
+{
+    QFile stat(QStringLiteral("/proc/self/task/%1/stat").arg(tid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray line = stat.readAll();
+    const qsizetype nameEnd = line.lastIndexOf(')');
+    return nameEnd >= 0 && line.size() > nameEnd + 2 && line.at(nameEnd + 2) == 'S';
 }
 
 void makeDirWithHistory(const QString &dir, const QList<ClipboardItem> &items)
@@ -328,11 +343,18 @@ TEST_F(PersistenceTest, FlushWaitsForARunningWriteAndLandsLast)
     entered.get_future().wait(); // the background write of the older list is under way
 
     manager->addCapturedItem(textEntry("newer"));
+    // The older write is let go once the flush waits for it; a flush that
+    // does not wait returns instead, and the file's order shows it.
+    const pid_t flushing = gettid();
+    std::atomic<bool> returned = false;
     std::thread releaser([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!returned && !threadSleeps(flushing) && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
         release.set_value();
     });
     manager->flushPendingSave();
+    returned = true;
     releaser.join();
     queue.flush();
     EXPECT_EQ(texts(rig.readHistoryFile()), QStringList({"newer", "older"}));

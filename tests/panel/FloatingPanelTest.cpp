@@ -49,7 +49,9 @@ TEST_F(FloatingPanelTest, ConstructedHiddenWithoutMonitors)
 
 TEST_F(FloatingPanelTest, ShowPlacesAlongBottomEdgeAndFadesIn)
 {
-    window->screen = QRect(1920, 0, 2560, 1440); // the focused second screen
+    // A screen away from the origin: the frame follows its edges. Which
+    // screen is chosen is OpensOnTheScreenOfTheActiveWindow's subject.
+    window->screen = QRect(1920, 0, 2560, 1440);
     panel->show();
     EXPECT_EQ(window->log, QStringList({"frame 1920,1116 2560x324", "alpha 0", "front", "key", "animate 1 80 out",
                                         "addClick 1", "addKey 2"}));
@@ -216,6 +218,10 @@ TEST_F(FloatingPanelTest, EscapeFadesOutAndLaterKeysAreNotRouted)
     EXPECT_TRUE(window->pressKey(KeyEvent{PanelKey::Escape, 0, "\x1b"}));
     EXPECT_EQ(window->log, QStringList({"remove 1", "remove 2", "clearFocus", "animate 0 150 in"}));
     EXPECT_EQ(window->keyMonitorCount(), 0);
+    // Keys typed while the panel fades out run nothing.
+    EXPECT_TRUE(window->pressKey(KeyEvent{PanelKey::Return, 0, "\r"}));
+    EXPECT_TRUE(window->pressKey(KeyEvent{PanelKey::LeftArrow, 0, {}}));
+    EXPECT_TRUE(calls.isEmpty()) << qPrintable(calls.join(' '));
     window->finishAnimation();
     EXPECT_FALSE(panel->isVisible());
 }
@@ -236,8 +242,9 @@ TEST_F(FloatingPanelTest, KeyMonitorPassesEverythingOnWhileHidden)
     window->visible = false; // hidden behind the panel's back
     int keyDowns = 0;
     window->keyDownHandler = [&](const KeyEvent &) { return ++keyDowns, false; };
-    EXPECT_FALSE(window->pressKey(KeyEvent{PanelKey::LeftArrow, 0, {}}) && keyDowns == 0);
+    EXPECT_FALSE(window->pressKey(KeyEvent{PanelKey::LeftArrow, 0, {}})) << "swallowed for a hidden panel";
     EXPECT_EQ(keyDowns, 1);
+    EXPECT_TRUE(calls.isEmpty()) << "the hidden panel ran " << qPrintable(calls.join(' '));
 }
 
 TEST_F(FloatingPanelTest, KeyDownPathRoutesWithoutMonitor)

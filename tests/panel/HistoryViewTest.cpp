@@ -48,7 +48,27 @@ protected:
         settle();
     }
 
-    void settle() { QTest::qWait(30); }
+    // After a change: the strip and the cards are laid out again.
+    void settle() { EXPECT_TRUE(waitForLayout(view.get())) << "the view was not laid out"; }
+
+    bool menuOpen() { return root()->findChild<QObject *>("cardMenu")->property("opened").toBool(); }
+
+    void closeMenu() {
+        QTest::keyClick(view.get(), Qt::Key_Escape);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !menuOpen(); })) << "Escape left the menu open";
+        settle();
+    }
+
+    // The selection's behaviours (scale, border width and colours, shadow)
+    // share one duration: when the width and the scale have reached the
+    // values of the card's state, the colours have too.
+    bool selectionAnimationDone(const QString &id, bool selected) {
+        QQuickItem *card = findCard(root(), id);
+        if (!card) return false;
+        const qreal width = findByName(card, "cardShape")->property("strokeWidth").toReal();
+        const qreal scale = findByName(card, "cardBody")->scale();
+        return std::abs(width - (selected ? 1.6 : 1.0)) < 1e-9 && std::abs(scale - (selected ? 1.012 : 1.0)) < 1e-9;
+    }
 
     QQuickItem *root() { return view->rootObject(); }
     QQuickItem *item(const QString &name) { return findByName(root(), name); }
@@ -214,13 +234,11 @@ TEST_F(HistoryViewTest, ContextMenuItemsDependOnKindAndPin) {
     for (const QString id : {"t", "u", "r"}) {
         clickCard(id, Qt::RightButton);
         EXPECT_EQ(menuTexts(), plain) << qPrintable(id);
-        QTest::keyClick(view.get(), Qt::Key_Escape);
-        settle();
+        closeMenu();
     }
     clickCard("rt", Qt::RightButton);
     EXPECT_EQ(menuTexts(), (QStringList{"固定", "-", "粘贴", "粘贴为纯文本", "-", "删除"}));
-    QTest::keyClick(view.get(), Qt::Key_Escape);
-    settle();
+    closeMenu();
     clickCard("i", Qt::RightButton);
     EXPECT_EQ(menuTexts(), (QStringList{"固定", "-", "粘贴", "图片另存为 PNG...", "-", "删除"}));
 }
@@ -396,7 +414,16 @@ TEST_F(HistoryViewTest, CardShowsSourceFallbackPinMarksAndImageFallback) {
     auto noThumb = makeRow("c", "image", true);
     ASSERT_NO_FATAL_FAILURE(show({anonymous, broken, noThumb}));
     backend.setActiveTab("pinned");
-    QTest::qWait(200); // the thumbnail is decoded on the loader thread
+    settle();
+    // The broken thumbnail is decoded on the loader thread: wait for its answer.
+    QQuickItem *brokenCard = findCard(root(), "b");
+    ASSERT_NE(brokenCard, nullptr);
+    QQuickItem *brokenThumb = findByName(brokenCard, "thumbnail");
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        const int status = brokenThumb->property("status").toInt(); // Image.Ready or Image.Error
+        return status == 1 || status == 3;
+    })) << "the loader never answered for the broken thumbnail";
+    settle();
 
     QQuickItem *a = findCard(root(), "a");
     ASSERT_NE(a, nullptr);
@@ -463,7 +490,9 @@ TEST_F(HistoryViewTest, RenderedPanelIsNotBlankAndMarksTheSelectedCard) {
                             makeRow("w", "raw"), makeRow("i", "image")};
     ASSERT_NO_FATAL_FAILURE(show(all, 1100));
     backend.setSelectedIndex(1);
-    QTest::qWait(400); // past the 0.16 s selection animation
+    ASSERT_TRUE(QTest::qWaitFor([&] { return selectionAnimationDone("r", true) && selectionAnimationDone("t", false); }))
+        << "the selection animation did not end";
+    settle();
     const QImage shot = view->grabWindow();
     ASSERT_FALSE(shot.isNull());
     QSet<QRgb> colours;

@@ -3,6 +3,7 @@
 #include <QGuiApplication>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QtQuickTest/quicktest.h>
 
 #include <functional>
 
@@ -19,6 +20,13 @@ inline QGuiApplication &quickApp() {
         return new QGuiApplication(argc, argv);
     }();
     return *app;
+}
+
+// Waits until every item that asked to be laid out again has been (nothing
+// left to polish in the window): after a change, the list's delegates are
+// built and placed. False when that did not happen within the deadline.
+inline bool waitForLayout(const QQuickWindow *window, int timeoutMs = 5000) {
+    return QQuickTest::qWaitForPolish(window, timeoutMs);
 }
 
 // Depth-first search of the visual tree.

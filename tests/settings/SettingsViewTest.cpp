@@ -91,13 +91,12 @@ TEST_F(SettingsViewTest, ScrolledToTheEndTheLastLineKeepsTheBottomPadding) {
 
 TEST_F(SettingsViewTest, HidingTheTrayIconShowsTheWarningAndBack) {
     ASSERT_NO_FATAL_FAILURE(show());
+    QQuickItem *warning = item("hiddenIconWarning");
     backend->setShowMenuBarIcon(false);
-    QTest::qWait(10);
     EXPECT_EQ(prefs.values.value("showMenuBarIcon"), QVariant(false));
-    EXPECT_TRUE(item("hiddenIconWarning")->isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return warning->isVisible(); })) << "the warning did not show";
     backend->setShowMenuBarIcon(true);
-    QTest::qWait(10);
-    EXPECT_FALSE(item("hiddenIconWarning")->isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !warning->isVisible(); })) << "the warning stayed";
 }
 
 TEST_F(SettingsViewTest, StepperMovesByTenWithinBounds) {
@@ -119,8 +118,9 @@ TEST_F(SettingsViewTest, StoredLimitIsShownLive) {
     ASSERT_NO_FATAL_FAILURE(show());
     EXPECT_EQ(item("historyLimitLabel")->property("text").toString(), "120 条");
     prefs.setValue("maxHistoryCount", 130); // written elsewhere
-    QTest::qWait(10);
-    EXPECT_EQ(item("historyLimitLabel")->property("text").toString(), "130 条");
+    QQuickItem *label = item("historyLimitLabel");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return label->property("text").toString() == "130 条"; }))
+        << qPrintable(label->property("text").toString());
 }
 
 TEST_F(SettingsViewTest, FailedLoginItemChangeKeepsTheChoice) {
@@ -161,8 +161,8 @@ TEST_F(SettingsViewTest, ClickingTheRecorderRecordsTheNextCombination) {
     EXPECT_FALSE(backend->isRecording());
     EXPECT_EQ(prefs.values.value("hotkeyCode").toLongLong(), 36);
     EXPECT_EQ(prefs.values.value("hotkeyModifiers").toLongLong(), 4608);
-    QTest::qWait(10);
-    EXPECT_EQ(label->property("text").toString(), "⌃ ⇧ [36]");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return label->property("text").toString() == "⌃ ⇧ [36]"; }))
+        << qPrintable(label->property("text").toString());
     EXPECT_TRUE(keyMonitor.handlers.isEmpty());
 }
 
