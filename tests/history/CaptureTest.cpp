@@ -120,15 +120,27 @@ TEST_F(CaptureTest, DeferredAnswerIsRecordedWhenItArrives)
     rig.pasteboard.setDeferredFetch(&rig.time);
     poll(textContents("later"));
     EXPECT_TRUE(manager->items().isEmpty());
-    // A second change while the first read is outstanding waits for it.
-    rig.pasteboard.copy(textContents("even later"));
-    manager->checkPasteboard();
-    EXPECT_EQ(rig.pasteboard.fetchCount, 1);
-    rig.time.runPending();
-    EXPECT_EQ(texts(manager->items()), QStringList({"later"}));
-    rig.time.advance(500);
+    // A second change while the first read is outstanding is read at once.
+    poll(textContents("even later"));
+    EXPECT_EQ(rig.pasteboard.fetchCount, 2);
     rig.time.runPending();
     EXPECT_EQ(texts(manager->items()), QStringList({"even later", "later"}));
+}
+
+TEST_F(CaptureTest, ReportedChangeIsReadAtOnceWithoutWaitingForTheTick)
+{
+    ASSERT_TRUE(rig.pasteboard.changeHandler) << "capture listens for change reports";
+    for (const QString &text : {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}) {
+        rig.pasteboard.copy(textContents(text));
+        rig.pasteboard.changeHandler();
+    }
+    EXPECT_EQ(texts(manager->items()), QStringList({"c", "b", "a"}));
+    EXPECT_EQ(rig.time.now(), manager->items().first().timestamp) << "no tick was needed";
+    const int fetches = rig.pasteboard.fetchCount;
+    rig.time.advance(2000);
+    EXPECT_EQ(rig.pasteboard.fetchCount, fetches) << "the tick finds nothing left to do";
+    manager.reset();
+    EXPECT_FALSE(rig.pasteboard.changeHandler) << "released with the manager";
 }
 
 TEST_F(CaptureTest, AnswerAfterTheManagerIsGoneIsIgnored)
@@ -162,7 +174,7 @@ public:
     QList<ContentsCallback> held;
 };
 
-TEST(CaptureStallTest, OwnerThatNeverAnswersDoesNotStopCapture)
+TEST(CaptureStallTest, OwnerThatNeverAnswersDoesNotStopCaptureAndOrderIsKept)
 {
     HistoryRig rig;
     HeldPasteboard pasteboard;
@@ -170,18 +182,40 @@ TEST(CaptureStallTest, OwnerThatNeverAnswersDoesNotStopCapture)
     auto manager = rig.make();
     pasteboard.copy(textContents("stuck"));
     manager->checkPasteboard();
-    ASSERT_EQ(pasteboard.held.size(), 1);
-
     pasteboard.copy(textContents("next"));
-    rig.time.advance(4000); // polls keep coming, no second read is started
-    EXPECT_EQ(pasteboard.held.size(), 1);
-    rig.time.advance(1500); // the first read is given up
-    ASSERT_EQ(pasteboard.held.size(), 2);
+    manager->checkPasteboard();
+    ASSERT_EQ(pasteboard.held.size(), 2) << "the next copy does not wait for the silent owner";
 
-    pasteboard.held.at(0)(textContents("stuck")); // a late answer is ignored
-    EXPECT_TRUE(manager->items().isEmpty());
     pasteboard.held.at(1)(textContents("next"));
+    EXPECT_TRUE(manager->items().isEmpty()) << "recorded only after the older read";
+    rig.time.advance(4500);
+    EXPECT_TRUE(manager->items().isEmpty());
+    rig.time.advance(1000); // the first read is given up
     EXPECT_EQ(texts(manager->items()), QStringList({"next"}));
+    pasteboard.held.at(0)(textContents("stuck")); // a late answer is ignored
+    EXPECT_EQ(texts(manager->items()), QStringList({"next"}));
+}
+
+TEST(CaptureStallTest, ReadsUnderWayAreBoundedAndAWaitingChangeIsReadWhenOneEnds)
+{
+    HistoryRig rig;
+    HeldPasteboard pasteboard;
+    rig.pasteboardOverride = &pasteboard;
+    auto manager = rig.make();
+    const int limit = int(ClipboardManager::kMaxCapturesInFlight);
+    for (int i = 0; i <= limit; ++i) {
+        pasteboard.copy(textContents(QString::number(i)));
+        manager->checkPasteboard();
+    }
+    ASSERT_EQ(pasteboard.held.size(), limit);
+    for (int i = 0; i < limit; ++i)
+        pasteboard.held.at(i)(textContents(QString::number(i)));
+    ASSERT_EQ(pasteboard.held.size(), limit + 1) << "the waiting change is read without a tick";
+    pasteboard.held.last()(textContents(QString::number(limit)));
+    QStringList newestFirst;
+    for (int i = limit; i >= 0; --i)
+        newestFirst.append(QString::number(i));
+    EXPECT_EQ(texts(manager->items()), newestFirst);
 }
 
 // ---- secrets ---------------------------------------------------------------

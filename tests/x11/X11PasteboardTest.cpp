@@ -214,7 +214,7 @@ TEST_F(X11PasteboardTest, CountsExternalWritesAndOwnWritesOnce)
     xclipPut("UTF8_STRING", "two");
     ASSERT_TRUE(XvfbServer::waitUntil([&] { return pb.changeCount() == start + 2; }, 5000));
 
-    ASSERT_TRUE(pb.writeObjects({{{PasteboardType::String, "mine"}}}));
+    ASSERT_TRUE(pb.write({{{PasteboardType::String, "mine"}}}));
     EXPECT_EQ(pb.changeCount(), start + 3) << "an own write is counted at once";
     XvfbServer::spin(300);
     EXPECT_EQ(pb.changeCount(), start + 3) << "its echo is not counted again";
@@ -240,8 +240,7 @@ TEST_F(X11PasteboardTest, TextRoundTripsBothWays)
     EXPECT_EQ(items->first()->stringForType(PasteboardType::String), text);
 
     const QString back = QStringLiteral("zurück: ½ — ☃");
-    pb.clearContents();
-    ASSERT_TRUE(pb.setString(back, PasteboardType::String));
+    ASSERT_TRUE(pb.write({{{PasteboardType::String, back.toUtf8()}}}));
     const auto r = xclipGetServed(QStringLiteral("UTF8_STRING"));
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(QString::fromUtf8(r.out), back);
@@ -343,7 +342,7 @@ TEST_F(X11PasteboardTest, LargePayloadsTravelIncrementallyBothWays)
 
     QByteArray bigBack = big;
     std::reverse(bigBack.begin(), bigBack.end());
-    ASSERT_TRUE(pb.writeObjects({{{QStringLiteral("application/x-blob"), bigBack}}}));
+    ASSERT_TRUE(pb.write({{{QStringLiteral("application/x-blob"), bigBack}}}));
     const auto r = xclipGetServed(QStringLiteral("application/x-blob"));
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out.size(), bigBack.size());
@@ -354,7 +353,7 @@ TEST_F(X11PasteboardTest, WritesAreServedUnderEveryAlias)
 {
     X11Pasteboard pb;
     const QString text = QStringLiteral("alias ü");
-    ASSERT_TRUE(pb.writeObjects({{{PasteboardType::String, text.toUtf8()}, {PasteboardType::HTML, "<i>a</i>"}},
+    ASSERT_TRUE(pb.write({{{PasteboardType::String, text.toUtf8()}, {PasteboardType::HTML, "<i>a</i>"}},
                                  {{PasteboardType::String, "second item loses"},
                                   {QStringLiteral("application/x-figma-data"), "fig"}}}));
     const auto targets = xclipGetServed(QStringLiteral("TARGETS"));
