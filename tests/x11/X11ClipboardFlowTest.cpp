@@ -48,12 +48,12 @@ struct X11HistoryRig {
     }
 };
 
-QStringList texts(const QList<ClipboardItem> &items)
+std::string texts(const QList<ClipboardItem> &items)
 {
     QStringList list;
     for (const ClipboardItem &item : items)
         list.append(item.content.string());
-    return list;
+    return list.join(QStringLiteral(", ")).toStdString();
 }
 
 class X11ClipboardFlowTest : public kelvo::testing::XvfbTest {
@@ -173,7 +173,7 @@ TEST_F(X11ClipboardFlowTest, TwelveQuickCopiesGiveTwelveEntriesInOrder)
         XvfbServer::spin(150);
     }
     EXPECT_TRUE(XvfbServer::waitUntil([&] { return manager->items().size() >= 12; }, 10000));
-    EXPECT_EQ(texts(manager->items()), copied);
+    EXPECT_EQ(texts(manager->items()), copied.join(QStringLiteral(", ")).toStdString());
 }
 
 TEST_F(X11ClipboardFlowTest, AWriteIsOneOwnerChangeThatNeverOffersAnEmptyList)
