@@ -1,5 +1,9 @@
 #include "HistoryTestSupport.h"
 
+#include "platform/qt/QtStyledTextConverter.h"
+
+#include <QGuiApplication>
+
 using namespace kelvo;
 using namespace kelvo::test;
 using memory::MemoryContents;
@@ -217,6 +221,46 @@ TEST(CaptureStallTest, ReadsUnderWayAreBoundedAndAWaitingChangeIsReadWhenOneEnds
         newestFirst.append(QString::number(i));
     EXPECT_EQ(texts(manager->items()), newestFirst);
 }
+
+// ---- markup with the shipped registry and converter -------------------------
+
+// (type, bytes) of a single-flavour clipboard -> the plain text recorded.
+struct MarkupCase {
+    const char *type;
+    QByteArray bytes;
+    const char *plain;
+};
+
+class ShippedMarkupTest : public ::testing::TestWithParam<MarkupCase> {
+protected:
+    static void SetUpTestSuite()
+    {
+        if (!QGuiApplication::instance()) {
+            static int argc = 1;
+            static char name[] = "capture-test";
+            static char *argv[] = {name, nullptr};
+            static QGuiApplication app(argc, argv);
+        }
+    }
+    MimeTypeRegistry types;
+    QtStyledTextConverter styledText;
+    PasteboardReader reader{types, styledText};
+};
+
+TEST_P(ShippedMarkupTest, MarkupIsNeverItsOwnPlainText)
+{
+    const MarkupCase c = GetParam();
+    const auto captured = reader.readPasteboard(*MemoryContents::withData({{QString::fromLatin1(c.type), c.bytes}}),
+                                                std::nullopt);
+    ASSERT_TRUE(captured);
+    EXPECT_EQ(captured->content.string().toStdString(), c.plain);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ShippedMarkupTest,
+    ::testing::Values(MarkupCase{"public.html", "<p><b>Bold</b> words</p>", "Bold words"},
+                      MarkupCase{"public.rtf", "{\\rtf1\\ansi {\\b Bold} words}", "Bold words"},
+                      MarkupCase{"text/x-csrc", "int bold;", "int bold;"})); // other text types still count
 
 // ---- secrets ---------------------------------------------------------------
 
