@@ -378,7 +378,8 @@ QList<PasteboardWriteItem> ClipboardManager::writeItems(const ClipboardItem &ite
     case ClipboardContent::Kind::RichText:
         if (plainTextOnly)
             return {{string}};
-        if (item.richTextHTMLData)
+        // Markup without bytes is no markup at all.
+        if (item.richTextHTMLData && !item.richTextHTMLData->isEmpty())
             return {{{PasteboardType::HTML, *item.richTextHTMLData}, {PasteboardType::RTF, content.data()}, string}};
         return {{{PasteboardType::RTF, content.data()}, string}};
     case ClipboardContent::Kind::Image:

@@ -151,9 +151,13 @@ TEST_F(CaptureTest, AnswerAfterTheManagerIsGoneIsIgnored)
 {
     rig.pasteboard.setDeferredFetch(&rig.time);
     poll(textContents("late"));
+    const int writes = rig.files.writes;
     manager.reset();
-    rig.time.runPending(); // the sanitizers catch a use of the released manager
+    rig.time.runPending();
+    rig.time.advance(1000);
     EXPECT_EQ(rig.pasteboard.fetchCount, 1);
+    EXPECT_EQ(rig.files.writes, writes) << "the late answer is not recorded";
+    EXPECT_TRUE(rig.make()->items().isEmpty());
 }
 
 TEST_F(CaptureTest, OwnWriteDuringAReadIsNotCaptured)
@@ -423,6 +427,35 @@ TEST_F(CaptureTest, RtfdIsConvertedToRtf)
     poll(MemoryContents::withData({{PasteboardType::String, "other"}, {PasteboardType::RTFD, "rtfd:"}},
                                   {PasteboardType::String}));
     EXPECT_EQ(newest()->content.string(), "other"); // empty styled string: the plain text
+}
+
+TEST_F(CaptureTest, EmptyStyledBytesCountAsAbsent)
+{
+    const QString S = PasteboardType::String;
+    const struct {
+        QList<std::pair<QString, QByteArray>> flavours;
+        ClipboardContent::Kind kind;
+        QByteArray rtf;
+        std::optional<QByteArray> html;
+    } cases[] = {
+        {{{S, "t1"}, {PasteboardType::RTF, ""}}, ClipboardContent::Kind::Text, {}, std::nullopt},
+        {{{S, "t2"}, {PasteboardType::HTML, ""}}, ClipboardContent::Kind::Text, {}, std::nullopt},
+        {{{S, "t3"}, {PasteboardType::RTFD, ""}}, ClipboardContent::Kind::Text, {}, std::nullopt},
+        {{{S, "t4"}, {PasteboardType::RTF, ""}, {PasteboardType::HTML, "<b>t4</b>"}},
+         ClipboardContent::Kind::RichText, "{\\rtf1 t4}", QByteArray("<b>t4</b>")},
+        {{{S, "t5"}, {PasteboardType::RTF, "{\\rtf1 t5}"}, {PasteboardType::HTML, ""}},
+         ClipboardContent::Kind::RichText, "{\\rtf1 t5}", std::nullopt},
+    };
+    for (const auto &c : cases) {
+        poll(MemoryContents::withData(c.flavours, {S}));
+        ASSERT_TRUE(newest());
+        const QString text = c.flavours.first().second;
+        EXPECT_EQ(newest()->content.string(), text);
+        EXPECT_EQ(newestKind(), c.kind) << text.toStdString();
+        if (c.kind == ClipboardContent::Kind::RichText)
+            EXPECT_EQ(newest()->content.data(), c.rtf) << text.toStdString();
+        EXPECT_EQ(newest()->richTextHTMLData, c.html) << text.toStdString();
+    }
 }
 
 TEST_F(CaptureTest, HtmlThatGivesNoRtfIsDroppedAndTextRecorded)

@@ -54,6 +54,13 @@ TEST_F(WritersTest, RichTextWithoutHtmlWritesRtfAndString)
     EXPECT_EQ(log(), QStringList({"write " + PasteboardType::RTF + "," + S}));
 }
 
+TEST_F(WritersTest, EmptyHtmlIsNotOffered)
+{
+    const ClipboardItem item = stored(ClipboardContent::richText("it", "{\\rtf1 it}"), QByteArray(""));
+    manager->writeToPasteboard(item);
+    EXPECT_EQ(log(), QStringList({"write " + PasteboardType::RTF + "," + S}));
+}
+
 TEST_F(WritersTest, RichTextAsPlainTextWritesOnlyTheString)
 {
     const ClipboardItem item = stored(ClipboardContent::richText("bold", "{\\rtf1 bold}"), QByteArray("<b>bold</b>"));
