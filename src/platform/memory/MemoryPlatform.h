@@ -163,6 +163,7 @@ public:
         unregistrations.append(handle);
         active.remove(handle);
     }
+    bool isHeld(quint64 handle) const override { return active.contains(handle); }
     // A press of `combination`, delivered only while it is registered.
     bool press(QPair<quint32, quint32> combination)
     {
