@@ -67,6 +67,7 @@ public:
     void hidePanel();
     void openSettings();
     void pasteFromPanel(const ClipboardItem &item, bool plainText);
+    void panelDismissed();
 
     // The history view's callbacks.
     void onPaste(const ClipboardItem &item) { pasteFromPanel(item, false); }
@@ -87,6 +88,9 @@ private:
     std::unique_ptr<PasteBack> pasteBack_;
     std::unique_ptr<DebouncedPreferenceSubscriber> preferenceSubscription_;
     bool terminated_ = false;
+    // Set while the panel is dismissed for a paste or the settings, which
+    // move the focus themselves.
+    bool keepFocusOnDismiss_ = false;
 };
 
 } // namespace kelvo

@@ -3,6 +3,7 @@
 #include "history/TextSearch.h"
 #include "platform/Log.h"
 
+#include <QCoreApplication>
 #include <QPointer>
 
 #include <cmath>
@@ -294,6 +295,10 @@ void ClipboardManager::checkPasteboard()
     PendingCapture capture;
     capture.serial = ++fetchSerial_;
     capture.app = services_.applications.frontmostApplication();
+    // This program's own windows (the panel, a hidden panel that kept the
+    // focus, the settings) are never the source of a copy.
+    if (capture.app && capture.app->processIdentifier == QCoreApplication::applicationPid())
+        capture.app.reset();
     capture.writeSerial = ownWriteSerial_;
     capture.startedMs = services_.clock.monotonicMs();
     captures_.push_back(std::move(capture));

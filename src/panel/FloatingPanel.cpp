@@ -66,6 +66,8 @@ void FloatingPanel::show()
 
 void FloatingPanel::dismiss(bool immediately, std::function<void()> completion)
 {
+    if (onDismiss)
+        onDismiss();
     removeClickOutsideMonitor();
     removeLocalKeyMonitor();
     clearFirstResponder();

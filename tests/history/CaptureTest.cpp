@@ -107,6 +107,16 @@ TEST_F(CaptureTest, NoFrontmostApplicationGivesNoSource)
     EXPECT_TRUE(newest()->sourceAppIcon.isNull());
 }
 
+TEST_F(CaptureTest, ThisProgramsOwnWindowIsNeverTheSource)
+{
+    frontmost("Kelvo");
+    rig.applications.frontmost->processIdentifier = QCoreApplication::applicationPid();
+    poll(textContents("copied while the panel kept the focus"));
+    ASSERT_TRUE(newest());
+    EXPECT_FALSE(newest()->sourceAppName.has_value());
+    EXPECT_TRUE(newest()->sourceAppIcon.isNull());
+}
+
 TEST_F(CaptureTest, NullAnswerRecordsNothingAndIsNotRetried)
 {
     rig.pasteboard.setFetchFails(true);
