@@ -2,6 +2,7 @@
 
 #include "settings/StoredPreferences.h"
 
+#include <QCoreApplication>
 #include <QPointer>
 #include <QUuid>
 
@@ -113,15 +114,30 @@ void AppDelegate::openSettings()
 
 void AppDelegate::onOpenSettings()
 {
+    keepFocusOnDismiss_ = true; // the settings window takes it
     hidePanel();
+    keepFocusOnDismiss_ = false;
     openSettings();
+}
+
+void AppDelegate::panelDismissed()
+{
+    if (keepFocusOnDismiss_ || !previousApp_)
+        return;
+    // A hidden panel can stay the active window when nothing else takes
+    // the focus; the application that was in front gets it back.
+    const std::optional<RunningApplication> front = services_.history.applications.frontmostApplication();
+    if (front && front->processIdentifier == QCoreApplication::applicationPid())
+        services_.history.applications.activate(*previousApp_);
 }
 
 void AppDelegate::pasteFromPanel(const ClipboardItem &item, bool plainText)
 {
     const std::optional<RunningApplication> target = previousApp_;
+    keepFocusOnDismiss_ = true; // the paste-back activates the target
     if (panel_)
         panel_->dismiss(true);
+    keepFocusOnDismiss_ = false;
     if (plainText)
         pasteBack_->pastePlainTextToPreviousApp(item, *clipboardManager_, target);
     else
@@ -149,6 +165,10 @@ QList<ClipboardItem> AppDelegate::activeList() const
 void AppDelegate::installPanelCallbacks()
 {
     QPointer<AppDelegate> self(this);
+    panel_->onDismiss = [self] {
+        if (self)
+            self->panelDismissed();
+    };
     panel_->onKeyLeft = [self] {
         if (self)
             self->selectionState_.moveLeft(self->activeList().size());

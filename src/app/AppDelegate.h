@@ -71,6 +71,7 @@ public:
     // application in front now, or, while the panel is up, as the panel's
     // own paste does.
     void pasteToFrontmost(const ClipboardItem &item, bool plainText);
+    void panelDismissed();
 
     // The history view's callbacks.
     void onPaste(const ClipboardItem &item) { pasteFromPanel(item, false); }
@@ -91,6 +92,9 @@ private:
     std::unique_ptr<PasteBack> pasteBack_;
     std::unique_ptr<DebouncedPreferenceSubscriber> preferenceSubscription_;
     bool terminated_ = false;
+    // Set while the panel is dismissed for a paste or the settings, which
+    // move the focus themselves.
+    bool keepFocusOnDismiss_ = false;
 };
 
 } // namespace kelvo

@@ -3,6 +3,7 @@
 #include "history/TextSearch.h"
 #include "platform/Log.h"
 
+#include <QCoreApplication>
 #include <QPointer>
 
 #include <cmath>
@@ -49,10 +50,16 @@ ClipboardManager::ClipboardManager(const HistoryServices &services, QObject *par
     connect(&services_.preferences, &PreferencesStore::changed, this, &ClipboardManager::preferencesChanged);
     enforceHistoryLimit();
     startMonitoring();
+    QPointer<ClipboardManager> self(this);
+    services_.pasteboard.setChangeHandler([self] {
+        if (self)
+            self->checkPasteboard();
+    });
 }
 
 ClipboardManager::~ClipboardManager()
 {
+    services_.pasteboard.setChangeHandler({});
     for (TaskHandle *task : {&timer_, &pendingSave_, &limitDebounce_})
         if (*task)
             (*task)->cancel();
@@ -276,12 +283,21 @@ void ClipboardManager::startMonitoring()
 
 void ClipboardManager::checkPasteboard()
 {
+    // A read that has not answered in time is given up, so that an owner
+    // that never answers cannot hold back the reads queued behind it.
+    if (!captures_.empty()) {
+        const qint64 now = services_.clock.monotonicMs();
+        while (!captures_.empty() && !captures_.front().done && now - captures_.front().startedMs >= kFetchGiveUpMs)
+            captures_.pop_front();
+        recordFinishedCaptures();
+    }
     const qint64 count = services_.pasteboard.changeCount();
     if (count == lastChangeCount_)
         return;
-    // While a fetch is outstanding the change is left for a later tick, so
-    // that a slow owner never has several reads piled up on it.
-    if (fetchInFlight_ && services_.clock.monotonicMs() - fetchStartedMs_ < kFetchGiveUpMs)
+    // Several reads may be under way (a slow owner does not hold up the
+    // next copy), but never without bound: the change is then left for a
+    // later event or tick.
+    if (captures_.size() >= kMaxCapturesInFlight)
         return;
     lastChangeCount_ = count;
     // While paused the change is taken as seen and nothing is read, so that
@@ -289,18 +305,44 @@ void ClipboardManager::checkPasteboard()
     if (capturePaused_)
         return;
 
-    const std::optional<RunningApplication> app = services_.applications.frontmostApplication();
-    fetchInFlight_ = true;
-    fetchStartedMs_ = services_.clock.monotonicMs();
-    const quint64 serial = ++fetchSerial_;
-    const quint64 writeSerial = ownWriteSerial_;
+    PendingCapture capture;
+    capture.serial = ++fetchSerial_;
+    capture.app = services_.applications.frontmostApplication();
+    // This program's own windows (the panel, a hidden panel that kept the
+    // focus, the settings) are never the source of a copy.
+    if (capture.app && capture.app->processIdentifier == QCoreApplication::applicationPid())
+        capture.app.reset();
+    capture.writeSerial = ownWriteSerial_;
+    capture.startedMs = services_.clock.monotonicMs();
+    captures_.push_back(std::move(capture));
+    const quint64 serial = fetchSerial_;
     QPointer<ClipboardManager> self(this);
-    services_.pasteboard.fetchContents([self, serial, app, writeSerial](std::shared_ptr<const PasteboardContents> contents) {
-        if (!self || serial != self->fetchSerial_)
-            return; // gone, or an answer that was given up on
-        self->fetchInFlight_ = false;
-        self->didFetch(contents, app, writeSerial);
+    services_.pasteboard.fetchContents([self, serial](std::shared_ptr<const PasteboardContents> contents) {
+        if (!self)
+            return;
+        for (PendingCapture &pending : self->captures_) {
+            if (pending.serial == serial) {
+                pending.done = true;
+                pending.contents = std::move(contents);
+                self->recordFinishedCaptures();
+                // A change left waiting while every read was taken.
+                self->checkPasteboard();
+                return;
+            }
+        }
+        // An answer that was given up on.
     });
+}
+
+void ClipboardManager::recordFinishedCaptures()
+{
+    // Reads may answer out of order; entries are added in the order of the
+    // copies.
+    while (!captures_.empty() && captures_.front().done) {
+        PendingCapture capture = std::move(captures_.front());
+        captures_.pop_front();
+        didFetch(capture.contents, capture.app, capture.writeSerial);
+    }
 }
 
 void ClipboardManager::didFetch(const std::shared_ptr<const PasteboardContents> &contents,
@@ -341,39 +383,35 @@ void ClipboardManager::write(const ClipboardItem &item, bool plainTextOnly)
 {
     Pasteboard &pasteboard = services_.pasteboard;
     ++ownWriteSerial_;
-    pasteboard.clearContents();
-    const ClipboardContent &content = item.content;
-    switch (content.kind()) {
-    case ClipboardContent::Kind::Text:
-    case ClipboardContent::Kind::Url:
-        pasteboard.setString(content.string(), PasteboardType::String);
-        break;
-    case ClipboardContent::Kind::RichText:
-        if (plainTextOnly) {
-            pasteboard.setString(content.string(), PasteboardType::String);
-        } else if (item.richTextHTMLData) {
-            pasteboard.declareTypes({PasteboardType::HTML, PasteboardType::RTF, PasteboardType::String});
-            pasteboard.setData(*item.richTextHTMLData, PasteboardType::HTML);
-            pasteboard.setData(content.data(), PasteboardType::RTF);
-            pasteboard.setString(content.string(), PasteboardType::String);
-        } else {
-            pasteboard.declareTypes({PasteboardType::RTF, PasteboardType::String});
-            pasteboard.setData(content.data(), PasteboardType::RTF);
-            pasteboard.setString(content.string(), PasteboardType::String);
-        }
-        break;
-    case ClipboardContent::Kind::Image:
-        pasteboard.setData(content.data(), PasteboardType::PNG);
-        break;
-    case ClipboardContent::Kind::Raw:
-        writeRawPayloads(content.payloads(), pasteboard);
-        break;
-    }
+    pasteboard.write(writeItems(item, plainTextOnly));
     lastChangeCount_ = pasteboard.changeCount();
     moveToFront(item.id);
 }
 
-void ClipboardManager::writeRawPayloads(const QList<PasteboardItemPayload> &payloads, Pasteboard &pasteboard)
+QList<PasteboardWriteItem> ClipboardManager::writeItems(const ClipboardItem &item, bool plainTextOnly)
+{
+    const ClipboardContent &content = item.content;
+    const PasteboardWriteRepresentation string{PasteboardType::String, content.string().toUtf8()};
+    switch (content.kind()) {
+    case ClipboardContent::Kind::Text:
+    case ClipboardContent::Kind::Url:
+        return {{string}};
+    case ClipboardContent::Kind::RichText:
+        if (plainTextOnly)
+            return {{string}};
+        // Markup without bytes is no markup at all.
+        if (item.richTextHTMLData && !item.richTextHTMLData->isEmpty())
+            return {{{PasteboardType::HTML, *item.richTextHTMLData}, {PasteboardType::RTF, content.data()}, string}};
+        return {{{PasteboardType::RTF, content.data()}, string}};
+    case ClipboardContent::Kind::Image:
+        return {{{PasteboardType::PNG, content.data()}}};
+    case ClipboardContent::Kind::Raw:
+        return rawWriteItems(content.payloads());
+    }
+    return {};
+}
+
+QList<PasteboardWriteItem> ClipboardManager::rawWriteItems(const QList<PasteboardItemPayload> &payloads)
 {
     QList<PasteboardWriteItem> list;
     for (const PasteboardItemPayload &payload : payloads) {
@@ -385,9 +423,7 @@ void ClipboardManager::writeRawPayloads(const QList<PasteboardItemPayload> &payl
             writeItem.append(PasteboardWriteRepresentation{rep.type, rep.data});
         list.append(std::move(writeItem));
     }
-    if (list.isEmpty())
-        return;
-    pasteboard.writeObjects(list);
+    return list;
 }
 
 // ---- image export ----------------------------------------------------------

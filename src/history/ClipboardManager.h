@@ -20,6 +20,7 @@
 #include <QString>
 #include <QUuid>
 
+#include <deque>
 #include <memory>
 #include <optional>
 
@@ -60,6 +61,7 @@ public:
     ~ClipboardManager() override;
 
     static constexpr int kPollIntervalMs = 500;
+    static constexpr std::size_t kMaxCapturesInFlight = 4;
     static constexpr int kSaveDelayMs = 120;
     static constexpr int kPreferenceDebounceMs = 500;
     static constexpr qint64 kDefaultHistoryLimit = 50;
@@ -91,7 +93,9 @@ public:
     bool isDuplicateOfLatest(const ClipboardContent &content) const;
     void enforceHistoryLimit();
 
-    // Capture.
+    // Capture: every change the clipboard reports is read at once; the
+    // poll tick catches what a report missed (or a clipboard without
+    // reports).
     void startMonitoring();
     void checkPasteboard();
     const PasteboardReader &reader() const { return reader_; }
@@ -101,7 +105,9 @@ public:
     // count so that the poll does not capture it, and moves it first.
     void writeToPasteboard(const ClipboardItem &item);
     void writePlainTextToPasteboard(const ClipboardItem &item);
-    static void writeRawPayloads(const QList<PasteboardItemPayload> &payloads, Pasteboard &pasteboard);
+    // What such a write puts on the clipboard, as one whole.
+    static QList<PasteboardWriteItem> writeItems(const ClipboardItem &item, bool plainTextOnly);
+    static QList<PasteboardWriteItem> rawWriteItems(const QList<PasteboardItemPayload> &payloads);
 
     // Asks for a location and writes an image entry's stored PNG there.
     void saveImageAsPNG(const ClipboardItem &item);
@@ -142,10 +148,19 @@ private:
     TaskHandle limitDebounce_;
     quint64 saveGeneration_ = 0;
 
-    // The clipboard fetch in flight, if any.
-    bool fetchInFlight_ = false;
+    // Clipboard reads under way, oldest first; each is recorded once it
+    // and every older one have answered.
+    struct PendingCapture {
+        quint64 serial = 0;
+        std::optional<RunningApplication> app; // frontmost when the change was seen
+        quint64 writeSerial = 0;
+        qint64 startedMs = 0;
+        bool done = false;
+        std::shared_ptr<const PasteboardContents> contents;
+    };
+    void recordFinishedCaptures();
+    std::deque<PendingCapture> captures_;
     quint64 fetchSerial_ = 0;
-    qint64 fetchStartedMs_ = 0;
     // Counts this program's own clipboard writes.
     quint64 ownWriteSerial_ = 0;
 };

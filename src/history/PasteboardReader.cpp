@@ -4,6 +4,7 @@
 #include <QStringDecoder>
 #include <QUrl>
 
+#include <algorithm>
 #include <array>
 
 namespace kelvo {
@@ -19,6 +20,18 @@ const std::array<QString, 5> &plainTextTypes()
         QStringLiteral("NSStringPboardType"),
     };
     return list;
+}
+
+// Styled-text formats: their bytes are markup, never the text itself. Their
+// plain text comes from reading them as styled text.
+bool isMarkupType(const QString &type)
+{
+    static const std::array<QString, 8> markup{
+        PasteboardType::RTF, PasteboardType::RTFD, PasteboardType::HTML,
+        QStringLiteral("text/html"), QStringLiteral("text/rtf"), QStringLiteral("application/rtf"),
+        QStringLiteral("text/richtext"), QStringLiteral("application/xhtml+xml"),
+    };
+    return std::find(markup.begin(), markup.end(), type) != markup.end();
 }
 
 bool isStandardType(const QString &type)
@@ -267,6 +280,8 @@ std::optional<QString> PasteboardReader::readPlainText(const PasteboardContents 
             if (!item)
                 continue;
             for (const QString &type : item->types()) {
+                if (isMarkupType(type))
+                    continue;
                 const auto conformance = types_.lookup(type);
                 if (!conformance || !conformance->text)
                     continue;

@@ -1,5 +1,6 @@
 #include "history/TextSearch.h"
 
+#include <algorithm>
 #include <cstring>
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -10,13 +11,47 @@
 
 namespace kelvo {
 
+namespace {
+
+bool isGreek(char16_t c)
+{
+    return (c >= 0x0370 && c <= 0x03FF) || (c >= 0x1F00 && c <= 0x1FFF);
+}
+
+// Full lower-casing without locale, and for Greek what upper case leaves
+// out: the final sigma is a sigma, and accents and diaeresis on Greek
+// letters do not count (capitals are written without them, so "ΟΔΟΣ" is
+// how "οδός" looks in upper case).
+QString foldForSearch(const QString &text)
+{
+    QString lower = text.toLower();
+    if (std::none_of(lower.cbegin(), lower.cend(), [](QChar c) { return isGreek(c.unicode()); }))
+        return lower;
+    const QString decomposed = lower.normalized(QString::NormalizationForm_D);
+    QString folded;
+    folded.reserve(decomposed.size());
+    char16_t base = 0;
+    for (QChar c : decomposed) {
+        const char16_t u = c.unicode();
+        const bool mark = u >= 0x0300 && u <= 0x036F;
+        if (mark && isGreek(base))
+            continue;
+        if (!mark)
+            base = u;
+        folded.append(u == 0x03C2 ? QChar(0x03C3) : c);
+    }
+    return folded.normalized(QString::NormalizationForm_C);
+}
+
+} // namespace
+
 QByteArray searchKey(const ClipboardContent &content)
 {
     switch (content.kind()) {
     case ClipboardContent::Kind::Text:
     case ClipboardContent::Kind::RichText:
     case ClipboardContent::Kind::Url: {
-        QByteArray key = content.string().toLower().toUtf8();
+        QByteArray key = foldForSearch(content.string()).toUtf8();
         if (key.isNull())
             key = QByteArray("", 0); // searchable, even when empty
         return key;
@@ -30,7 +65,7 @@ QByteArray searchKey(const ClipboardContent &content)
 
 QByteArray searchNeedle(const QString &query)
 {
-    return query.toLower().toUtf8();
+    return foldForSearch(query).toUtf8();
 }
 
 namespace {

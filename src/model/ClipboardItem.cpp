@@ -1,6 +1,7 @@
 #include "model/ClipboardItem.h"
 
 #include <QBuffer>
+#include <QImageReader>
 #include <QTextBoundaryFinder>
 
 #include <algorithm>
@@ -103,7 +104,19 @@ QImage decodeImage(const QByteArray &bytes)
 {
     if (bytes.isEmpty())
         return {};
-    return QImage::fromData(bytes);
+    QBuffer buffer;
+    buffer.setData(bytes);
+    if (!buffer.open(QIODevice::ReadOnly))
+        return {};
+    QImageReader reader(&buffer);
+    // Every image capture accepts decodes: Qt's default limit (128 MB)
+    // would refuse an 8000 x 6000 picture with alpha. The size in the
+    // header is checked first, so the limit never admits more than that.
+    reader.setAllocationLimit(int(kMaxImageBytes >> 20));
+    const QSize size = reader.size();
+    if (size.isValid() && qint64(size.width()) * size.height() > kMaxImagePixels)
+        return {};
+    return reader.read();
 }
 
 std::optional<ImageMetadata> imageMetadataForImage(const QImage &decoded)

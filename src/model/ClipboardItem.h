@@ -84,6 +84,11 @@ QString symbolName(ClipboardContent::Kind kind);
 
 std::optional<ImageMetadata> imageMetadata(const ClipboardContent &content);
 // Decodes image bytes; a null image when they do not decode.
+// The largest image capture keeps, in pixels, and what one takes decoded
+// (4 bytes a pixel).
+constexpr qint64 kMaxImagePixels = qint64(16384) * 16384;
+constexpr qint64 kMaxImageBytes = kMaxImagePixels * 4;
+// Decodes stored image bytes; null for anything larger than the above.
 QImage decodeImage(const QByteArray &bytes);
 std::optional<ImageMetadata> imageMetadataForImage(const QImage &decoded);
 std::optional<QByteArray> makeThumbnailPNG(const QImage &image);

@@ -68,6 +68,8 @@ void FloatingPanel::show()
 void FloatingPanel::dismiss(bool immediately, std::function<void()> completion)
 {
     dismissing_ = true;
+    if (onDismiss)
+        onDismiss();
     removeClickOutsideMonitor();
     removeLocalKeyMonitor();
     clearFirstResponder();

@@ -63,6 +63,9 @@ public:
     std::function<void()> onKeyReturn;
     std::function<void(const QString &text)> onTypingStart;
     std::function<void(int index)> onQuickPasteAtIndex;
+    // Runs at the start of every dismissal (Escape, a click outside, the
+    // owner's own calls).
+    std::function<void()> onDismiss;
 
 private:
     std::unique_ptr<PanelWindow> window_;

@@ -7,8 +7,10 @@
 
 namespace kelvo {
 
-// A running application as the clipboard paths see it. Two handles denote
-// the same application when their process identifiers are equal.
+// A running application as the clipboard paths see it, through the window
+// that represents it. Two handles denote the same target when their windows
+// are equal; only where a window is unknown do equal, known (non-zero)
+// process identifiers stand in.
 struct RunningApplication {
     std::optional<QString> localizedName;
     QImage icon; // null when the application has none

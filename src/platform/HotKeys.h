@@ -25,6 +25,14 @@ public:
     virtual void installHandler(std::function<void()> onPressed) = 0;
     virtual HotKeyRegistration registerHotKey(quint32 keyCode, quint32 modifiers) = 0;
     virtual void unregisterHotKey(quint64 handle) = 0;
+    // Whether a registration still holds its combination. A service that
+    // has to grab again after a keyboard change can lose one; it logs the
+    // failure and forgets the handle, so that a new registration retries.
+    virtual bool isHeld(quint64 handle) const
+    {
+        (void)handle;
+        return true;
+    }
 };
 
 } // namespace kelvo

@@ -63,12 +63,19 @@ public:
     using ContentsCallback = std::function<void(std::shared_ptr<const PasteboardContents>)>;
     virtual void fetchContents(ContentsCallback callback) = 0;
 
-    // Write side.
-    virtual void clearContents() = 0;
-    virtual void declareTypes(const QStringList &types) = 0;
-    virtual bool setString(const QString &string, const QString &type) = 0;
-    virtual bool setData(const QByteArray &data, const QString &type) = 0;
-    virtual bool writeObjects(const QList<PasteboardWriteItem> &items) = 0;
+    // Calls `handler` on the main thread soon after another program has
+    // taken the clipboard, so that capture can read each copy at once
+    // instead of waiting for its next poll; an empty handler stops it.
+    // Where the window system reports no changes this does nothing and
+    // capture relies on polling alone.
+    virtual void setChangeHandler(std::function<void()> handler) { (void)handler; }
+
+    // Replaces the whole content in one step: the items (each an ordered
+    // list of (type, bytes), text as UTF-8) are assembled first and the
+    // clipboard is taken once, so that no reader ever sees a half-written
+    // clipboard and a write is exactly one change. An empty list leaves an
+    // empty clipboard. False when the clipboard could not be taken.
+    virtual bool write(const QList<PasteboardWriteItem> &items) = 0;
 };
 
 // Type identifiers used by capture and paste-back.

@@ -19,6 +19,8 @@ HotKeyManager::~HotKeyManager()
 
 void HotKeyManager::registerHotKey(quint32 keyCode, quint32 modifiers, std::function<void()> action)
 {
+    if (hotKeyRef_ && !service_.isHeld(*hotKeyRef_))
+        hotKeyRef_.reset(); // lost after a keyboard change: try again
     if (hotKeyRef_ && currentKeyCode_ == keyCode && currentModifiers_ == modifiers)
         return;
     if (hotKeyRef_) {
@@ -53,7 +55,7 @@ void HotKeyManager::unregisterHotKey()
 
 HotKeyManager::State HotKeyManager::state() const
 {
-    if (hotKeyRef_)
+    if (hotKeyRef_ && service_.isHeld(*hotKeyRef_))
         return State::Registered;
     if (currentKeyCode_)
         return State::Failed;

@@ -74,7 +74,15 @@ void PasteBack::pasteWritten(std::optional<RunningApplication> previousApp)
 bool PasteBack::isFrontmost(const RunningApplication &app) const
 {
     const std::optional<RunningApplication> front = services_.applications.frontmostApplication();
-    return front && front->processIdentifier == app.processIdentifier;
+    if (!front)
+        return false;
+    // The window decides: another window of the same process (this
+    // program's own panel among them) is not the target. Only where the
+    // window is unknown the process stands in, and an unknown process
+    // (0) never matches.
+    if (front->windowHandle != 0 && app.windowHandle != 0)
+        return front->windowHandle == app.windowHandle;
+    return front->processIdentifier != 0 && front->processIdentifier == app.processIdentifier;
 }
 
 void PasteBack::activateAndSchedulePaste(const RunningApplication &app, int attempt)

@@ -6,6 +6,7 @@
 #include "platform/memory/MemoryPanelWindow.h"
 #include "settings/StoredPreferences.h"
 
+#include <QCoreApplication>
 #include <QPointer>
 
 using namespace kelvo;
@@ -251,6 +252,46 @@ TEST_F(AppDelegateTest, OpeningSettingsFromThePanelHidesItFirst)
     EXPECT_EQ(settingsPresentations, 1);
     delegate->openSettings();
     EXPECT_EQ(settingsPresentations, 2);
+}
+
+TEST_F(AppDelegateTest, HidingThePanelHandsTheFocusBackOnlyWhenItKeptIt)
+{
+    const qint64 self = QCoreApplication::applicationPid();
+    copy("one");
+    // (front at the showing, front when hidden, how it is hidden) -> activations of the editor
+    const struct {
+        qint64 frontWhenHidden;
+        const char *how;
+        int activations;
+    } cases[] = {
+        {self, "escape", 1},   // the hidden panel kept the focus
+        {self, "hotkey", 1},
+        {77, "escape", 0},     // another window took it already
+        {self, "settings", 0}, // the settings window takes it
+        {self, "paste", 1},    // the paste-back's own activation only
+    };
+    for (const auto &c : cases) {
+        rig.applications.frontmost = app(42, "Editor");
+        rig.applications.activations.clear();
+        delegate->showPanel();
+        rig.applications.frontmost = app(c.frontWhenHidden, "Kelvo");
+        rig.applications.activationTakesEffect = false;
+        const QString how = QString::fromLatin1(c.how);
+        if (how == "escape")
+            window->cancel();
+        else if (how == "hotkey")
+            delegate->togglePanel();
+        else if (how == "settings")
+            delegate->onOpenSettings();
+        else
+            delegate->onPaste(delegate->clipboardManager().items().first());
+        window->finishAnimation();
+        EXPECT_EQ(rig.applications.activations.size(), c.activations) << c.how;
+        for (const RunningApplication &a : rig.applications.activations)
+            EXPECT_EQ(a.processIdentifier, 42) << c.how;
+        rig.time.advance(2000); // the paste-back's retries end
+        rig.applications.activationTakesEffect = true;
+    }
 }
 
 TEST_F(AppDelegateTest, NoFrontmostApplicationStillWritesTheClipboard)

@@ -1,5 +1,9 @@
 #include "HistoryTestSupport.h"
 
+#include "platform/qt/QtStyledTextConverter.h"
+
+#include <QGuiApplication>
+
 using namespace kelvo;
 using namespace kelvo::test;
 using memory::MemoryContents;
@@ -103,6 +107,16 @@ TEST_F(CaptureTest, NoFrontmostApplicationGivesNoSource)
     EXPECT_TRUE(newest()->sourceAppIcon.isNull());
 }
 
+TEST_F(CaptureTest, ThisProgramsOwnWindowIsNeverTheSource)
+{
+    frontmost("Kelvo");
+    rig.applications.frontmost->processIdentifier = QCoreApplication::applicationPid();
+    poll(textContents("copied while the panel kept the focus"));
+    ASSERT_TRUE(newest());
+    EXPECT_FALSE(newest()->sourceAppName.has_value());
+    EXPECT_TRUE(newest()->sourceAppIcon.isNull());
+}
+
 TEST_F(CaptureTest, NullAnswerRecordsNothingAndIsNotRetried)
 {
     rig.pasteboard.setFetchFails(true);
@@ -120,24 +134,40 @@ TEST_F(CaptureTest, DeferredAnswerIsRecordedWhenItArrives)
     rig.pasteboard.setDeferredFetch(&rig.time);
     poll(textContents("later"));
     EXPECT_TRUE(manager->items().isEmpty());
-    // A second change while the first read is outstanding waits for it.
-    rig.pasteboard.copy(textContents("even later"));
-    manager->checkPasteboard();
-    EXPECT_EQ(rig.pasteboard.fetchCount, 1);
-    rig.time.runPending();
-    EXPECT_EQ(texts(manager->items()), QStringList({"later"}));
-    rig.time.advance(500);
+    // A second change while the first read is outstanding is read at once.
+    poll(textContents("even later"));
+    EXPECT_EQ(rig.pasteboard.fetchCount, 2);
     rig.time.runPending();
     EXPECT_EQ(texts(manager->items()), QStringList({"even later", "later"}));
+}
+
+TEST_F(CaptureTest, ReportedChangeIsReadAtOnceWithoutWaitingForTheTick)
+{
+    ASSERT_TRUE(rig.pasteboard.changeHandler) << "capture listens for change reports";
+    for (const QString &text : {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}) {
+        rig.pasteboard.copy(textContents(text));
+        rig.pasteboard.changeHandler();
+    }
+    EXPECT_EQ(texts(manager->items()), QStringList({"c", "b", "a"}));
+    EXPECT_EQ(rig.time.now(), manager->items().first().timestamp) << "no tick was needed";
+    const int fetches = rig.pasteboard.fetchCount;
+    rig.time.advance(2000);
+    EXPECT_EQ(rig.pasteboard.fetchCount, fetches) << "the tick finds nothing left to do";
+    manager.reset();
+    EXPECT_FALSE(rig.pasteboard.changeHandler) << "released with the manager";
 }
 
 TEST_F(CaptureTest, AnswerAfterTheManagerIsGoneIsIgnored)
 {
     rig.pasteboard.setDeferredFetch(&rig.time);
     poll(textContents("late"));
+    const int writes = rig.files.writes;
     manager.reset();
-    rig.time.runPending(); // the sanitizers catch a use of the released manager
+    rig.time.runPending();
+    rig.time.advance(1000);
     EXPECT_EQ(rig.pasteboard.fetchCount, 1);
+    EXPECT_EQ(rig.files.writes, writes) << "the late answer is not recorded";
+    EXPECT_TRUE(rig.make()->items().isEmpty());
 }
 
 TEST_F(CaptureTest, OwnWriteDuringAReadIsNotCaptured)
@@ -162,7 +192,7 @@ public:
     QList<ContentsCallback> held;
 };
 
-TEST(CaptureStallTest, OwnerThatNeverAnswersDoesNotStopCapture)
+TEST(CaptureStallTest, OwnerThatNeverAnswersDoesNotStopCaptureAndOrderIsKept)
 {
     HistoryRig rig;
     HeldPasteboard pasteboard;
@@ -170,19 +200,81 @@ TEST(CaptureStallTest, OwnerThatNeverAnswersDoesNotStopCapture)
     auto manager = rig.make();
     pasteboard.copy(textContents("stuck"));
     manager->checkPasteboard();
-    ASSERT_EQ(pasteboard.held.size(), 1);
-
     pasteboard.copy(textContents("next"));
-    rig.time.advance(4000); // polls keep coming, no second read is started
-    EXPECT_EQ(pasteboard.held.size(), 1);
-    rig.time.advance(1500); // the first read is given up
-    ASSERT_EQ(pasteboard.held.size(), 2);
+    manager->checkPasteboard();
+    ASSERT_EQ(pasteboard.held.size(), 2) << "the next copy does not wait for the silent owner";
 
-    pasteboard.held.at(0)(textContents("stuck")); // a late answer is ignored
-    EXPECT_TRUE(manager->items().isEmpty());
     pasteboard.held.at(1)(textContents("next"));
+    EXPECT_TRUE(manager->items().isEmpty()) << "recorded only after the older read";
+    rig.time.advance(4500);
+    EXPECT_TRUE(manager->items().isEmpty());
+    rig.time.advance(1000); // the first read is given up
+    EXPECT_EQ(texts(manager->items()), QStringList({"next"}));
+    pasteboard.held.at(0)(textContents("stuck")); // a late answer is ignored
     EXPECT_EQ(texts(manager->items()), QStringList({"next"}));
 }
+
+TEST(CaptureStallTest, ReadsUnderWayAreBoundedAndAWaitingChangeIsReadWhenOneEnds)
+{
+    HistoryRig rig;
+    HeldPasteboard pasteboard;
+    rig.pasteboardOverride = &pasteboard;
+    auto manager = rig.make();
+    const int limit = int(ClipboardManager::kMaxCapturesInFlight);
+    for (int i = 0; i <= limit; ++i) {
+        pasteboard.copy(textContents(QString::number(i)));
+        manager->checkPasteboard();
+    }
+    ASSERT_EQ(pasteboard.held.size(), limit);
+    for (int i = 0; i < limit; ++i)
+        pasteboard.held.at(i)(textContents(QString::number(i)));
+    ASSERT_EQ(pasteboard.held.size(), limit + 1) << "the waiting change is read without a tick";
+    pasteboard.held.last()(textContents(QString::number(limit)));
+    QStringList newestFirst;
+    for (int i = limit; i >= 0; --i)
+        newestFirst.append(QString::number(i));
+    EXPECT_EQ(texts(manager->items()), newestFirst);
+}
+
+// ---- markup with the shipped registry and converter -------------------------
+
+// (type, bytes) of a single-flavour clipboard -> the plain text recorded.
+struct MarkupCase {
+    const char *type;
+    QByteArray bytes;
+    const char *plain;
+};
+
+class ShippedMarkupTest : public ::testing::TestWithParam<MarkupCase> {
+protected:
+    static void SetUpTestSuite()
+    {
+        if (!QGuiApplication::instance()) {
+            static int argc = 1;
+            static char name[] = "capture-test";
+            static char *argv[] = {name, nullptr};
+            static QGuiApplication app(argc, argv);
+        }
+    }
+    MimeTypeRegistry types;
+    QtStyledTextConverter styledText;
+    PasteboardReader reader{types, styledText};
+};
+
+TEST_P(ShippedMarkupTest, MarkupIsNeverItsOwnPlainText)
+{
+    const MarkupCase c = GetParam();
+    const auto captured = reader.readPasteboard(*MemoryContents::withData({{QString::fromLatin1(c.type), c.bytes}}),
+                                                std::nullopt);
+    ASSERT_TRUE(captured);
+    EXPECT_EQ(captured->content.string().toStdString(), c.plain);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ShippedMarkupTest,
+    ::testing::Values(MarkupCase{"public.html", "<p><b>Bold</b> words</p>", "Bold words"},
+                      MarkupCase{"public.rtf", "{\\rtf1\\ansi {\\b Bold} words}", "Bold words"},
+                      MarkupCase{"text/x-csrc", "int bold;", "int bold;"})); // other text types still count
 
 // ---- secrets ---------------------------------------------------------------
 
@@ -345,6 +437,35 @@ TEST_F(CaptureTest, RtfdIsConvertedToRtf)
     poll(MemoryContents::withData({{PasteboardType::String, "other"}, {PasteboardType::RTFD, "rtfd:"}},
                                   {PasteboardType::String}));
     EXPECT_EQ(newest()->content.string(), "other"); // empty styled string: the plain text
+}
+
+TEST_F(CaptureTest, EmptyStyledBytesCountAsAbsent)
+{
+    const QString S = PasteboardType::String;
+    const struct {
+        QList<std::pair<QString, QByteArray>> flavours;
+        ClipboardContent::Kind kind;
+        QByteArray rtf;
+        std::optional<QByteArray> html;
+    } cases[] = {
+        {{{S, "t1"}, {PasteboardType::RTF, ""}}, ClipboardContent::Kind::Text, {}, std::nullopt},
+        {{{S, "t2"}, {PasteboardType::HTML, ""}}, ClipboardContent::Kind::Text, {}, std::nullopt},
+        {{{S, "t3"}, {PasteboardType::RTFD, ""}}, ClipboardContent::Kind::Text, {}, std::nullopt},
+        {{{S, "t4"}, {PasteboardType::RTF, ""}, {PasteboardType::HTML, "<b>t4</b>"}},
+         ClipboardContent::Kind::RichText, "{\\rtf1 t4}", QByteArray("<b>t4</b>")},
+        {{{S, "t5"}, {PasteboardType::RTF, "{\\rtf1 t5}"}, {PasteboardType::HTML, ""}},
+         ClipboardContent::Kind::RichText, "{\\rtf1 t5}", std::nullopt},
+    };
+    for (const auto &c : cases) {
+        poll(MemoryContents::withData(c.flavours, {S}));
+        ASSERT_TRUE(newest());
+        const QString text = c.flavours.first().second;
+        EXPECT_EQ(newest()->content.string(), text);
+        EXPECT_EQ(newestKind(), c.kind) << text.toStdString();
+        if (c.kind == ClipboardContent::Kind::RichText)
+            EXPECT_EQ(newest()->content.data(), c.rtf) << text.toStdString();
+        EXPECT_EQ(newest()->richTextHTMLData, c.html) << text.toStdString();
+    }
 }
 
 TEST_F(CaptureTest, HtmlThatGivesNoRtfIsDroppedAndTextRecorded)

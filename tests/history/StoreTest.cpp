@@ -165,13 +165,21 @@ TEST_F(StoreTest, LoweringTheLimitAppliesHalfASecondAfterTheLastChangeWithoutSav
 
 TEST_F(StoreTest, PreferenceChangeAfterTheManagerIsGoneDoesNothing)
 {
+    add("a");
+    add("b");
+    add("c");
+    rig.time.advance(200);
+    const int writes = rig.files.writes;
+    const int idle = rig.time.pendingCount(); // the poll timer
     rig.preferences.setValue(QStringLiteral("maxHistoryCount"), 2);
+    EXPECT_EQ(rig.time.pendingCount(), idle + 1) << "the limit is applied after a pause";
     manager.reset();
-    rig.time.advance(1000);
-    rig.preferences.setValue(QStringLiteral("maxHistoryCount"), 3);
-    rig.time.advance(1000);
-    SUCCEED() << "no access to the released manager (checked by the sanitizers)";
-    EXPECT_EQ(rig.time.pendingCount(), 0);
+    EXPECT_EQ(rig.time.pendingCount(), 0) << "the release cancels the timer and the pending limit";
+    rig.preferences.setValue(QStringLiteral("maxHistoryCount"), 1);
+    EXPECT_EQ(rig.time.pendingCount(), 0) << "a released manager follows no preference";
+    rig.time.advance(2000);
+    EXPECT_EQ(rig.files.writes, writes);
+    EXPECT_EQ(texts(rig.readHistoryFile()), QStringList({"c", "b", "a"})) << "the list was not shortened";
 }
 
 // ---- list operations -----------------------------------------------------
@@ -304,6 +312,26 @@ TEST_F(StoreTest, SearchUsesFullUnicodeLowerCasing)
     EXPECT_EQ(manager->filteredItems(ClipboardTab::history).size(), 1);
     manager->setSearchQuery(QString::fromUtf8("\u00c4rgers"));
     EXPECT_TRUE(manager->filteredItems(ClipboardTab::history).isEmpty());
+}
+
+TEST_F(StoreTest, GreekCapitalsFindAccentedWordsAndFinalSigma)
+{
+    add(QString::fromUtf8("\u03bf\u03b4\u03cc\u03c2 Caf\u00e9")); // "οδός Café"
+    const struct {
+        const char *query;
+        bool found;
+    } cases[] = {
+        {"\u039f\u0394\u039f\u03a3", true},  // ΟΔΟΣ
+        {"\u03bf\u03b4\u03bf\u03c3", true},  // οδοσ
+        {"\u03bf\u03b4\u03cc\u03c2", true},  // οδός itself
+        {"\u03bf\u03b4\u03bf\u03c3\u03b1", false},
+        {"cafe", false}, // accents of other scripts still count
+        {"CAF\u00c9", true},
+    };
+    for (const auto &c : cases) {
+        manager->setSearchQuery(QString::fromUtf8(c.query));
+        EXPECT_EQ(manager->filteredItems(ClipboardTab::history).size(), c.found ? 1 : 0) << c.query;
+    }
 }
 
 TEST_F(StoreTest, ImagesRawPreviewAndSourceNameAreNotSearched)

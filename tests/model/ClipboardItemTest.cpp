@@ -112,6 +112,24 @@ TEST(ImageEntry, PreviewShowsSizeAndStoredByteCount)
     EXPECT_NE(*item.previewImagePNGData, png);
 }
 
+TEST(ImageEntry, ImagesUpToTheCaptureLimitKeepTheirSizeAndThumbnail)
+{
+    // 8000 x 6000 with alpha decodes to 192 MB, above Qt's default limit.
+    const QByteArray big = pngOfSize(8000, 6000);
+    const ClipboardItem item = ClipboardItem::make(ClipboardContent::image(big), std::nullopt, std::nullopt, QImage(), 5);
+    EXPECT_EQ(item.infoLabel, QStringLiteral("8000 x 6000"));
+    EXPECT_EQ(thumbnailSize(item.previewImagePNGData), QSize(240, 180));
+
+    // A header claiming more pixels than capture accepts is not decoded.
+    QByteArray forged = pngOfSize(1, 1);
+    for (int at : {16, 20}) { // width and height, big-endian
+        const quint32 side = 16385 * 2;
+        for (int i = 0; i < 4; ++i)
+            forged[at + i] = char(side >> (24 - 8 * i));
+    }
+    EXPECT_FALSE(imageMetadata(ClipboardContent::image(forged)).has_value());
+}
+
 TEST(Thumbnail, ShrinksLongerSideTo240AndNeverEnlarges)
 {
     struct Case {

@@ -74,6 +74,18 @@ TEST_F(HotKeyManagerTest, ARefusedCombinationIsTriedAgainOnTheNextCall)
     EXPECT_EQ(lines.size(), 2);
 }
 
+TEST_F(HotKeyManagerTest, ARegistrationTheServiceLostIsFailedAndTriedAgain)
+{
+    manager.registerHotKey(9, 768, counting());
+    ASSERT_EQ(service.active.size(), 1);
+    service.active.clear(); // lost when the keyboard changed
+    EXPECT_EQ(manager.state(), HotKeyManager::State::Failed);
+    manager.registerHotKey(9, 768, counting());
+    EXPECT_EQ(service.registrations.size(), 2);
+    EXPECT_EQ(manager.state(), HotKeyManager::State::Registered);
+    EXPECT_TRUE(service.press({9, 768}));
+}
+
 TEST_F(HotKeyManagerTest, NegativeStatusesAreLoggedSigned)
 {
     service.taken.append({9, 768});

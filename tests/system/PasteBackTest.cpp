@@ -49,6 +49,37 @@ TEST_F(PasteBackTest, TargetAlreadyInFrontWaitsOnce120ms)
     EXPECT_EQ(log.lines, QStringList({"[Kelvo] 已写入剪贴板, 类型: doc.text", "[Kelvo] 已模拟 ⌘V 粘贴"}));
 }
 
+// Whether the window in front already is the target: (front pid, front
+// window, target pid, target window) -> is it activated first?
+struct FrontCase {
+    qint64 frontPid;
+    quint64 frontWindow;
+    qint64 targetPid;
+    quint64 targetWindow;
+    bool activated;
+};
+
+class PasteTargetCompareTest : public PasteBackTest, public ::testing::WithParamInterface<FrontCase> {};
+
+TEST_P(PasteTargetCompareTest, WindowsDecideAndAnUnknownProcessNeverMatches)
+{
+    const FrontCase c = GetParam();
+    RunningApplication front = target(c.frontPid), wanted = target(c.targetPid);
+    front.windowHandle = c.frontWindow;
+    wanted.windowHandle = c.targetWindow;
+    rig.applications.frontmost = front;
+    paste.pasteToPreviousApp(first(), *manager, wanted);
+    EXPECT_EQ(!rig.applications.activations.isEmpty(), c.activated);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, PasteTargetCompareTest,
+                         ::testing::Values(FrontCase{7, 100, 7, 100, false},  // the same window
+                                           FrontCase{7, 101, 7, 100, true},   // another window, same process
+                                           FrontCase{0, 101, 0, 100, true},   // no pid on either
+                                           FrontCase{0, 0, 0, 0, true},       // nothing known at all
+                                           FrontCase{9, 0, 9, 100, false},    // window unknown: the pid
+                                           FrontCase{8, 0, 9, 0, true}));
+
 TEST_F(PasteBackTest, ATargetThatComesForwardIsPastedIntoAfterTheFirstWait)
 {
     paste.pasteToPreviousApp(first(), *manager, target(42));
@@ -122,7 +153,7 @@ TEST_F(PasteBackTest, PlainTextPasteOfRichTextOffersOnlyTheString)
     ASSERT_EQ(rich.content.kind(), ClipboardContent::Kind::RichText);
     rig.pasteboard.writeLog.clear();
     paste.pastePlainTextToPreviousApp(rich, *manager, target(42));
-    EXPECT_EQ(rig.pasteboard.writeLog, QStringList({"clear", "string " + PasteboardType::String}));
+    EXPECT_EQ(rig.pasteboard.writeLog, QStringList({"write " + PasteboardType::String}));
     EXPECT_EQ(log.lines.first(), QStringLiteral("[Kelvo] 已写入剪贴板(纯文本), 类型: doc.richtext"));
 }
 

@@ -290,26 +290,6 @@ TEST_F(WaylandPasteboardTest, OwnWriteIsServedWholeCountedOnceAndNeverReadBack)
     EXPECT_EQ(changes_.last().second->stringForType(PasteboardType::String), QStringLiteral("after"));
 }
 
-TEST_F(WaylandPasteboardTest, PiecemealWriteIsOneChangeWithEveryType)
-{
-    const qint64 before = pasteboard_->changeCount();
-    pasteboard_->clearContents();
-    ASSERT_TRUE(pasteboard_->setString(QStringLiteral("plain"), PasteboardType::String));
-    ASSERT_TRUE(pasteboard_->setData("<p>rich</p>", PasteboardType::HTML));
-    ASSERT_TRUE(pasteboard_->setString(QStringLiteral("plain again"), PasteboardType::String));
-    EXPECT_EQ(pasteboard_->changeCount(), before + 1);
-    const auto html = server().run(QStringLiteral("wl-paste"), {QStringLiteral("-n"), QStringLiteral("-t"),
-                                                                 QStringLiteral("text/html")});
-    EXPECT_EQ(html.out, "<p>rich</p>");
-    const auto text = server().run(QStringLiteral("wl-paste"), {QStringLiteral("-n")});
-    EXPECT_EQ(text.out, "plain again");
-    // Every intermediate source's echo was recognised as this program's.
-    wlCopy("theirs");
-    ASSERT_TRUE(SwayServer::waitUntil([&] { return !changes_.isEmpty(); }, 10000));
-    EXPECT_EQ(changes_.size(), 1);
-    EXPECT_EQ(pasteboard_->changeCount(), before + 2);
-}
-
 TEST_F(WaylandPasteboardTest, SilentSourceNeitherFreezesNorBlocksLaterCopies)
 {
     pasteboard_->setFetchTimeLimit(800);

@@ -1,5 +1,6 @@
 #include "XvfbFixture.h"
 
+#include "platform/Log.h"
 #include "platform/x11/KeyTranslation.h"
 #include "platform/x11/X11HotKeyService.h"
 
@@ -226,4 +227,41 @@ TEST_F(X11HotKeyServiceTest, TheServerKeymapAgreesWithThePositionTable)
     }
     xcb_key_symbols_free(symbols);
     EXPECT_GT(checked, 90);
+}
+
+TEST_F(X11HotKeyServiceTest, AGrabLostAfterAKeyboardChangeIsLoggedAndRetried)
+{
+    QStringList lines;
+    setLogSink([&](const QString &line) { lines.append(line); });
+    const HotKeyRegistration first = service->registerHotKey(kV, kDefaultModifiers);
+    ASSERT_TRUE(first.handle);
+    const quint16 numLock = service->numLockMask();
+    ASSERT_EQ(numLock, XCB_MOD_MASK_2) << "the test server's Num Lock is on Mod2";
+
+    // Another client holds the combination with Mod3, where Num Lock moves.
+    OtherClient other(display());
+    const quint16 combination = X11Mod::Mod4 | X11Mod::Shift;
+    ASSERT_EQ(other.grab(kVKeyCode, combination | XCB_MOD_MASK_3), 0);
+    auto *map = xcb_get_modifier_mapping_reply(other.get(), xcb_get_modifier_mapping(other.get()), nullptr);
+    ASSERT_TRUE(map);
+    const int perModifier = map->keycodes_per_modifier;
+    std::vector<xcb_keycode_t> keys(xcb_get_modifier_mapping_keycodes(map),
+                                    xcb_get_modifier_mapping_keycodes(map) + 8 * perModifier);
+    std::free(map);
+    for (int i = 0; i < perModifier; ++i) // Mod2 is the fourth group, Mod3 the fifth
+        std::swap(keys[4 * perModifier + i], keys[5 * perModifier + i]);
+    auto *set = xcb_set_modifier_mapping_reply(
+        other.get(), xcb_set_modifier_mapping(other.get(), quint8(perModifier), keys.data()), nullptr);
+    ASSERT_TRUE(set && set->status == XCB_MAPPING_STATUS_SUCCESS);
+    std::free(set);
+
+    EXPECT_TRUE(XvfbServer::waitUntil([&] { return !service->isHeld(*first.handle); }, 5000));
+    EXPECT_EQ(lines, QStringList{QStringLiteral("[HotKeyManager] Failed to register hotkey: 10")});
+    EXPECT_EQ(service->numLockMask(), XCB_MOD_MASK_3);
+
+    other.ungrab(kVKeyCode, combination | XCB_MOD_MASK_3);
+    const HotKeyRegistration again = service->registerHotKey(kV, kDefaultModifiers);
+    EXPECT_TRUE(again.handle) << "the next registration grabs again";
+    EXPECT_TRUE(pressAndWait(QStringLiteral("super+shift+v"), 1));
+    setLogSink(nullptr);
 }

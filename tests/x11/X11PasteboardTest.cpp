@@ -3,6 +3,7 @@
 
 #include "XvfbFixture.h"
 
+#include "platform/Log.h"
 #include "platform/x11/X11Pasteboard.h"
 
 #include <QBuffer>
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <sys/resource.h>
 #include <thread>
 
 using kelvo::PasteboardContents;
@@ -214,7 +216,7 @@ TEST_F(X11PasteboardTest, CountsExternalWritesAndOwnWritesOnce)
     xclipPut("UTF8_STRING", "two");
     ASSERT_TRUE(XvfbServer::waitUntil([&] { return pb.changeCount() == start + 2; }, 5000));
 
-    ASSERT_TRUE(pb.writeObjects({{{PasteboardType::String, "mine"}}}));
+    ASSERT_TRUE(pb.write({{{PasteboardType::String, "mine"}}}));
     EXPECT_EQ(pb.changeCount(), start + 3) << "an own write is counted at once";
     XvfbServer::spin(300);
     EXPECT_EQ(pb.changeCount(), start + 3) << "its echo is not counted again";
@@ -240,8 +242,7 @@ TEST_F(X11PasteboardTest, TextRoundTripsBothWays)
     EXPECT_EQ(items->first()->stringForType(PasteboardType::String), text);
 
     const QString back = QStringLiteral("zurück: ½ — ☃");
-    pb.clearContents();
-    ASSERT_TRUE(pb.setString(back, PasteboardType::String));
+    ASSERT_TRUE(pb.write({{{PasteboardType::String, back.toUtf8()}}}));
     const auto r = xclipGetServed(QStringLiteral("UTF8_STRING"));
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(QString::fromUtf8(r.out), back);
@@ -343,7 +344,7 @@ TEST_F(X11PasteboardTest, LargePayloadsTravelIncrementallyBothWays)
 
     QByteArray bigBack = big;
     std::reverse(bigBack.begin(), bigBack.end());
-    ASSERT_TRUE(pb.writeObjects({{{QStringLiteral("application/x-blob"), bigBack}}}));
+    ASSERT_TRUE(pb.write({{{QStringLiteral("application/x-blob"), bigBack}}}));
     const auto r = xclipGetServed(QStringLiteral("application/x-blob"));
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out.size(), bigBack.size());
@@ -354,7 +355,7 @@ TEST_F(X11PasteboardTest, WritesAreServedUnderEveryAlias)
 {
     X11Pasteboard pb;
     const QString text = QStringLiteral("alias ü");
-    ASSERT_TRUE(pb.writeObjects({{{PasteboardType::String, text.toUtf8()}, {PasteboardType::HTML, "<i>a</i>"}},
+    ASSERT_TRUE(pb.write({{{PasteboardType::String, text.toUtf8()}, {PasteboardType::HTML, "<i>a</i>"}},
                                  {{PasteboardType::String, "second item loses"},
                                   {QStringLiteral("application/x-figma-data"), "fig"}}}));
     const auto targets = xclipGetServed(QStringLiteral("TARGETS"));
@@ -433,6 +434,48 @@ TEST_F(X11PasteboardTest, FiveThousandTargetsAreHandled)
     EXPECT_LE(types->size(), 5000);
     EXPECT_EQ(types->first(), QStringLiteral("application/x-kind-0"));
     EXPECT_EQ(f.contents->dataForType(QStringLiteral("application/x-kind-0")), QByteArray("0"));
+}
+
+TEST_F(X11PasteboardTest, ABrokenConnectionIsLoggedOnceAndReopenedWithoutSpinning)
+{
+    QStringList lines;
+    kelvo::setLogSink([&](const QString &line) { lines.append(line); });
+    X11Pasteboard pb;
+    ASSERT_TRUE(pb.write({{{PasteboardType::String, "mine"}}}));
+    // The selection owner is the pasteboard's window: the server drops the
+    // client that created it.
+    xcb_connection_t *c = xcb_connect(display().toLocal8Bit().constData(), nullptr);
+    const xcb_atom_t clipboard = [&] {
+        auto *r = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, 9, "CLIPBOARD"), nullptr);
+        const xcb_atom_t a = r->atom;
+        std::free(r);
+        return a;
+    }();
+    auto *owner = xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, clipboard), nullptr);
+    ASSERT_TRUE(owner && owner->owner != XCB_WINDOW_NONE);
+    xcb_kill_client(c, owner->owner);
+    std::free(owner);
+    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+    xcb_disconnect(c);
+
+    EXPECT_TRUE(XvfbServer::waitUntil([&] { return !lines.isEmpty(); }, 5000)) << "the break is reported";
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    XvfbServer::spin(1000);
+    getrusage(RUSAGE_SELF, &after);
+    const auto cpuMs = [](const rusage &u) {
+        return (u.ru_utime.tv_sec + u.ru_stime.tv_sec) * 1000 + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1000;
+    };
+    EXPECT_LT(cpuMs(after) - cpuMs(before), 500) << "the event loop does not spin on the dead connection";
+    EXPECT_EQ(lines.size(), 1);
+
+    const qint64 count = pb.changeCount();
+    xclipPut("UTF8_STRING", "after the break");
+    EXPECT_TRUE(XvfbServer::waitUntil([&] { return pb.changeCount() > count; }, 5000)) << "changes are seen again";
+    const auto f = fetch(pb);
+    ASSERT_TRUE(f.contents);
+    EXPECT_EQ(f.contents->stringForType(PasteboardType::String), QStringLiteral("after the break"));
+    kelvo::setLogSink(nullptr);
 }
 
 } // namespace

@@ -73,73 +73,9 @@ void MemoryPasteboard::copy(std::shared_ptr<MemoryContents> contents)
     ++changeCount_;
 }
 
-void MemoryPasteboard::clearContents()
+bool MemoryPasteboard::write(const QList<PasteboardWriteItem> &items)
 {
-    writeLog.append(QStringLiteral("clear"));
-    current = std::make_shared<MemoryContents>();
-    current->itemList = QList<std::shared_ptr<const PasteboardItemReader>>{};
-    ++changeCount_;
-}
-
-void MemoryPasteboard::declareTypes(const QStringList &types)
-{
-    writeLog.append(QStringLiteral("declare ") + types.join(QLatin1Char(',')));
-    auto next = std::make_shared<MemoryContents>();
-    next->typeList = types;
-    auto item = std::make_shared<MemoryItem>();
-    item->typeList = types;
-    next->itemList = QList<std::shared_ptr<const PasteboardItemReader>>{item};
-    current = next;
-    ++changeCount_;
-}
-
-static MemoryItem *firstItem(MemoryContents &contents)
-{
-    if (!contents.itemList || contents.itemList->isEmpty())
-        return nullptr;
-    return const_cast<MemoryItem *>(dynamic_cast<const MemoryItem *>(contents.itemList->first().get()));
-}
-
-// Setting a type that was not declared adds it, as a cleared clipboard
-// accepts any type.
-static void offerType(MemoryContents &contents, const QString &type)
-{
-    if (!contents.typeList)
-        contents.typeList = QStringList();
-    if (!contents.typeList->contains(type))
-        contents.typeList->append(type);
-    if (!contents.itemList || contents.itemList->isEmpty())
-        contents.itemList = QList<std::shared_ptr<const PasteboardItemReader>>{std::make_shared<MemoryItem>()};
-    if (auto *item = firstItem(contents); item && !item->typeList.contains(type))
-        item->typeList.append(type);
-}
-
-bool MemoryPasteboard::setString(const QString &string, const QString &type)
-{
-    writeLog.append(QStringLiteral("string ") + type);
-    offerType(*current, type);
-    current->strings.insert(type, string);
-    current->data.insert(type, string.toUtf8());
-    if (auto *item = firstItem(*current)) {
-        item->strings.insert(type, string);
-        item->data.insert(type, string.toUtf8());
-    }
-    return true;
-}
-
-bool MemoryPasteboard::setData(const QByteArray &data, const QString &type)
-{
-    writeLog.append(QStringLiteral("data ") + type);
-    offerType(*current, type);
-    current->data.insert(type, data);
-    if (auto *item = firstItem(*current))
-        item->data.insert(type, data);
-    return true;
-}
-
-bool MemoryPasteboard::writeObjects(const QList<PasteboardWriteItem> &items)
-{
-    writeLog.append(QStringLiteral("items %1").arg(items.size()));
+    QStringList described;
     current = std::make_shared<MemoryContents>();
     QList<std::shared_ptr<const PasteboardItemReader>> list;
     QStringList all;
@@ -148,13 +84,17 @@ bool MemoryPasteboard::writeObjects(const QList<PasteboardWriteItem> &items)
         for (const auto &rep : reps) {
             item->typeList.append(rep.type);
             item->data.insert(rep.type, rep.data);
+            item->strings.insert(rep.type, QString::fromUtf8(rep.data));
             if (!all.contains(rep.type)) {
                 all.append(rep.type);
                 current->data.insert(rep.type, rep.data);
+                current->strings.insert(rep.type, QString::fromUtf8(rep.data));
             }
         }
+        described.append(item->typeList.join(QLatin1Char(',')));
         list.append(item);
     }
+    writeLog.append((QStringLiteral("write ") + described.join(QStringLiteral(" | "))).trimmed());
     current->typeList = all;
     current->itemList = list;
     ++changeCount_;

@@ -59,11 +59,8 @@ public:
     qint64 changeCount() const override { return changeCount_; }
     void fetchContents(ContentsCallback callback) override;
 
-    void clearContents() override;
-    void declareTypes(const QStringList &types) override;
-    bool setString(const QString &string, const QString &type) override;
-    bool setData(const QByteArray &data, const QString &type) override;
-    bool writeObjects(const QList<PasteboardWriteItem> &items) override;
+    bool write(const QList<PasteboardWriteItem> &items) override;
+    void setChangeHandler(std::function<void()> handler) override { changeHandler = std::move(handler); }
 
     // Test controls.
     // A foreign copy: replaces the content and bumps the change count.
@@ -74,9 +71,10 @@ public:
     void setDeferredFetch(MainLoop *loop) { deferLoop_ = loop; }
     void setFetchFails(bool fails) { fetchFails_ = fails; }
 
-    // Every write call in order, as text: "clear", "declare a,b",
-    // "string <type>", "data <type>", "items <n>".
+    // Every write in order, as text: "write" followed by each item's types
+    // joined by commas, items separated by " | " ("write a,b | c").
     QStringList writeLog;
+    std::function<void()> changeHandler;
     int fetchCount = 0;
     std::shared_ptr<MemoryContents> current = std::make_shared<MemoryContents>();
 
@@ -165,6 +163,7 @@ public:
         unregistrations.append(handle);
         active.remove(handle);
     }
+    bool isHeld(quint64 handle) const override { return active.contains(handle); }
     // A press of `combination`, delivered only while it is registered.
     bool press(QPair<quint32, quint32> combination)
     {

@@ -626,6 +626,8 @@ void WaylandPasteboard::readDone(qint64 count, std::shared_ptr<const PasteboardC
     }
     if (count > 0 && changeCallback_)
         changeCallback_(count, contents);
+    if (count > 0 && changeHandler_)
+        changeHandler_();
     std::deque<Waiter> ready;
     for (auto it = waiters_.begin(); it != waiters_.end();) {
         if (it->count <= knownCount_) {
@@ -641,11 +643,11 @@ void WaylandPasteboard::readDone(qint64 count, std::shared_ptr<const PasteboardC
         w.callback(known_);
 }
 
-bool WaylandPasteboard::publish(const PasteboardWriteItem &representations, bool counts)
+bool WaylandPasteboard::publish(const PasteboardWriteItem &representations)
 {
     if (!isValid())
         return false;
-    const qint64 count = counts ? connection_->countOwnWrite() : changeCount();
+    const qint64 count = connection_->countOwnWrite();
     known_ = contentsOf(snapshotOf(representations));
     knownCount_ = count;
     connection_->setSelection(sourceDataOf(representations));
@@ -655,46 +657,11 @@ bool WaylandPasteboard::publish(const PasteboardWriteItem &representations, bool
 
 bool WaylandPasteboard::write(const QList<PasteboardWriteItem> &items)
 {
-    pending_.clear();
+    // One source offers every representation of every item.
+    PasteboardWriteItem all;
     for (const PasteboardWriteItem &item : items)
-        pending_.append(item);
-    return publish(pending_, true);
-}
-
-void WaylandPasteboard::clearContents()
-{
-    write({});
-}
-
-void WaylandPasteboard::declareTypes(const QStringList &types)
-{
-    Q_UNUSED(types);
-    write({});
-}
-
-bool WaylandPasteboard::setString(const QString &string, const QString &type)
-{
-    return setData(string.toUtf8(), type);
-}
-
-bool WaylandPasteboard::setData(const QByteArray &data, const QString &type)
-{
-    // Adds to what this program owns (replacing the same type) without
-    // counting another change, as on X11.
-    bool replaced = false;
-    for (PasteboardWriteRepresentation &r : pending_)
-        if (r.type == type) {
-            r.data = data;
-            replaced = true;
-        }
-    if (!replaced)
-        pending_.append({type, data});
-    return publish(pending_, false);
-}
-
-bool WaylandPasteboard::writeObjects(const QList<PasteboardWriteItem> &items)
-{
-    return write(items);
+        all.append(item);
+    return publish(all);
 }
 
 } // namespace kelvo::wayland

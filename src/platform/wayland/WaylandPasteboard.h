@@ -46,14 +46,11 @@ public:
 
     // Offers every representation (the first occurrence of a type wins) from
     // a new source of Kelvo's own and makes it the selection, counted once.
-    bool write(const QList<PasteboardWriteItem> &items);
+    bool write(const QList<PasteboardWriteItem> &items) override;
 
-    // The piecemeal write side, kept on top of write().
-    void clearContents() override;
-    void declareTypes(const QStringList &types) override;
-    bool setString(const QString &string, const QString &type) override;
-    bool setData(const QByteArray &data, const QString &type) override;
-    bool writeObjects(const QList<PasteboardWriteItem> &items) override;
+    // Called on the main thread once the read of another program's change
+    // has landed, so that capture fetches what was just read.
+    void setChangeHandler(std::function<void()> handler) override { changeHandler_ = std::move(handler); }
 
     // Time allowed for one whole read of the selection.
     void setFetchTimeLimit(int milliseconds);
@@ -67,7 +64,7 @@ public:
 private:
     class Connection;
     void readDone(qint64 count, std::shared_ptr<const PasteboardContents> contents);
-    bool publish(const PasteboardWriteItem &representations, bool counts);
+    bool publish(const PasteboardWriteItem &representations);
 
     std::unique_ptr<Connection> connection_;
     // The contents as of a change count: foreign reads land here in order,
@@ -80,8 +77,8 @@ private:
     };
     std::deque<Waiter> waiters_;
     QTimer *waitTimer_ = nullptr;
-    PasteboardWriteItem pending_; // what the piecemeal calls have written so far
     ChangeCallback changeCallback_;
+    std::function<void()> changeHandler_;
     int fetchLimitMs_ = 2000;
 };
 

@@ -1,5 +1,7 @@
 #include "platform/x11/X11HotKeyService.h"
 
+#include "platform/Log.h"
+
 #include "platform/x11/KeyTranslation.h"
 
 #include <QSocketNotifier>
@@ -139,9 +141,16 @@ void X11HotKeyService::unregisterHotKey(quint64 handle)
 
 void X11HotKeyService::regrabAll()
 {
-    for (auto it = grabs_.begin(); it != grabs_.end(); ++it) {
+    for (auto it = grabs_.begin(); it != grabs_.end();) {
         ungrab(*it);
-        grab(*it);
+        if (const qint32 status = grab(*it)) {
+            // The key is dead now: say so, and let the next registration of
+            // the combination try again.
+            logLine(QStringLiteral("[HotKeyManager] Failed to register hotkey: %1").arg(status));
+            it = grabs_.erase(it);
+        } else {
+            ++it;
+        }
     }
 }
 

@@ -33,6 +33,7 @@ public:
     // another client holds the combination); nothing stays grabbed then.
     HotKeyRegistration registerHotKey(quint32 keyCode, quint32 modifiers) override;
     void unregisterHotKey(quint64 handle) override;
+    bool isHeld(quint64 handle) const override { return grabs_.contains(handle); }
 
     bool isValid() const { return connection_->isValid(); }
     // The modifier bit that Num Lock sets on this display (0 if none).

@@ -1,5 +1,6 @@
 #include "platform/x11/X11Pasteboard.h"
 
+#include "platform/Log.h"
 #include "platform/x11/X11Connection.h"
 
 #include <QBuffer>
@@ -14,6 +15,7 @@
 
 #include <xcb/xfixes.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <poll.h>
@@ -358,10 +360,33 @@ bool X11Pasteboard::isMetaTarget(const QString &target)
 }
 
 X11Pasteboard::X11Pasteboard(QObject *parent, const QString &displayName)
-    : QObject(parent), displayName_(displayName), connection_(std::make_unique<X11Connection>(displayName))
+    : QObject(parent), displayName_(displayName)
 {
+    transferTimer_ = new QTimer(this);
+    transferTimer_->setInterval(1000);
+    connect(transferTimer_, &QTimer::timeout, this, [this] { dropStaleTransfers(); });
+    openConnection();
+}
+
+X11Pasteboard::~X11Pasteboard()
+{
+    for (auto &[id, worker] : workers_)
+        if (worker.joinable())
+            worker.join();
+    if (isValid() && window_ != XCB_WINDOW_NONE) {
+        xcb_destroy_window(connection_->get(), window_);
+        xcb_flush(connection_->get());
+    }
+}
+
+bool X11Pasteboard::openConnection()
+{
+    dropNotifier();
+    connection_ = std::make_unique<X11Connection>(displayName_);
+    window_ = XCB_WINDOW_NONE;
+    xfixes_ = false;
     if (!connection_->isValid())
-        return;
+        return false;
     xcb_connection_t *c = connection_->get();
     window_ = xcb_generate_id(c);
     xcb_create_window(c, XCB_COPY_FROM_PARENT, window_, connection_->root(), 0, 0, 1, 1, 0,
@@ -382,22 +407,57 @@ X11Pasteboard::X11Pasteboard(QObject *parent, const QString &displayName)
     connection_->sync();
     notifier_ = new QSocketNotifier(xcb_get_file_descriptor(c), QSocketNotifier::Read, this);
     connect(notifier_, &QSocketNotifier::activated, this, [this] { processEvents(); });
-    transferTimer_ = new QTimer(this);
-    transferTimer_->setInterval(1000);
-    connect(transferTimer_, &QTimer::timeout, this, [this] { dropStaleTransfers(); });
     // Events already read into xcb's queue do not wake the notifier.
     QTimer::singleShot(0, this, [this] { processEvents(); });
+    return true;
 }
 
-X11Pasteboard::~X11Pasteboard()
+void X11Pasteboard::connectionBroke()
 {
-    for (auto &[id, worker] : workers_)
-        if (worker.joinable())
-            worker.join();
-    if (connection_ && connection_->isValid() && window_ != XCB_WINDOW_NONE) {
-        xcb_destroy_window(connection_->get(), window_);
-        xcb_flush(connection_->get());
-    }
+    // A broken connection leaves its socket readable for ever: the notifier
+    // goes first, or it would wake the event loop without end.
+    dropNotifier();
+    owner_ = false;
+    data_.clear();
+    transfers_.clear();
+    transferTimer_->stop();
+    const bool reopened = openConnection();
+    logLine(reopened ? QStringLiteral("[Kelvo] 剪贴板的 X 连接已断开, 已重新连接")
+                     : QStringLiteral("[Kelvo] 剪贴板的 X 连接已断开, 无法重新连接, 剪贴板记录已停止"));
+    // Whatever happened on the clipboard meanwhile is a change to look at.
+    ++changeCount_;
+    notifyChange();
+}
+
+void X11Pasteboard::dropNotifier()
+{
+    if (!notifier_)
+        return;
+    // It may be the very notifier whose signal is being handled.
+    notifier_->setEnabled(false);
+    notifier_->deleteLater();
+    notifier_ = nullptr;
+}
+
+void X11Pasteboard::setChangeHandler(std::function<void()> handler)
+{
+    changeHandler_ = std::move(handler);
+}
+
+void X11Pasteboard::notifyChange()
+{
+    if (!changeHandler_ || changeNotifyQueued_)
+        return;
+    changeNotifyQueued_ = true;
+    // Later, never from inside changeCount() or a write.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            changeNotifyQueued_ = false;
+            if (changeHandler_)
+                changeHandler_();
+        },
+        Qt::QueuedConnection);
 }
 
 bool X11Pasteboard::isValid() const
@@ -415,6 +475,8 @@ void X11Pasteboard::processEvents() const
         std::free(e);
     }
     xcb_flush(connection_->get());
+    if (xcb_connection_has_error(connection_->get()))
+        self->connectionBroke();
 }
 
 void X11Pasteboard::handleEvent(xcb_generic_event_t *event)
@@ -423,8 +485,10 @@ void X11Pasteboard::handleEvent(xcb_generic_event_t *event)
     if (xfixes_ && type == xfixesEvent_ + XCB_XFIXES_SELECTION_NOTIFY) {
         auto *n = reinterpret_cast<xcb_xfixes_selection_notify_event_t *>(event);
         // Own writes were counted when they were made.
-        if (n->owner != window_)
+        if (n->owner != window_) {
             ++changeCount_;
+            notifyChange();
+        }
         return;
     }
     switch (type) {
@@ -605,53 +669,19 @@ bool X11Pasteboard::takeOwnership()
     return ok;
 }
 
-void X11Pasteboard::clearContents()
+bool X11Pasteboard::write(const QList<PasteboardWriteItem> &items)
 {
-    data_.clear();
-    takeOwnership();
-}
-
-void X11Pasteboard::declareTypes(const QStringList &types)
-{
-    Q_UNUSED(types);
-    data_.clear();
-    takeOwnership();
-}
-
-bool X11Pasteboard::setString(const QString &string, const QString &type)
-{
-    return setData(string.toUtf8(), type);
-}
-
-bool X11Pasteboard::setData(const QByteArray &data, const QString &type)
-{
-    processEvents();
-    if (!owner_) {
-        data_.clear();
-        if (!takeOwnership())
-            return false;
-    }
-    for (auto &entry : data_) {
-        if (entry.first == type) {
-            entry.second = data;
-            return true;
-        }
-    }
-    data_.append({type, data});
-    return true;
-}
-
-bool X11Pasteboard::writeObjects(const QList<PasteboardWriteItem> &items)
-{
-    data_.clear();
+    // The whole content is in place before the clipboard is taken, so the
+    // first request another program makes is already answered in full.
+    QList<std::pair<QString, QByteArray>> content;
     for (const PasteboardWriteItem &item : items)
         for (const PasteboardWriteRepresentation &r : item) {
-            bool seen = false;
-            for (const auto &entry : std::as_const(data_))
-                seen = seen || entry.first == r.type;
+            const bool seen = std::any_of(content.cbegin(), content.cend(),
+                                          [&](const auto &entry) { return entry.first == r.type; });
             if (!seen)
-                data_.append({r.type, r.data});
+                content.append({r.type, r.data});
         }
+    data_ = std::move(content);
     return takeOwnership();
 }
 

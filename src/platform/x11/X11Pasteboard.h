@@ -36,11 +36,8 @@ public:
 
     qint64 changeCount() const override;
     void fetchContents(ContentsCallback callback) override;
-    void clearContents() override;
-    void declareTypes(const QStringList &types) override;
-    bool setString(const QString &string, const QString &type) override;
-    bool setData(const QByteArray &data, const QString &type) override;
-    bool writeObjects(const QList<PasteboardWriteItem> &items) override;
+    void setChangeHandler(std::function<void()> handler) override;
+    bool write(const QList<PasteboardWriteItem> &items) override;
 
     // Time allowed for one whole fetch.
     void setFetchTimeLimit(int milliseconds) { fetchLimitMs_ = milliseconds; }
@@ -52,6 +49,10 @@ public:
 
 private:
     struct Transfer;
+    bool openConnection();
+    void connectionBroke();
+    void dropNotifier();
+    void notifyChange();
     void processEvents() const;
     void handleEvent(xcb_generic_event_t *event);
     void handleSelectionRequest(const xcb_selection_request_event_t *request);
@@ -72,6 +73,8 @@ private:
     std::map<std::pair<xcb_window_t, xcb_atom_t>, std::shared_ptr<Transfer>> transfers_;
     QSocketNotifier *notifier_ = nullptr;
     QTimer *transferTimer_ = nullptr;
+    std::function<void()> changeHandler_;
+    bool changeNotifyQueued_ = false;
     int fetchLimitMs_ = 2000;
     quint64 nextFetch_ = 0;
     std::map<quint64, std::thread> workers_;
