@@ -227,7 +227,7 @@ int main(int argc, char **argv)
     });
 
     // Commands from the command line and other programs, on the session bus.
-    auto dbusService = std::make_unique<DBusService>(*delegate, prefs, platform.name);
+    auto dbusService = std::make_unique<DBusService>(*delegate, prefs, platform.name.toLower());
     dbusService->registerOnSessionBus();
 
     // SIGUSR1 toggles the panel and SIGUSR2 opens the settings, for scripts;

@@ -462,8 +462,9 @@ TEST_F(CaptureTest, EmptyStyledBytesCountAsAbsent)
         const QString text = c.flavours.first().second;
         EXPECT_EQ(newest()->content.string(), text);
         EXPECT_EQ(newestKind(), c.kind) << text.toStdString();
-        if (c.kind == ClipboardContent::Kind::RichText)
+        if (c.kind == ClipboardContent::Kind::RichText) {
             EXPECT_EQ(newest()->content.data(), c.rtf) << text.toStdString();
+        }
         EXPECT_EQ(newest()->richTextHTMLData, c.html) << text.toStdString();
     }
 }
