@@ -381,11 +381,13 @@ void ClipboardManager::writePlainTextToPasteboard(const ClipboardItem &item)
 
 void ClipboardManager::write(const ClipboardItem &item, bool plainTextOnly)
 {
+    // `item` may live in the list that moving it to the front replaces.
+    const QUuid id = item.id;
     Pasteboard &pasteboard = services_.pasteboard;
     ++ownWriteSerial_;
     pasteboard.write(writeItems(item, plainTextOnly));
     lastChangeCount_ = pasteboard.changeCount();
-    moveToFront(item.id);
+    moveToFront(id);
 }
 
 QList<PasteboardWriteItem> ClipboardManager::writeItems(const ClipboardItem &item, bool plainTextOnly)

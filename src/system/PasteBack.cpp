@@ -44,16 +44,22 @@ PasteBack::PasteBack(const PasteBackServices &services)
 void PasteBack::pasteToPreviousApp(const ClipboardItem &item, ClipboardManager &manager,
                                    std::optional<RunningApplication> previousApp)
 {
+    // The write moves the entry to the front, which may replace the list
+    // that `item` refers into.
+    const auto kind = item.content.kind();
     manager.writeToPasteboard(item);
-    logLine(QStringLiteral("[Kelvo] 已写入剪贴板, 类型: ") + symbolName(item.content.kind()));
+    logLine(QStringLiteral("[Kelvo] 已写入剪贴板, 类型: ") + symbolName(kind));
     pasteWritten(std::move(previousApp));
 }
 
 void PasteBack::pastePlainTextToPreviousApp(const ClipboardItem &item, ClipboardManager &manager,
                                             std::optional<RunningApplication> previousApp)
 {
+    // The write moves the entry to the front, which may replace the list
+    // that `item` refers into.
+    const auto kind = item.content.kind();
     manager.writePlainTextToPasteboard(item);
-    logLine(QStringLiteral("[Kelvo] 已写入剪贴板(纯文本), 类型: ") + symbolName(item.content.kind()));
+    logLine(QStringLiteral("[Kelvo] 已写入剪贴板(纯文本), 类型: ") + symbolName(kind));
     pasteWritten(std::move(previousApp));
 }
 

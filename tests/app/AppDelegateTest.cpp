@@ -284,7 +284,7 @@ TEST_F(AppDelegateTest, HidingThePanelHandsTheFocusBackOnlyWhenItKeptIt)
         else if (how == "settings")
             delegate->onOpenSettings();
         else
-            delegate->onPaste(ClipboardItem(delegate->clipboardManager().items().first()));
+            delegate->onPaste(delegate->clipboardManager().items().first()); // a reference into the list the paste reorders
         window->finishAnimation();
         EXPECT_EQ(rig.applications.activations.size(), c.activations) << c.how;
         for (const RunningApplication &a : rig.applications.activations)
