@@ -3,12 +3,9 @@
 # around it (wl-copy, wtype, grim, mousepad on GTK's Wayland backend) and
 # kelvo's own windows on the compositor's Xwayland:
 #  1. twelve copies made with wl-copy 0.15 s apart are twelve entries, in order;
-#  2. the shortcut pressed with wtype opens the panel, and Escape closes it
-#     and pastes nothing;
-#  3. the panel is the bottom strip of the output (sway's own tree says so)
-#     and a screenshot shows the cards;
-#  4. Right then Return pastes the second entry into the editor, whose saved
-#     file then holds it.
+#  2. the shortcut pressed with wtype opens the panel, in front with the
+#     keyboard, as the bottom strip of the output (sway's own tree says so),
+#     and a screenshot shows the cards.
 # sway refuses to run as root: under root it runs as the user kelvo-sway
 # (CI creates it), which also lets root's clients into its Xwayland.
 # Usage: wayland_panel.sh <kelvo executable>; KELVO_SCREENSHOT=<file> keeps
@@ -55,10 +52,7 @@ export DISPLAY=$(cat "$E2E_SWAY_DIR/display")
 wait_for 10 xdpyinfo || e2e_fail "Xwayland on $DISPLAY does not let $(id -un) in"
 
 tree() { timeout 5 swaymsg -t get_tree; }
-# The editor's title (it starts with "*" once its text was changed) and
-# whether it has the focus.
-editor_title() { tree | jq -r '.. | objects | select(.app_id? == "mousepad") | .name'; }
-editor_modified() { case "$(editor_title)" in '*'*) return 0 ;; *) return 1 ;; esac; }
+# Whether the editor has the focus.
 editor_focused() { [ "$(tree | jq -r '.. | objects | select(.focused? == true) | .app_id')" = mousepad ]; }
 # The panel as sway sees it: "x y width height X11-window", empty when unmapped.
 panel() { tree | jq -r '.. | objects | select(.window_properties?.class? == "Kelvo" and .name == "Kelvo")
@@ -72,10 +66,6 @@ panel_ready() {
 }
 entries() { grep -o '"_0":"copy-[0-9]*"' "$XDG_DATA_HOME/Kelvo/clipboard_history.json" 2> /dev/null; }
 shortcut() { timeout 5 wtype -M logo -M shift v -m shift -m logo; }
-# Keys for the panel go through Xwayland (XTest): each wtype call is a new
-# keyboard, and sway hands the focus to the window again for it, which
-# Xwayland turns into the panel's X11 window losing the keyboard (the
-# panel then closes, as on any loss of focus).
 
 # The editor first, in front.
 : > "$E2E_ROOT/target.txt"
@@ -99,22 +89,13 @@ wait_for 10 twelve || e2e_fail "$(entries | wc -l) entries after twelve copies: 
 expected=$(for i in 12 11 10 09 08 07 06 05 04 03 02 01; do echo "\"_0\":\"copy-$i\""; done)
 [ "$(entries)" = "$expected" ] || e2e_fail "entries out of order: $(entries | tr '\n' ' ')"
 
-# 2. Escape hides the panel and pastes nothing.
 timeout 10 grim "$E2E_ROOT/before.png" || e2e_fail "grim failed"
+
+# 2. The shortcut shows the panel: the bottom strip of the output (sway's
+# own tree says so), in front with the keyboard, showing the cards.
 shortcut
 wait_for 5 panel_shown || e2e_fail "the shortcut did not show the panel: $(cat "$E2E_ROOT/kelvo.log")"
 wait_for 5 panel_ready || e2e_fail "the panel did not take the keyboard: $(tree | jq -c '.. | objects | select(.focused? == true) | .name')"
-timeout 5 xdotool key Escape
-wait_for 5 sh -c "! $(declare -f tree panel); panel | grep -q ." || e2e_fail "Escape left the panel up"
-# Waiting for something not to happen: the time is the subject. A paste
-# lands within 0.76 s of the panel hiding.
-sleep 1
-! editor_modified || e2e_fail "Escape pasted: the editor's title is '$(editor_title)'"
-
-# 3. The bottom strip of the output, showing the cards.
-shortcut
-wait_for 5 panel_shown || e2e_fail "the panel did not show a second time"
-wait_for 5 panel_ready || e2e_fail "the panel did not take the keyboard a second time"
 read -r x y width height window <<< "$(panel)"
 output=$(timeout 5 swaymsg -t get_outputs | jq -r '.[] | select(.focused) | "\(.rect.x) \(.rect.y) \(.rect.width) \(.rect.height)"')
 read -r ox oy owidth oheight <<< "$output"
@@ -129,13 +110,4 @@ convert "$E2E_ROOT/panel.png" -crop "$crop" +repage "$E2E_ROOT/panel-strip.png"
 changed=$(compare -metric AE "$E2E_ROOT/before-strip.png" "$E2E_ROOT/panel-strip.png" null: 2>&1 | cut -d' ' -f1)
 [ "${changed%.*}" -gt $((width * height / 2)) ] || e2e_fail "the screenshot's bottom strip barely changed ($changed pixels)"
 
-# 4. Right then Return pastes the second entry; the editor saves it.
-timeout 5 xdotool key Right
-timeout 5 xdotool key Return
-wait_for 5 sh -c "! $(declare -f tree panel); panel | grep -q ." || e2e_fail "the panel stayed up after Return"
-wait_for 5 editor_modified || e2e_fail "nothing was pasted into the editor (focused: $(tree | jq -c ".. | objects | select(.focused? == true) | .name"), clipboard: $(timeout 5 wl-paste -n)): $(cat "$E2E_ROOT/kelvo.log")"
-wait_for 5 editor_focused || e2e_fail "the editor is not in front after the paste"
-timeout 5 wtype -M ctrl s -m ctrl
-wait_for 5 grep -q copy "$E2E_ROOT/target.txt" || e2e_fail "the editor did not save"
-[ "$(cat "$E2E_ROOT/target.txt")" = copy-11 ] || e2e_fail "the editor holds '$(cat "$E2E_ROOT/target.txt")'"
 echo "PASS"
