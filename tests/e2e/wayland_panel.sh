@@ -79,6 +79,11 @@ wait_for 15 grep -q 'Desktop platform: Wayland' "$E2E_ROOT/kelvo.log" ||
   e2e_fail "kelvo did not start on Wayland: $(cat "$E2E_ROOT/kelvo.log")"
 wait_for 10 grep -q 'Registered hotkey' "$E2E_ROOT/kelvo.log" || e2e_fail "no shortcut: $(cat "$E2E_ROOT/kelvo.log")"
 
+# kelvo watches the clipboard once it records a copy (what is on the
+# clipboard at its start is not a copy): copy until one is recorded.
+recorded() { printf 'warm-up' | timeout 5 wl-copy && grep -q warm-up "$XDG_DATA_HOME/Kelvo/clipboard_history.json"; }
+wait_for 20 recorded || e2e_fail "kelvo records no copies: $(cat "$E2E_ROOT/kelvo.log")"
+
 # 1. Twelve copies, 0.15 s apart (the pace of the copies, not a wait).
 for i in 01 02 03 04 05 06 07 08 09 10 11 12; do
   printf 'copy-%s' "$i" | timeout 5 wl-copy
