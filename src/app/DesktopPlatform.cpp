@@ -2,10 +2,12 @@
 
 #include "platform/Log.h"
 #include "platform/x11/X11Applications.h"
+#include "platform/x11/X11Desktop.h"
 #include "platform/x11/X11HotKeyService.h"
 #include "platform/x11/X11Pasteboard.h"
 #include "platform/x11/X11SyntheticKeyboard.h"
 #ifdef KELVO_WITH_WAYLAND
+#include "platform/wayland/SwayDesktop.h"
 #include "platform/wayland/SwayHotKeyService.h"
 #include "platform/wayland/WaylandApplications.h"
 #include "platform/wayland/WaylandPasteboard.h"
@@ -64,6 +66,26 @@ DesktopPlatform createDesktopPlatform(const QString &waylandDisplay, const QStri
         platform.keyboard = std::make_unique<x11::X11SyntheticKeyboard>();
     logLine(QStringLiteral("Desktop platform: %1").arg(platform.name));
     return platform;
+}
+
+PanelDesktop createPanelDesktop(const DesktopPlatform &platform, x11::X11Desktop &x11, const QString &swaySocket)
+{
+    PanelDesktop panel;
+#ifdef KELVO_WITH_WAYLAND
+    if (platform.name == QLatin1String("Wayland")) {
+        if (auto sway = std::make_unique<wayland::SwayDesktop>(x11, swaySocket); sway->isValid()) {
+            panel.placeShownWindow = [s = sway.get()](quint32 window, const QRect &frame) {
+                s->placeWindow(window, frame);
+            };
+            panel.desktop = std::move(sway);
+        }
+    }
+#else
+    Q_UNUSED(platform);
+    Q_UNUSED(x11);
+    Q_UNUSED(swaySocket);
+#endif
+    return panel;
 }
 
 } // namespace kelvo

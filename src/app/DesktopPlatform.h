@@ -2,6 +2,7 @@
 
 #include "platform/Accessibility.h"
 #include "platform/Applications.h"
+#include "platform/Desktop.h"
 #include "platform/HotKeys.h"
 #include "platform/Pasteboard.h"
 
@@ -34,5 +35,24 @@ using DataControlProbe = std::function<bool(const QString &waylandDisplay)>;
 // defaults to asking the compositor.
 DesktopPlatform createDesktopPlatform(const QString &waylandDisplay, const QString &swaySocket,
                                       const DataControlProbe &probe = {});
+
+namespace x11 {
+class X11Desktop;
+}
+
+// The desktop the panel places itself by, where it is not X11's own.
+struct PanelDesktop {
+    std::unique_ptr<Desktop> desktop;
+    // Places the shown panel window (its X11 id) at its frame, for window
+    // systems that do not take the window's own word for it.
+    std::function<void(quint32 window, const QRect &frame)> placeShownWindow;
+};
+
+// On Wayland Kelvo's windows are Xwayland windows, placed by the
+// compositor. Under sway the panel is floated, placed and focused through
+// sway's IPC, and its screen is the output of sway's focused window.
+// Elsewhere (X11 sessions; other compositors) `desktop` is null and the
+// X11 desktop is the panel's.
+PanelDesktop createPanelDesktop(const DesktopPlatform &platform, x11::X11Desktop &x11, const QString &swaySocket);
 
 } // namespace kelvo

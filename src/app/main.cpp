@@ -106,6 +106,11 @@ int main(int argc, char **argv)
     if (argc > 1)
         return runCommandLine(argc, argv);
 
+    // Kelvo's windows are X11 windows, under Wayland too (Xwayland): only
+    // there can the panel be placed and kept above others (see
+    // DesktopPlatform.h). QT_QPA_PLATFORM still decides when it is set.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Kelvo"));
     app.setApplicationVersion(QStringLiteral(KELVO_VERSION));
@@ -144,9 +149,11 @@ int main(int argc, char **argv)
     MimeTypeRegistry types;
     QtStyledTextConverter styledText;
     QtSaveDialog saveDialog;
-    x11::X11Desktop desktop;
+    x11::X11Desktop x11Desktop;
     DesktopPlatform platform = createDesktopPlatform(qEnvironmentVariable("WAYLAND_DISPLAY"),
                                                      qEnvironmentVariable("SWAYSOCK"));
+    const PanelDesktop panelDesktop = createPanelDesktop(platform, x11Desktop, qEnvironmentVariable("SWAYSOCK"));
+    Desktop &desktop = panelDesktop.desktop ? *panelDesktop.desktop : x11Desktop;
     Pasteboard &pasteboard = *platform.pasteboard;
     Applications &applications = *platform.applications;
     HotKeyService &hotKeys = *platform.hotKeys;
@@ -168,7 +175,11 @@ int main(int argc, char **argv)
         hotKeys, keyboard,
         [&]() -> std::unique_ptr<PanelWindow> {
             auto window = std::make_unique<QuickPanelWindow>(&engine, &desktop);
-            window->onBeforeMapping = [&desktop](quintptr id) { desktop.prepareFloatingWindow(quint32(id)); };
+            window->onBeforeMapping = [&x11Desktop](quintptr id) { x11Desktop.prepareFloatingWindow(quint32(id)); };
+            if (panelDesktop.placeShownWindow)
+                window->onShown = [&panelDesktop](quintptr id, const QRect &frame) {
+                    panelDesktop.placeShownWindow(quint32(id), frame);
+                };
             window->setInitialProperties({{"backend", QVariant::fromValue<QObject *>(panelBackend.get())}});
             window->setSource(historyViewUrl());
             return window;

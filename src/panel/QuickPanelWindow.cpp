@@ -55,6 +55,7 @@ bool QuickPanelWindow::reduceMotion() const {
 
 void QuickPanelWindow::setFrame(const QRect &frame) {
     setGeometry(frame);
+    if (onShown && QQuickView::isVisible()) onShown(winId(), frame);
 }
 
 void QuickPanelWindow::finishAnimation() {
@@ -85,6 +86,7 @@ void QuickPanelWindow::orderFrontRegardless() {
             onBeforeMapping(winId());
         }
         show();
+        if (onShown) onShown(winId(), geometry());
     }
     raise();
 }

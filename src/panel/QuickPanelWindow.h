@@ -51,6 +51,10 @@ public:
 
     // Runs with the native window before each mapping of the window.
     std::function<void(quintptr nativeWindow)> onBeforeMapping;
+    // Runs with the native window and its frame after each showing and
+    // each move of the shown window, for desktops where the window system
+    // rather than the window places it.
+    std::function<void(quintptr nativeWindow, const QRect &frame)> onShown;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
