@@ -29,6 +29,20 @@ bool sameText(const QString &a, const QString &b)
         return true;
     return a.normalized(QString::NormalizationForm_D) == b.normalized(QString::NormalizationForm_D);
 }
+
+// A snapshot that offers a picture: reading it may mean decoding (and
+// re-encoding) the picture, and its entry needs a thumbnail. Both are too
+// slow for the main thread.
+bool offersImage(const PasteboardContents &contents)
+{
+    const auto types = contents.types();
+    if (!types)
+        return false;
+    for (const QString &type : *types)
+        if (type == PasteboardType::PNG || type == PasteboardType::TIFF || type.startsWith(QLatin1String("image/")))
+            return true;
+    return false;
+}
 } // namespace
 
 ClipboardManager::ClipboardManager(const HistoryServices &services, QObject *parent)
@@ -324,6 +338,9 @@ void ClipboardManager::checkPasteboard()
             if (pending.serial == serial) {
                 pending.done = true;
                 pending.contents = std::move(contents);
+                if (pending.contents && self->isStillWanted(pending.writeSerial)
+                    && offersImage(*pending.contents) && !PasteboardReader::isConcealed(*pending.contents))
+                    self->buildOffThread(serial);
                 self->recordFinishedCaptures();
                 // A change left waiting while every read was taken.
                 self->checkPasteboard();
@@ -338,10 +355,63 @@ void ClipboardManager::recordFinishedCaptures()
 {
     // Reads may answer out of order; entries are added in the order of the
     // copies.
-    while (!captures_.empty() && captures_.front().done) {
+    while (!captures_.empty() && captures_.front().done && !captures_.front().building) {
         PendingCapture capture = std::move(captures_.front());
         captures_.pop_front();
-        didFetch(capture.contents, capture.app, capture.writeSerial);
+        if (!capture.isBuilt)
+            didFetch(capture.contents, capture.app, capture.writeSerial);
+        else if (capture.built && isStillWanted(capture.writeSerial))
+            addCapturedItem(std::move(*capture.built));
+    }
+}
+
+bool ClipboardManager::isStillWanted(quint64 writeSerial) const
+{
+    // This program wrote the clipboard while the read was under way (what
+    // arrived may already be that write), or capture was paused meanwhile.
+    return writeSerial == ownWriteSerial_ && !capturePaused_;
+}
+
+void ClipboardManager::buildOffThread(quint64 serial)
+{
+    for (PendingCapture &pending : captures_) {
+        if (pending.serial != serial)
+            continue;
+        pending.building = true;
+        // The task holds everything it reads: the snapshot, a copy of the
+        // reader (whose services outlive this store), the source.
+        const std::optional<QString> name = pending.app ? pending.app->localizedName : std::nullopt;
+        const QImage icon = pending.app ? pending.app->icon : QImage();
+        const Timestamp now = services_.clock.now();
+        MainLoop &loop = services_.mainLoop;
+        QPointer<ClipboardManager> self(this);
+        services_.background.after(0, [reader = reader_, contents = pending.contents, name, icon, now, &loop, self,
+                                       serial] {
+            std::optional<ClipboardItem> entry;
+            if (auto captured = reader.readPasteboard(*contents, name))
+                entry = ClipboardItem::make(std::move(captured->content), std::move(captured->html), name, icon, now);
+            loop.post([self, serial, entry = std::move(entry)]() mutable {
+                if (self)
+                    self->didBuild(serial, std::move(entry));
+            });
+        });
+        return;
+    }
+}
+
+void ClipboardManager::didBuild(quint64 serial, std::optional<ClipboardItem> entry)
+{
+    for (PendingCapture &pending : captures_) {
+        if (pending.serial != serial)
+            continue;
+        pending.building = false;
+        pending.isBuilt = true;
+        pending.built = std::move(entry);
+        pending.contents.reset();
+        recordFinishedCaptures();
+        // A change left waiting while every slot was taken.
+        checkPasteboard();
+        return;
     }
 }
 
@@ -350,12 +420,7 @@ void ClipboardManager::didFetch(const std::shared_ptr<const PasteboardContents> 
 {
     if (!contents)
         return; // not readable in time: nothing is recorded
-    // This program wrote the clipboard while the read was under way; what
-    // arrived may already be that write.
-    if (writeSerial != ownWriteSerial_)
-        return;
-    // Paused while the read was under way.
-    if (capturePaused_)
+    if (!isStillWanted(writeSerial))
         return;
     if (PasteboardReader::isConcealed(*contents))
         return;

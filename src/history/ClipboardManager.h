@@ -129,6 +129,11 @@ private:
     void assignItems(QList<ClipboardItem> items, QList<QByteArray> keys);
     void didFetch(const std::shared_ptr<const PasteboardContents> &contents,
                   const std::optional<RunningApplication> &app, quint64 writeSerial);
+    // A snapshot that offers a picture is classified and its entry built on
+    // the background queue; the result comes back here, on this thread.
+    void buildOffThread(quint64 serial);
+    void didBuild(quint64 serial, std::optional<ClipboardItem> entry);
+    bool isStillWanted(quint64 writeSerial) const;
     void write(const ClipboardItem &item, bool plainTextOnly);
     void preferencesChanged();
 
@@ -157,6 +162,11 @@ private:
         qint64 startedMs = 0;
         bool done = false;
         std::shared_ptr<const PasteboardContents> contents;
+        // Set while the entry is built off this thread; `built` then holds
+        // what came back (nothing when the snapshot yields no entry).
+        bool building = false;
+        bool isBuilt = false;
+        std::optional<ClipboardItem> built;
     };
     void recordFinishedCaptures();
     std::deque<PendingCapture> captures_;

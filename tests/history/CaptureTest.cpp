@@ -4,6 +4,11 @@
 
 #include <QGuiApplication>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
 using namespace kelvo;
 using namespace kelvo::test;
 using memory::MemoryContents;
@@ -13,6 +18,52 @@ namespace {
 
 const QString kFigmaType = QStringLiteral("application/x-figma-data");
 const QString kColor = PasteboardType::Color;
+
+// A background queue that holds its tasks until the test lets them run, on
+// a thread of their own.
+class HeldQueue : public BackgroundQueue {
+public:
+    ~HeldQueue() override
+    {
+        if (thread_.joinable())
+            thread_.join();
+    }
+    TaskHandle after(int, std::function<void()> task) override
+    {
+        auto job = std::make_shared<Job>();
+        job->task = std::move(task);
+        jobs_.push_back(job);
+        return job;
+    }
+    void flush() override {}
+    // Runs every held task on another thread; true once they have all run,
+    // false when they did not within the deadline.
+    bool runOnAnotherThread(std::chrono::seconds deadline)
+    {
+        std::vector<std::shared_ptr<Job>> jobs;
+        jobs.swap(jobs_);
+        thread_ = std::thread([this, jobs] {
+            for (const auto &job : jobs)
+                if (!job->cancelled)
+                    job->task();
+            finished_ = true;
+        });
+        const auto end = std::chrono::steady_clock::now() + deadline;
+        while (!finished_ && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return finished_;
+    }
+
+private:
+    struct Job : Cancellable {
+        void cancel() override { cancelled = true; }
+        std::function<void()> task;
+        std::atomic<bool> cancelled = false;
+    };
+    std::vector<std::shared_ptr<Job>> jobs_;
+    std::thread thread_;
+    std::atomic<bool> finished_ = false;
+};
 
 // Clipboard content that counts how often its image is asked for.
 struct CountingContents : MemoryContents {
@@ -43,6 +94,13 @@ protected:
     }
 
     void poll(std::shared_ptr<MemoryContents> contents) { rig.copyAndPoll(*manager, std::move(contents)); }
+    // A snapshot offering a picture is read on the background queue; its
+    // entry arrives in a later turn of the main loop.
+    void pollPicture(std::shared_ptr<MemoryContents> contents)
+    {
+        poll(std::move(contents));
+        rig.time.runPending();
+    }
 
     std::optional<ClipboardItem> newest() const
     {
@@ -318,7 +376,7 @@ TEST_F(CaptureTest, PasswordHintOtherThanSecretIsRecorded)
 TEST_F(CaptureTest, ImageWithNonEmptyTextRecordsTheText)
 {
     auto contents = imageContents(pngBytes(30, 20), QStringLiteral("photo.png"));
-    poll(contents);
+    pollPicture(contents);
     ASSERT_TRUE(newest());
     EXPECT_EQ(newestKind(), ClipboardContent::Kind::Text);
     EXPECT_EQ(newest()->content.string(), "photo.png");
@@ -329,7 +387,7 @@ TEST_F(CaptureTest, ImageWithEmptyTextRecordsTheImageBytesUnchanged)
 {
     const QByteArray png = pngBytes(30, 20);
     auto contents = imageContents(png, QString(""));
-    poll(contents);
+    pollPicture(contents);
     ASSERT_TRUE(newest());
     ASSERT_EQ(newestKind(), ClipboardContent::Kind::Image);
     EXPECT_EQ(newest()->content.data(), png);
@@ -342,7 +400,7 @@ TEST_F(CaptureTest, ImageWithEmptyTextRecordsTheImageBytesUnchanged)
 TEST_F(CaptureTest, ImageWithoutStringTypeRecordsTheImage)
 {
     auto contents = imageContents(pngBytes(5, 5), std::nullopt);
-    poll(contents);
+    pollPicture(contents);
     ASSERT_TRUE(newest());
     EXPECT_EQ(newestKind(), ClipboardContent::Kind::Image);
     EXPECT_EQ(contents->imageReads, 1);
@@ -354,7 +412,7 @@ TEST_F(CaptureTest, UndecodableImageFallsBackToTextThenImageIsReadOnce)
     // image is asked for once for both image rules, and raw decides.
     auto contents = std::make_shared<CountingContents>();
     contents->typeList = QStringList{PasteboardType::TIFF};
-    poll(contents);
+    pollPicture(contents);
     EXPECT_TRUE(manager->items().isEmpty());
     EXPECT_EQ(contents->imageReads, 1);
 }
@@ -364,7 +422,7 @@ TEST_F(CaptureTest, ImageWithoutImageTypesIsTheFallBackAfterText)
     auto contents = std::make_shared<MemoryContents>();
     contents->typeList = QStringList{QStringLiteral("image/bmp")};
     contents->image = pngBytes(3, 3);
-    poll(contents);
+    pollPicture(contents);
     ASSERT_TRUE(newest());
     EXPECT_EQ(newestKind(), ClipboardContent::Kind::Image);
 }
@@ -638,7 +696,7 @@ TEST_F(CaptureTest, ImageClaimingHugeDimensionsDoesNotDecode)
     }();
     for (int k = 0; k < 4; ++k)
         png[ihdr + 17 + k] = char(crc >> (24 - 8 * k));
-    poll(imageContents(png, std::nullopt));
+    pollPicture(imageContents(png, std::nullopt));
     ASSERT_TRUE(newest());
     EXPECT_EQ(newestKind(), ClipboardContent::Kind::Image);
     EXPECT_FALSE(newest()->previewImagePNGData.has_value());
@@ -709,4 +767,27 @@ TEST_F(CaptureTest, PauseStoredAtStartHoldsFromTheFirstPoll)
     poll(textContents("copied while paused"));
     EXPECT_TRUE(manager->items().isEmpty());
     EXPECT_EQ(manager->lastChangeCount(), rig.pasteboard.changeCount());
+}
+
+TEST_F(CaptureTest, PicturesAreBuiltOffTheMainThreadInCopyOrder)
+{
+    HeldQueue worker;
+    rig.backgroundOverride = &worker;
+    manager = rig.make();
+    const QByteArray png = pngBytes(1200, 800);
+    // The same picture twice, then a text, all read before the pictures'
+    // entries are built.
+    poll(imageContents(png, std::nullopt));
+    poll(imageContents(png, std::nullopt));
+    poll(textContents("copied after the picture"));
+    rig.time.runPending();
+    EXPECT_TRUE(manager->items().isEmpty()) << "the main thread built no picture; the text waits for it";
+
+    ASSERT_TRUE(worker.runOnAnotherThread(std::chrono::seconds(30)));
+    rig.time.runPending();
+    const QList<ClipboardItem> items = manager->items();
+    ASSERT_EQ(items.size(), 2) << "the repeated picture is a duplicate";
+    EXPECT_EQ(items.at(0).content.string(), "copied after the picture");
+    EXPECT_EQ(items.at(1).content.data(), png);
+    EXPECT_TRUE(items.at(1).previewImagePNGData.has_value());
 }
