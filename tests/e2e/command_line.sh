@@ -29,7 +29,6 @@ has_out() { grep -q -- "$1" "$out" || e2e_fail "kelvo output lacks '$1': $(cat "
 has_err() { grep -q -- "$1" "$err" || e2e_fail "kelvo error lacks '$1': $(cat "$err")"; }
 recorded() { grep -q "\"_0\":\"$1\"" "$history" 2> /dev/null; }
 entries() { grep -o '"id":"' "$history" | wc -l; }
-panel_shown() { xdotool search --onlyvisible --name '^Kelvo$' > /dev/null 2>&1; }
 start_kelvo() {
   timeout 170 "$kelvo" >> "$E2E_ROOT/kelvo.log" 2>&1 &
   kelvo_pid=$!

@@ -32,10 +32,17 @@ e2e_start_desktop() {
 }
 
 # openbox, up once it announces _NET_ACTIVE_WINDOW (what xdotool needs).
+# A start right after another test's server went away can fail to open the
+# display; a second start then succeeds.
 e2e_start_wm() {
-  openbox >> "$E2E_ROOT/openbox.log" 2>&1 &
-  E2E_WM=$!
-  wait_for 10 sh -c 'xprop -root _NET_SUPPORTED | grep -q _NET_ACTIVE_WINDOW' || e2e_fail "openbox did not start"
+  local try
+  for try in 1 2 3; do
+    openbox >> "$E2E_ROOT/openbox.log" 2>&1 &
+    E2E_WM=$!
+    wait_for 10 sh -c 'xprop -root _NET_SUPPORTED | grep -q _NET_ACTIVE_WINDOW' && return 0
+    kill "$E2E_WM" 2> /dev/null
+  done
+  e2e_fail "openbox did not start: $(cat "$E2E_ROOT/openbox.log")"
 }
 
 # Starts openbox again if it has gone, saying so: the flow is about kelvo,
@@ -62,3 +69,33 @@ e2e_copy() {
 }
 
 e2e_history() { echo "$XDG_DATA_HOME/Kelvo/clipboard_history.json"; }
+
+# The paste target's window, for the helpers below: set `editor` to its id.
+# The editor is the active window and has the keyboard.
+editor_in_front() {
+  [ "$(xdotool getactivewindow 2> /dev/null)" = "$editor" ] && [ "$(xdotool getwindowfocus 2> /dev/null)" = "$editor" ]
+}
+# Whether the editor's text was changed: its title then starts with "*".
+editor_modified() { case "$(xdotool getwindowname "$editor")" in '*'*) return 0 ;; *) return 1 ;; esac; }
+# Asks for the editor until it is in front: a request made before the window
+# manager has taken a new window on, or while it is still moving the focus,
+# is dropped.
+focus_editor() {
+  e2e_ensure_wm
+  local try
+  for try in 1 2 3 4 5 6 7 8 9 10; do
+    xdotool windowactivate "$editor" 2> /dev/null
+    wait_for 1 editor_in_front && return 0
+  done
+  e2e_fail "the editor ($editor) did not take the focus ${1:-}; active: $(xdotool getactivewindow getwindowname 2>&1 | tr '\n' ' '); windows: $(xdotool search --onlyvisible --name . getwindowname %@ 2>&1 | tr '\n' '|')"
+}
+
+panel_shown() { xdotool search --onlyvisible --name '^Kelvo$' > /dev/null 2>&1; }
+# The panel takes keys once it is in front and its fade-in has ended (keys
+# during a fade are not routed): fully opaque.
+panel_ready() {
+  local p
+  p=$(xdotool search --onlyvisible --name '^Kelvo$' | head -1)
+  [ -n "$p" ] && [ "$(xdotool getactivewindow)" = "$p" ] &&
+    xprop -id "$p" _NET_WM_WINDOW_OPACITY | grep -q '= 4294967295$'
+}

@@ -39,35 +39,7 @@ mousepad "$E2E_ROOT/target.txt" > "$E2E_ROOT/mousepad.log" 2>&1 &
 E2E_PIDS="$E2E_PIDS $!"
 wait_for 20 xdotool search --onlyvisible --name "target.txt" || e2e_fail "the editor did not come up"
 editor=$(xdotool search --onlyvisible --name "target.txt" | head -1)
-# The editor is the active window and has the keyboard.
-editor_in_front() {
-  [ "$(xdotool getactivewindow 2> /dev/null)" = "$editor" ] && [ "$(xdotool getwindowfocus 2> /dev/null)" = "$editor" ]
-}
-# Whether the editor's text was changed: its title then starts with "*".
-editor_modified() { case "$(xdotool getwindowname "$editor")" in '*'*) return 0 ;; *) return 1 ;; esac; }
-# Asks for the editor until it is in front: a request made before the window
-# manager has taken a new window on, or while it is still moving the focus,
-# is dropped.
-focus_editor() {
-  e2e_ensure_wm
-  local try
-  for try in 1 2 3 4 5 6 7 8 9 10; do
-    xdotool windowactivate "$editor" 2> /dev/null
-    wait_for 1 editor_in_front && return 0
-  done
-  e2e_fail "the editor ($editor) did not take the focus ${1:-}; active: $(xdotool getactivewindow getwindowname 2>&1 | tr '\n' ' '); windows: $(xdotool search --onlyvisible --name . getwindowname %@ 2>&1 | tr '\n' '|')"
-}
 focus_editor "at first"
-
-panel_shown() { xdotool search --onlyvisible --name '^Kelvo$' > /dev/null 2>&1; }
-# The panel takes keys once it is in front and its fade-in has ended (keys
-# during a fade are not routed): fully opaque.
-panel_ready() {
-  local p
-  p=$(xdotool search --onlyvisible --name '^Kelvo$' | head -1)
-  [ -n "$p" ] && [ "$(xdotool getactivewindow)" = "$p" ] &&
-    xprop -id "$p" _NET_WM_WINDOW_OPACITY | grep -q '= 4294967295$'
-}
 
 # 3. Escape hides the panel and pastes nothing.
 xdotool key super+shift+v
@@ -78,7 +50,7 @@ wait_for 5 sh -c '! xdotool search --onlyvisible --name "^Kelvo$"' || e2e_fail "
 # Waiting for something not to happen: the time is the subject. A paste
 # lands within 0.76 s of the panel hiding (a first wait of 0.12 s and up to
 # eight retries of 0.08 s for the target to come to the front).
-sleep 1
+sleep 1 # the time is the subject: no paste may land meanwhile
 focus_editor "after Escape"
 ! editor_modified || e2e_fail "Escape pasted: the editor's title is '$(xdotool getwindowname "$editor")'"
 
