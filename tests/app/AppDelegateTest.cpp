@@ -7,21 +7,17 @@
 #include "settings/StoredPreferences.h"
 
 #include <QCoreApplication>
-#include <QPointer>
 
 using namespace kelvo;
 using namespace kelvo::test;
 
 namespace {
 
-using RecordingHotKeys = memory::MemoryHotKeys;
-using RecordingKeyboard = memory::MemorySyntheticKeyboard;
-
-RunningApplication app(qint64 pid, const QString &name)
+RunningApplication app(qint64 pid)
 {
     RunningApplication a;
     a.processIdentifier = pid;
-    a.localizedName = name;
+    a.localizedName = QStringLiteral("App %1").arg(pid);
     return a;
 }
 
@@ -43,68 +39,71 @@ protected:
         delegate->applicationDidFinishLaunching();
     }
 
-    // Copies `text` on the clipboard and lets the poll take it.
-    void copy(const QString &text)
+    // Copies each text on the clipboard and lets the poll take it.
+    void copy(const QStringList &texts)
     {
-        rig.pasteboard.copy(textContents(text));
-        rig.time.advance(ClipboardManager::kPollIntervalMs);
+        for (const QString &text : texts) {
+            rig.pasteboard.copy(textContents(text));
+            rig.time.advance(ClipboardManager::kPollIntervalMs);
+        }
     }
-
-    QStringList historyTexts()
-    {
-        QStringList texts;
-        for (const auto &item : delegate->clipboardManager().filteredItems(ClipboardTab::history))
-            texts.append(item.content.string());
-        return texts;
-    }
-
+    QString clipboardText() { return rig.pasteboard.current->strings.value(PasteboardType::String); }
     void press(quint32 keyCode, quint64 flags = 0, const QString &chars = {})
     {
         ASSERT_TRUE(window);
         window->pressKey(KeyEvent{keyCode, flags, chars});
     }
+    SelectionState &selection() { return delegate->selectionState(); }
+    ClipboardManager &manager() { return delegate->clipboardManager(); }
+    // Search, selection and tab as a user left them.
+    void disturbState()
+    {
+        manager().setSearchQuery("x");
+        selection().setSelectedIndex(1);
+        selection().setActiveTab(ClipboardTab::pinned);
+    }
+    void expectFreshState()
+    {
+        EXPECT_EQ(manager().searchQuery(), QString());
+        EXPECT_EQ(selection().selectedIndex(), 0);
+        EXPECT_EQ(selection().activeTab(), ClipboardTab::history);
+    }
 
     HistoryRig rig;
-    RecordingHotKeys hotKeys;
-    RecordingKeyboard keyboard;
+    memory::MemoryHotKeys hotKeys;
+    memory::MemorySyntheticKeyboard keyboard;
     std::unique_ptr<AppDelegate> delegate;
     memory::MemoryPanelWindow *window = nullptr;
     int windowsMade = 0;
     int settingsPresentations = 0;
 };
 
-TEST_F(AppDelegateTest, FirstLaunchRegistersShiftCommandV)
-{
-    ASSERT_EQ(hotKeys.registrations.size(), 1);
-    EXPECT_EQ(hotKeys.registrations.first(), qMakePair(9u, 768u));
-}
-
 TEST(AppDelegateShortcut, StoredZeroesAreKeysAndOutOfRangeValuesFallBack)
 {
-    struct Case {
+    const struct {
         QVariant code, modifiers;
         quint32 wantCode, wantModifiers;
-    };
-    const QList<Case> cases{
+    } cases[] = {
+        {QVariant(), QVariant(), 9, 768},      // first launch: shift-command-V
         {0, 0, 0, 0},                          // A without modifiers
         {0, QVariant(), 0, 768},               // only the key stored
         {QVariant(), 4096, 9, 4096},
         {-1, qint64(1) << 33, 9, 768},         // cannot be a shortcut
         {49, 2048 + 4096, 49, 6144},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.code.toString().toStdString() + " " + c.modifiers.toString().toStdString());
         HistoryRig rig;
         if (c.code.isValid())
             rig.preferences.setValue(PreferenceKey::HotkeyCode, c.code);
         if (c.modifiers.isValid())
             rig.preferences.setValue(PreferenceKey::HotkeyModifiers, c.modifiers);
-        RecordingHotKeys hotKeys;
-        RecordingKeyboard keyboard;
+        memory::MemoryHotKeys hotKeys;
+        memory::MemorySyntheticKeyboard keyboard;
         AppDelegate delegate(AppServices{rig.services(), hotKeys, keyboard, {}, {}});
         delegate.applicationDidFinishLaunching();
         ASSERT_EQ(hotKeys.registrations.size(), 1);
-        EXPECT_EQ(hotKeys.registrations.first(), qMakePair(c.wantCode, c.wantModifiers))
-            << c.code.toString().toStdString() << " " << c.modifiers.toString().toStdString();
+        EXPECT_EQ(hotKeys.registrations.first(), qMakePair(c.wantCode, c.wantModifiers));
     }
 }
 
@@ -127,88 +126,68 @@ TEST_F(AppDelegateTest, ABurstOfPreferenceWritesReRegistersOnceAfterTheLast)
     EXPECT_EQ(hotKeys.unregistrations.size(), 1);
 }
 
-TEST_F(AppDelegateTest, HotKeyTogglesThePanelAndTheSecondPressResetsIt)
+TEST_F(AppDelegateTest, HotKeyTogglesThePanelAndEveryShowingStartsFresh)
 {
-    copy("one");
-    copy("two");
+    copy({"one", "two"});
     hotKeys.pressAny();
     rig.time.advance(0);
     ASSERT_TRUE(delegate->panel());
     EXPECT_TRUE(delegate->panel()->isVisible());
+    const QUuid firstToken = selection().panelPresentationToken();
 
-    delegate->clipboardManager().setSearchQuery("tw");
-    delegate->selectionState().setSelectedIndex(1);
-    delegate->selectionState().setActiveTab(ClipboardTab::pinned);
-    hotKeys.pressAny();
-    rig.time.advance(0);
-    EXPECT_EQ(delegate->clipboardManager().searchQuery(), QString());
-    EXPECT_EQ(delegate->selectionState().selectedIndex(), 0);
-    EXPECT_EQ(delegate->selectionState().activeTab(), ClipboardTab::history);
+    disturbState();
+    window->cancel(); // Escape: the panel dismisses itself, the state stays
     window->finishAnimation();
-    EXPECT_FALSE(delegate->panel()->isVisible());
-    EXPECT_EQ(windowsMade, 1);
-
+    EXPECT_EQ(manager().searchQuery(), "x");
     hotKeys.pressAny();
     rig.time.advance(0);
     EXPECT_TRUE(delegate->panel()->isVisible());
-    EXPECT_EQ(windowsMade, 1) << "the panel is built once and reused";
-}
+    expectFreshState();
+    EXPECT_NE(selection().panelPresentationToken(), firstToken);
+    EXPECT_FALSE(selection().panelPresentationToken().isNull());
 
-TEST_F(AppDelegateTest, EveryShowingStartsFresh)
-{
-    copy("one");
-    copy("two");
-    delegate->showPanel();
-    const QUuid firstToken = delegate->selectionState().panelPresentationToken();
-    delegate->clipboardManager().setSearchQuery("x");
-    delegate->selectionState().setSelectedIndex(1);
-    delegate->selectionState().setActiveTab(ClipboardTab::pinned);
-    window->cancel(); // Escape: the panel dismisses itself, the state stays
+    disturbState();
+    hotKeys.pressAny(); // the second press hides and resets
+    rig.time.advance(0);
+    expectFreshState();
     window->finishAnimation();
-    EXPECT_EQ(delegate->clipboardManager().searchQuery(), QStringLiteral("x"));
-
-    delegate->showPanel();
-    EXPECT_EQ(delegate->clipboardManager().searchQuery(), QString());
-    EXPECT_EQ(delegate->selectionState().selectedIndex(), 0);
-    EXPECT_EQ(delegate->selectionState().activeTab(), ClipboardTab::history);
-    EXPECT_NE(delegate->selectionState().panelPresentationToken(), firstToken);
-    EXPECT_FALSE(delegate->selectionState().panelPresentationToken().isNull());
+    EXPECT_FALSE(delegate->panel()->isVisible());
+    EXPECT_EQ(windowsMade, 1) << "the panel is built once and reused";
 }
 
 TEST_F(AppDelegateTest, KeysMoveTheSelectionWithinTheActiveListAndSwitchTabs)
 {
-    copy("one");
-    copy("two");
-    copy("three");
+    copy({"one", "two", "three"});
     delegate->showPanel();
-    press(124); // right
-    press(124);
-    press(124);
-    EXPECT_EQ(delegate->selectionState().selectedIndex(), 2) << "clamped to the three entries";
+    for (int i = 0; i < 3; ++i)
+        press(124); // right
+    EXPECT_EQ(selection().selectedIndex(), 2) << "clamped to the three entries";
     press(123); // left
-    EXPECT_EQ(delegate->selectionState().selectedIndex(), 1);
-
+    EXPECT_EQ(selection().selectedIndex(), 1);
     press(48, 0, "\t");
-    EXPECT_EQ(delegate->selectionState().activeTab(), ClipboardTab::pinned);
+    EXPECT_EQ(selection().activeTab(), ClipboardTab::pinned);
     press(48, EventFlag::Shift, "\t");
-    EXPECT_EQ(delegate->selectionState().activeTab(), ClipboardTab::history);
+    EXPECT_EQ(selection().activeTab(), ClipboardTab::history);
+
+    selection().setPendingChars("stale");
+    press(3, EventFlag::Command, "f"); // command-F asks for the search field
+    EXPECT_EQ(selection().pendingChars(), QString());
+    EXPECT_TRUE(selection().shouldFocusSearch());
 }
 
 TEST_F(AppDelegateTest, QuickPasteTakesTheFilteredListAndTheTargetOfTheShowing)
 {
-    copy("apple");
-    copy("banana");
-    copy("apricot");
-    rig.applications.frontmost = app(42, "Editor");
+    copy({"apple", "banana", "apricot"});
+    rig.applications.frontmost = app(42);
     delegate->showPanel();
-    rig.applications.frontmost = app(7, "Other"); // something else came forward since
-    delegate->clipboardManager().setSearchQuery("ap");
+    rig.applications.frontmost = app(7); // something else came forward since
+    manager().setSearchQuery("ap");
 
     press(18, EventFlag::Command, "1"); // command-1: the first entry of "ap"
     EXPECT_FALSE(delegate->panel()->isVisible()) << "taken down at once";
     EXPECT_EQ(window->alpha, 0.0);
     EXPECT_FALSE(window->animating());
-    EXPECT_EQ(rig.pasteboard.current->strings.value(PasteboardType::String), QStringLiteral("apricot"));
+    EXPECT_EQ(clipboardText(), "apricot");
 
     rig.time.advance(2000);
     ASSERT_FALSE(rig.applications.activations.isEmpty());
@@ -226,39 +205,19 @@ TEST_F(AppDelegateTest, ReturnAndQuickPasteOutsideTheListDoNothing)
     EXPECT_TRUE(rig.applications.activations.isEmpty());
     EXPECT_TRUE(keyboard.posted.isEmpty());
 
-    copy("only");
+    copy({"only"});
     press(19, EventFlag::Command, "2");
     EXPECT_TRUE(delegate->panel()->isVisible());
     press(36, 0, "\r");
     EXPECT_FALSE(delegate->panel()->isVisible());
-    EXPECT_EQ(rig.pasteboard.current->strings.value(PasteboardType::String), QStringLiteral("only"));
-}
-
-TEST_F(AppDelegateTest, CommandFAsksForTheSearchField)
-{
-    delegate->showPanel();
-    delegate->selectionState().setPendingChars(QStringLiteral("stale"));
-    press(3, EventFlag::Command, "f");
-    EXPECT_EQ(delegate->selectionState().pendingChars(), QString());
-    EXPECT_TRUE(delegate->selectionState().shouldFocusSearch());
-}
-
-TEST_F(AppDelegateTest, OpeningSettingsFromThePanelHidesItFirst)
-{
-    delegate->showPanel();
-    delegate->onOpenSettings();
-    window->finishAnimation();
-    EXPECT_FALSE(delegate->panel()->isVisible());
-    EXPECT_EQ(settingsPresentations, 1);
-    delegate->openSettings();
-    EXPECT_EQ(settingsPresentations, 2);
+    EXPECT_EQ(clipboardText(), "only");
 }
 
 TEST_F(AppDelegateTest, HidingThePanelHandsTheFocusBackOnlyWhenItKeptIt)
 {
     const qint64 self = QCoreApplication::applicationPid();
-    copy("one");
-    // (front at the showing, front when hidden, how it is hidden) -> activations of the editor
+    copy({"one"});
+    // (front when hidden, how it is hidden) -> activations of the editor
     const struct {
         qint64 frontWhenHidden;
         const char *how;
@@ -271,10 +230,11 @@ TEST_F(AppDelegateTest, HidingThePanelHandsTheFocusBackOnlyWhenItKeptIt)
         {self, "paste", 1},    // the paste-back's own activation only
     };
     for (const auto &c : cases) {
-        rig.applications.frontmost = app(42, "Editor");
+        SCOPED_TRACE(c.how);
+        rig.applications.frontmost = app(42);
         rig.applications.activations.clear();
         delegate->showPanel();
-        rig.applications.frontmost = app(c.frontWhenHidden, "Kelvo");
+        rig.applications.frontmost = app(c.frontWhenHidden);
         rig.applications.activationTakesEffect = false;
         const QString how = QString::fromLatin1(c.how);
         if (how == "escape")
@@ -284,57 +244,53 @@ TEST_F(AppDelegateTest, HidingThePanelHandsTheFocusBackOnlyWhenItKeptIt)
         else if (how == "settings")
             delegate->onOpenSettings();
         else
-            delegate->onPaste(delegate->clipboardManager().items().first()); // a reference into the list the paste reorders
+            delegate->onPaste(manager().items().first()); // a reference into the list the paste reorders
         window->finishAnimation();
-        EXPECT_EQ(rig.applications.activations.size(), c.activations) << c.how;
+        EXPECT_FALSE(delegate->panel()->isVisible());
+        EXPECT_EQ(rig.applications.activations.size(), c.activations);
         for (const RunningApplication &a : rig.applications.activations)
-            EXPECT_EQ(a.processIdentifier, 42) << c.how;
+            EXPECT_EQ(a.processIdentifier, 42);
         rig.time.advance(2000); // the paste-back's retries end
         rig.applications.activationTakesEffect = true;
     }
+    EXPECT_EQ(settingsPresentations, 1);
 }
 
 TEST_F(AppDelegateTest, NoFrontmostApplicationStillWritesTheClipboard)
 {
-    copy("kept");
+    copy({"kept"});
     rig.applications.frontmost.reset();
     LogCapture log;
     delegate->showPanel();
-    delegate->onPastePlainText(delegate->clipboardManager().filteredItems(ClipboardTab::history).first());
+    rig.applications.frontmost = app(9); // came forward after the showing: not the target
+    delegate->onPastePlainText(manager().filteredItems(ClipboardTab::history).first());
     rig.time.advance(2000);
-    EXPECT_EQ(rig.pasteboard.current->strings.value(PasteboardType::String), QStringLiteral("kept"));
+    EXPECT_EQ(clipboardText(), "kept");
     EXPECT_TRUE(keyboard.posted.isEmpty());
-    EXPECT_FALSE(log.lines.isEmpty());
+    EXPECT_TRUE(rig.applications.activations.isEmpty());
+    EXPECT_TRUE(log.lines.contains("[Kelvo] 没有记录到之前的应用，仅写入剪贴板")) << log.lines.join('\n').toStdString();
 }
 
 TEST_F(AppDelegateTest, TerminationUnregistersAndKeepsTheLastChange)
 {
-    copy("last words");
-    ASSERT_TRUE(delegate->clipboardManager().hasPendingSave());
+    copy({"last words"});
+    ASSERT_TRUE(manager().hasPendingSave());
     delegate->applicationWillTerminate();
     EXPECT_EQ(hotKeys.unregistrations.size(), 1);
-    EXPECT_FALSE(delegate->clipboardManager().hasPendingSave());
+    EXPECT_FALSE(manager().hasPendingSave());
+    // A preference written while quitting grabs no key again.
+    rig.preferences.setValue(PreferenceKey::HotkeyCode, 3);
+    rig.time.advance(1000);
+    EXPECT_EQ(hotKeys.registrations.size(), 1);
     rig.background.flush();
     delegate.reset();
 
     // A fresh start reads what the quitting one wrote.
     makeDelegate();
-    EXPECT_EQ(historyTexts(), QStringList({"last words"}));
-}
-
-TEST_F(AppDelegateTest, LateEventsAfterTheDelegateIsGoneDoNothing)
-{
-    copy("x");
-    delegate->showPanel();
-    auto keyHandlerWindow = window;
-    delegate.reset(); // the panel goes with it
-    rig.preferences.setValue(PreferenceKey::HotkeyCode, 3);
-    rig.time.advance(1000);
-    ASSERT_TRUE(hotKeys.handler);
-    hotKeys.handler(); // a press that was already on its way
-    rig.time.advance(10);
-    EXPECT_EQ(hotKeys.registrations.size(), 1);
-    Q_UNUSED(keyHandlerWindow);
+    QStringList texts;
+    for (const auto &item : manager().filteredItems(ClipboardTab::history))
+        texts.append(item.content.string());
+    EXPECT_EQ(texts, QStringList({"last words"}));
 }
 
 } // namespace
