@@ -14,29 +14,19 @@ using namespace kelvo;
 
 namespace {
 
-QGuiApplication &guiApp()
-{
-    static int argc = 1;
-    static char name[] = "kelvo_settings_logic_test";
-    static char *argv[] = {name, nullptr};
-    static QGuiApplication *app = new QGuiApplication(argc, argv);
-    return *app;
-}
-
 // Qt key + modifiers -> key position and flags, for the keys used here.
 KeyEvent translate(const QKeyEvent &e)
 {
+    static const QMap<int, quint32> codes{{Qt::Key_V, 9}, {Qt::Key_K, 40}, {Qt::Key_Escape, 53}};
     KeyEvent out;
-    switch (e.key()) {
-    case Qt::Key_V: out.keyCode = 9; break;
-    case Qt::Key_K: out.keyCode = 40; break;
-    case Qt::Key_Escape: out.keyCode = 53; break;
-    default: out.keyCode = 0xFFFF; break;
-    }
-    if (e.modifiers() & Qt::ShiftModifier) out.modifierFlags |= EventFlag::Shift;
-    if (e.modifiers() & Qt::ControlModifier) out.modifierFlags |= EventFlag::Control;
-    if (e.modifiers() & Qt::AltModifier) out.modifierFlags |= EventFlag::Option;
-    if (e.modifiers() & Qt::MetaModifier) out.modifierFlags |= EventFlag::Command;
+    out.keyCode = codes.value(e.key(), 0xFFFF);
+    const std::pair<Qt::KeyboardModifier, quint64> flags[] = {{Qt::ShiftModifier, EventFlag::Shift},
+                                                               {Qt::ControlModifier, EventFlag::Control},
+                                                               {Qt::AltModifier, EventFlag::Option},
+                                                               {Qt::MetaModifier, EventFlag::Command}};
+    for (const auto &[qt, flag] : flags)
+        if (e.modifiers() & qt)
+            out.modifierFlags |= flag;
     return out;
 }
 
@@ -54,122 +44,90 @@ protected:
 
 class QtKeyEventMonitorTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { guiApp(); }
-
+    static void SetUpTestSuite()
+    {
+        static int argc = 1;
+        static char name[] = "kelvo_settings_logic_test";
+        static char *argv[] = {name, nullptr};
+        static QGuiApplication *app = new QGuiApplication(argc, argv);
+        Q_UNUSED(app);
+    }
     // Sends a key press to `target` as the platform delivers it.
     static void press(QObject *target, int key, Qt::KeyboardModifiers mods = {})
     {
         QKeyEvent event(QEvent::KeyPress, key, mods);
         QCoreApplication::sendEvent(target, &event);
     }
+    static bool overrideAccepted(QObject *target)
+    {
+        QKeyEvent event(QEvent::ShortcutOverride, Qt::Key_Q, Qt::ControlModifier);
+        QCoreApplication::sendEvent(target, &event);
+        return event.isAccepted();
+    }
 
     QtKeyEventMonitor monitor{&translate};
     CountingWindow window;
     QList<KeyEvent> seen;
+    QStringList calls;
 };
 
-TEST_F(QtKeyEventMonitorTest, SwallowedPressNeverReachesTheWindow)
+TEST_F(QtKeyEventMonitorTest, HandlersRunInOrderUntilOneSwallowsAndOnlyKeysOfWindowsAreSeen)
 {
-    const quint64 token = monitor.addLocalKeyMonitor([this](const KeyEvent &e) {
-        seen.append(e);
-        return true;
-    });
-    ASSERT_NE(token, 0u);
+    monitor.addLocalKeyMonitor([&](const KeyEvent &e) { seen.append(e); calls.append("first"); return false; });
+    const quint64 second = monitor.addLocalKeyMonitor([&](const KeyEvent &) { calls.append("second"); return true; });
+    monitor.addLocalKeyMonitor([&](const KeyEvent &) { calls.append("third"); return true; });
+    ASSERT_NE(second, 0u);
     press(&window, Qt::Key_V, Qt::ShiftModifier | Qt::MetaModifier);
+    EXPECT_EQ(calls, (QStringList{"first", "second"}));
+    EXPECT_EQ(window.presses, 0) << "a swallowed press never reaches the window";
     ASSERT_EQ(seen.size(), 1);
     EXPECT_EQ(seen[0].keyCode, 9u);
     EXPECT_EQ(seen[0].modifierFlags, EventFlag::Shift | EventFlag::Command);
-    EXPECT_EQ(window.presses, 0);
-}
 
-TEST_F(QtKeyEventMonitorTest, PassedPressReachesTheWindowAndOnlyWindowsAreWatched)
-{
-    monitor.addLocalKeyMonitor([this](const KeyEvent &e) {
-        seen.append(e);
-        return false;
-    });
+    monitor.removeMonitor(second);
     press(&window, Qt::Key_K);
-    EXPECT_EQ(seen.size(), 1);
-    EXPECT_EQ(window.presses, 1);
+    EXPECT_EQ(window.presses, 0) << "the third swallows it";
     // The same press handed on to an item inside the window is not seen twice.
     QObject item;
     press(&item, Qt::Key_K);
-    EXPECT_EQ(seen.size(), 1);
-}
-
-TEST_F(QtKeyEventMonitorTest, ModifierKeysAloneAreNotKeyDowns)
-{
-    monitor.addLocalKeyMonitor([this](const KeyEvent &e) {
-        seen.append(e);
-        return true;
-    });
-    for (int key : {int(Qt::Key_Shift), int(Qt::Key_Control), int(Qt::Key_Meta), int(Qt::Key_Alt),
-                    int(Qt::Key_Super_L), int(Qt::Key_Super_R), int(Qt::Key_CapsLock), int(Qt::Key_AltGr)})
+    EXPECT_EQ(seen.size(), 2);
+    // Modifier keys alone are no key-downs and reach the window.
+    for (int key : {Qt::Key_Shift, Qt::Key_Control, Qt::Key_Meta, Qt::Key_Alt, Qt::Key_Super_L, Qt::Key_Super_R,
+                    Qt::Key_CapsLock, Qt::Key_AltGr})
         press(&window, key, Qt::ShiftModifier);
-    EXPECT_TRUE(seen.isEmpty());
+    EXPECT_EQ(seen.size(), 2);
     EXPECT_EQ(window.presses, 8);
 }
 
-TEST_F(QtKeyEventMonitorTest, HandlersRunInOrderUntilOneSwallows)
+TEST_F(QtKeyEventMonitorTest, HandlersRemovedBeforeOrDuringDeliveryHearNothing)
 {
-    QStringList calls;
-    monitor.addLocalKeyMonitor([&](const KeyEvent &) { calls.append("first"); return false; });
-    monitor.addLocalKeyMonitor([&](const KeyEvent &) { calls.append("second"); return true; });
-    monitor.addLocalKeyMonitor([&](const KeyEvent &) { calls.append("third"); return true; });
-    press(&window, Qt::Key_V);
-    EXPECT_EQ(calls, (QStringList{"first", "second"}));
-    EXPECT_EQ(window.presses, 0);
-}
-
-TEST_F(QtKeyEventMonitorTest, RemovedMonitorHearsNothingMore)
-{
-    const quint64 token = monitor.addLocalKeyMonitor([this](const KeyEvent &e) {
-        seen.append(e);
-        return true;
-    });
-    EXPECT_EQ(monitor.monitorCount(), 1);
-    monitor.removeMonitor(token);
-    EXPECT_EQ(monitor.monitorCount(), 0);
-    press(&window, Qt::Key_V);
-    EXPECT_TRUE(seen.isEmpty());
-    EXPECT_EQ(window.presses, 1);
-    monitor.removeMonitor(token); // twice is harmless
-    monitor.removeMonitor(0);
-}
-
-TEST_F(QtKeyEventMonitorTest, HandlerMayRemoveItselfAndOthers)
-{
-    quint64 second = 0;
-    int secondCalls = 0;
-    quint64 first = 0;
+    quint64 first = 0, second = 0;
     first = monitor.addLocalKeyMonitor([&](const KeyEvent &) {
+        calls.append("first");
         monitor.removeMonitor(first);
         monitor.removeMonitor(second);
         return false;
     });
-    second = monitor.addLocalKeyMonitor([&](const KeyEvent &) { ++secondCalls; return true; });
+    second = monitor.addLocalKeyMonitor([&](const KeyEvent &) { calls.append("second"); return true; });
     press(&window, Qt::Key_V);
-    EXPECT_EQ(secondCalls, 0) << "a handler removed during delivery is not called";
+    EXPECT_EQ(calls, QStringList{"first"}) << "a handler removed during delivery is not called";
     EXPECT_EQ(window.presses, 1);
     EXPECT_EQ(monitor.monitorCount(), 0);
+    press(&window, Qt::Key_V);
+    EXPECT_EQ(calls.size(), 1);
+    EXPECT_EQ(window.presses, 2);
+    monitor.removeMonitor(first); // twice is harmless
+    monitor.removeMonitor(0);
 }
 
 TEST_F(QtKeyEventMonitorTest, ShortcutsCannotTakeKeysWhileMonitoring)
 {
     QObject focus;
-    QKeyEvent before(QEvent::ShortcutOverride, Qt::Key_Q, Qt::ControlModifier);
-    QCoreApplication::sendEvent(&focus, &before);
-    EXPECT_FALSE(before.isAccepted()) << "without a monitor, shortcuts work as usual";
-
+    EXPECT_FALSE(overrideAccepted(&focus)) << "without a monitor, shortcuts work as usual";
     const quint64 token = monitor.addLocalKeyMonitor([](const KeyEvent &) { return true; });
-    QKeyEvent during(QEvent::ShortcutOverride, Qt::Key_Q, Qt::ControlModifier);
-    QCoreApplication::sendEvent(&focus, &during);
-    EXPECT_TRUE(during.isAccepted());
-
+    EXPECT_TRUE(overrideAccepted(&focus));
     monitor.removeMonitor(token);
-    QKeyEvent after(QEvent::ShortcutOverride, Qt::Key_Q, Qt::ControlModifier);
-    QCoreApplication::sendEvent(&focus, &after);
-    EXPECT_FALSE(after.isAccepted());
+    EXPECT_FALSE(overrideAccepted(&focus));
 }
 
 TEST_F(QtKeyEventMonitorTest, RecorderOverTheQtMonitor)
