@@ -10,10 +10,11 @@ using namespace kelvo::test;
 
 namespace {
 
-RunningApplication target(qint64 pid)
+RunningApplication target(qint64 pid, quint64 window = 0)
 {
     RunningApplication app;
     app.processIdentifier = pid;
+    app.windowHandle = window;
     app.localizedName = QStringLiteral("Target %1").arg(pid);
     return app;
 }
@@ -27,8 +28,8 @@ protected:
         rig.applications.frontmost = target(1); // the program's own window, say
         rig.applications.frontmostQueries = 0;
     }
-
     ClipboardItem first() { return manager->filteredItems(ClipboardTab::history).first(); }
+    void pasteTo(std::optional<RunningApplication> app) { paste.pasteToPreviousApp(first(), *manager, app); }
 
     HistoryRig rig;
     memory::MemorySyntheticKeyboard keyboard;
@@ -37,16 +38,39 @@ protected:
     LogCapture log;
 };
 
-TEST_F(PasteBackTest, TargetAlreadyInFrontWaitsOnce120ms)
+TEST_F(PasteBackTest, TheKeystrokeFollowsTheActivationAndItsChecks)
 {
-    rig.applications.frontmost = target(42);
-    paste.pasteToPreviousApp(first(), *manager, target(42));
-    EXPECT_TRUE(rig.applications.activations.isEmpty());
-    rig.time.advance(119);
-    EXPECT_TRUE(keyboard.posted.isEmpty());
-    rig.time.advance(1);
-    EXPECT_EQ(keyboard.posted, QStringList({"9down", "9up"}));
-    EXPECT_EQ(log.lines, QStringList({"[Kelvo] 已写入剪贴板, 类型: doc.text", "[Kelvo] 已模拟 ⌘V 粘贴"}));
+    // (target in front already, activation takes effect) -> when the paste
+    // comes, how many activations and front-window checks it took.
+    const struct {
+        bool inFront, takesEffect;
+        int pasteAtMs, activations, checks;
+    } cases[] = {
+        {true, true, 120, 0, 2},
+        {false, true, 120, 1, 2},
+        {false, false, 760, 9, 18}, // attempts 0 to 8 each activate; a check before each and after each wait
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.pasteAtMs + c.activations);
+        rig.applications.frontmost = target(c.inFront ? 42 : 1);
+        rig.applications.activationTakesEffect = c.takesEffect;
+        rig.applications.activations.clear();
+        rig.applications.frontmostQueries = 0;
+        keyboard.posted.clear();
+        log.lines.clear();
+        pasteTo(target(42));
+        rig.time.advance(c.pasteAtMs - 1);
+        EXPECT_TRUE(keyboard.posted.isEmpty());
+        rig.time.advance(1);
+        EXPECT_EQ(keyboard.posted, QStringList({"9down", "9up"}));
+        EXPECT_EQ(rig.applications.activations.size(), c.activations);
+        for (const auto &a : rig.applications.activations)
+            EXPECT_EQ(a.processIdentifier, 42);
+        EXPECT_EQ(rig.applications.frontmostQueries, c.checks);
+        rig.time.advance(5000);
+        EXPECT_EQ(keyboard.posted.size(), 2) << "the chain ends with the paste";
+        EXPECT_EQ(log.lines, QStringList({"[Kelvo] 已写入剪贴板, 类型: doc.text", "[Kelvo] 已模拟 ⌘V 粘贴"}));
+    }
 }
 
 // Whether the window in front already is the target: (front pid, front
@@ -64,11 +88,8 @@ class PasteTargetCompareTest : public PasteBackTest, public ::testing::WithParam
 TEST_P(PasteTargetCompareTest, WindowsDecideAndAnUnknownProcessNeverMatches)
 {
     const FrontCase c = GetParam();
-    RunningApplication front = target(c.frontPid), wanted = target(c.targetPid);
-    front.windowHandle = c.frontWindow;
-    wanted.windowHandle = c.targetWindow;
-    rig.applications.frontmost = front;
-    paste.pasteToPreviousApp(first(), *manager, wanted);
+    rig.applications.frontmost = target(c.frontPid, c.frontWindow);
+    pasteTo(target(c.targetPid, c.targetWindow));
     EXPECT_EQ(!rig.applications.activations.isEmpty(), c.activated);
 }
 
@@ -80,43 +101,18 @@ INSTANTIATE_TEST_SUITE_P(Cases, PasteTargetCompareTest,
                                            FrontCase{9, 0, 9, 100, false},    // window unknown: the pid
                                            FrontCase{8, 0, 9, 0, true}));
 
-TEST_F(PasteBackTest, ATargetThatComesForwardIsPastedIntoAfterTheFirstWait)
-{
-    paste.pasteToPreviousApp(first(), *manager, target(42));
-    ASSERT_EQ(rig.applications.activations.size(), 1);
-    EXPECT_EQ(rig.applications.activations.first().processIdentifier, 42);
-    rig.time.advance(120);
-    EXPECT_EQ(keyboard.posted.size(), 2);
-    EXPECT_EQ(rig.applications.activations.size(), 1);
-}
-
-TEST_F(PasteBackTest, ATargetThatNeverComesForwardGetsNineChecksThenThePaste)
-{
-    rig.applications.activationTakesEffect = false;
-    paste.pasteToPreviousApp(first(), *manager, target(42));
-    rig.time.advance(759);
-    EXPECT_TRUE(keyboard.posted.isEmpty());
-    EXPECT_EQ(rig.applications.activations.size(), 9) << "attempts 0 to 8 each activate";
-    rig.time.advance(1);
-    EXPECT_EQ(keyboard.posted, QStringList({"9down", "9up"}));
-    // One check before each activation and one after each wait.
-    EXPECT_EQ(rig.applications.frontmostQueries, 18);
-    rig.time.advance(5000);
-    EXPECT_EQ(keyboard.posted.size(), 2) << "the chain ends with the paste";
-}
-
 TEST_F(PasteBackTest, TwoPastesRunTwoIndependentChains)
 {
-    paste.pasteToPreviousApp(first(), *manager, target(42));
+    pasteTo(target(42));
     rig.time.advance(60);
-    paste.pasteToPreviousApp(first(), *manager, target(42));
+    pasteTo(target(42));
     rig.time.advance(2000);
     EXPECT_EQ(keyboard.posted.size(), 4);
 }
 
 TEST_F(PasteBackTest, WithoutATargetOnlyTheClipboardIsWritten)
 {
-    paste.pasteToPreviousApp(first(), *manager, std::nullopt);
+    pasteTo(std::nullopt);
     rig.time.advance(2000);
     EXPECT_EQ(rig.pasteboard.current->strings.value(PasteboardType::String), QStringLiteral("hello"));
     EXPECT_TRUE(rig.applications.activations.isEmpty());
@@ -127,23 +123,15 @@ TEST_F(PasteBackTest, WithoutATargetOnlyTheClipboardIsWritten)
 
 TEST_F(PasteBackTest, WithoutTrustThePermissionIsRequestedAndTheTargetOnlyActivated)
 {
-    keyboard.trusted = false;
-    paste.pasteToPreviousApp(first(), *manager, target(42));
+    EXPECT_TRUE(paste.permission().isTrusted());
+    keyboard.trusted = false; // revoked a moment ago: the cache still says yes, the paste tests afresh
+    EXPECT_TRUE(paste.permission().isTrusted());
+    pasteTo(target(42));
     rig.time.advance(2000);
     EXPECT_EQ(keyboard.trustRequests, 1);
     EXPECT_EQ(rig.applications.activations.size(), 1);
     EXPECT_TRUE(keyboard.posted.isEmpty());
     EXPECT_EQ(rig.pasteboard.current->strings.value(PasteboardType::String), QStringLiteral("hello"));
-}
-
-TEST_F(PasteBackTest, TrustIsTestedAfreshAtEveryPaste)
-{
-    EXPECT_TRUE(paste.permission().isTrusted());
-    keyboard.trusted = false; // revoked a moment ago: the cache still says yes
-    EXPECT_TRUE(paste.permission().isTrusted());
-    paste.pasteToPreviousApp(first(), *manager, target(42));
-    rig.time.advance(2000);
-    EXPECT_TRUE(keyboard.posted.isEmpty());
 }
 
 TEST_F(PasteBackTest, PlainTextPasteOfRichTextOffersOnlyTheString)
@@ -160,8 +148,7 @@ TEST_F(PasteBackTest, PlainTextPasteOfRichTextOffersOnlyTheString)
 TEST_F(PasteBackTest, ThePollDoesNotRecordThePastedEntryAgain)
 {
     rig.copyAndPoll(*manager, textContents("world"));
-    const ClipboardItem older = manager->filteredItems(ClipboardTab::history).at(1);
-    paste.pasteToPreviousApp(older, *manager, target(42));
+    paste.pasteToPreviousApp(manager->filteredItems(ClipboardTab::history).at(1), *manager, target(42));
     manager->checkPasteboard();
     rig.time.advance(2000);
     const auto items = manager->filteredItems(ClipboardTab::history);
@@ -171,27 +158,23 @@ TEST_F(PasteBackTest, ThePollDoesNotRecordThePastedEntryAgain)
 
 TEST_F(PasteBackTest, KeyEventFailuresPostNothing)
 {
+    keyboard.trusted = false;
+    EXPECT_FALSE(paste.simulateCommandV());
+    EXPECT_TRUE(log.lines.isEmpty()) << "untrusted: silent";
+    keyboard.trusted = true;
+    rig.time.advance(1001); // past the trust cache
     keyboard.failKeyDown = true;
     EXPECT_FALSE(paste.simulateCommandV());
     EXPECT_EQ(log.lines.last(), QStringLiteral("[Kelvo] 创建 keyDown 事件失败"));
-
     keyboard.failKeyDown = false;
     keyboard.failKeyUp = true;
     EXPECT_FALSE(paste.simulateCommandV());
     EXPECT_EQ(log.lines.last(), QStringLiteral("[Kelvo] 创建 keyUp 事件失败"));
     EXPECT_TRUE(keyboard.pending.isEmpty()) << "the key-down is dropped, not posted later";
-
+    EXPECT_TRUE(keyboard.posted.isEmpty());
     keyboard.failKeyUp = false;
     EXPECT_TRUE(paste.simulateCommandV());
     EXPECT_EQ(keyboard.posted, QStringList({"9down", "9up"}));
-}
-
-TEST_F(PasteBackTest, UntrustedKeystrokeReturnsSilently)
-{
-    keyboard.trusted = false;
-    EXPECT_FALSE(paste.simulateCommandV());
-    EXPECT_TRUE(log.lines.isEmpty());
-    EXPECT_TRUE(keyboard.posted.isEmpty());
 }
 
 TEST_F(PasteBackTest, TrustIsAskedOfTheSystemAtMostOnceASecond)
