@@ -7,7 +7,7 @@
 using namespace kelvo;
 using namespace kelvo::x11;
 
-TEST(KeyPositionTable, EveryPositionHasOneKeyCodeAndBack)
+TEST(KeyPositionTable, EveryPositionHasOneKeyCodeAndBackWhereTheKeyboardHasIt)
 {
     QSet<quint32> virtualKeys;
     QSet<quint8> keyCodes;
@@ -20,42 +20,29 @@ TEST(KeyPositionTable, EveryPositionHasOneKeyCodeAndBack)
         EXPECT_EQ(virtualKeyForX11KeyCode(p.x11KeyCode), p.virtualKey);
         EXPECT_EQ(keysymForVirtualKey(p.virtualKey), p.keysym);
     }
-}
-
-TEST(KeyPositionTable, NamedKeysSitWhereTheKeyboardHasThem)
-{
-    const std::pair<quint32, quint8> expected[] = {
-        {9, 55},   {36, 36},  {48, 23},  {53, 9},   {49, 65},  {51, 22},  {123, 113},
-        {124, 114}, {125, 116}, {126, 111}, {0, 38},  {12, 24},  {18, 10},  {29, 19},
-    };
-    for (const auto &[vk, code] : expected)
+    const std::pair<quint32, quint8> named[] = {{9, 55},    {36, 36},   {48, 23},   {53, 9},  {49, 65},
+                                                {51, 22},   {123, 113}, {124, 114}, {125, 116}, {126, 111},
+                                                {0, 38},    {12, 24},   {18, 10},   {29, 19}};
+    for (const auto &[vk, code] : named)
         EXPECT_EQ(x11KeyCodeForVirtualKey(vk), code) << "virtual key " << vk;
-}
-
-TEST(KeyPositionTable, UnknownCodesHaveNoCounterpart)
-{
-    EXPECT_FALSE(x11KeyCodeForVirtualKey(52).has_value()); // no key at 52
-    EXPECT_FALSE(x11KeyCodeForVirtualKey(0xFFFF).has_value());
-    EXPECT_FALSE(virtualKeyForX11KeyCode(0).has_value());
-    EXPECT_FALSE(virtualKeyForX11KeyCode(255).has_value());
-    EXPECT_FALSE(virtualKeyForKeysym(0x1008ff13).has_value()); // XF86AudioRaiseVolume
+    EXPECT_FALSE(x11KeyCodeForVirtualKey(52)); // no key at 52
+    EXPECT_FALSE(x11KeyCodeForVirtualKey(0xFFFF));
+    EXPECT_FALSE(virtualKeyForX11KeyCode(0));
+    EXPECT_FALSE(virtualKeyForX11KeyCode(255));
 }
 
 TEST(KeysymLookup, BothLevelsNameTheirPosition)
 {
-    EXPECT_EQ(virtualKeyForKeysym('v'), 9u);
-    EXPECT_EQ(virtualKeyForKeysym('V'), 9u);
-    EXPECT_EQ(virtualKeyForKeysym('!'), 18u);
-    EXPECT_EQ(virtualKeyForKeysym(0xff0d), 36u); // Return
-    EXPECT_EQ(virtualKeyForKeysym(0xfe20), 48u); // ISO_Left_Tab is Shift+Tab
-    EXPECT_EQ(virtualKeyForKeysym(0xffb5), 87u); // KP_5
     // '<' is unshifted on the ISO key and Shift+comma elsewhere: the
-    // unshifted position wins.
-    EXPECT_EQ(virtualKeyForKeysym('<'), 10u);
-    EXPECT_EQ(virtualKeyForKeysym(','), 43u);
+    // unshifted position wins. ISO_Left_Tab is Shift+Tab.
+    const std::pair<quint32, quint32> cases[] = {{'v', 9},     {'V', 9},      {'!', 18},     {0xff0d, 36},
+                                                 {0xfe20, 48}, {0xffb5, 87},  {'<', 10},     {',', 43}};
+    for (const auto &[sym, vk] : cases)
+        EXPECT_EQ(virtualKeyForKeysym(sym), vk) << std::hex << sym;
+    EXPECT_FALSE(virtualKeyForKeysym(0x1008ff13)); // XF86AudioRaiseVolume
 }
 
-TEST(ModifierTranslation, CarbonMaskMapsToSuperShiftAltControl)
+TEST(ModifierTranslation, MasksAndFlagsOfSuperShiftAltControl)
 {
     EXPECT_EQ(x11ModifiersForCarbon(768), X11Mod::Mod4 | X11Mod::Shift); // the default Super+Shift
     EXPECT_EQ(x11ModifiersForCarbon(CarbonMod::Option), X11Mod::Mod1);
@@ -63,15 +50,11 @@ TEST(ModifierTranslation, CarbonMaskMapsToSuperShiftAltControl)
     EXPECT_EQ(x11ModifiersForCarbon(0), 0);
     // Bits without an X11 meaning (Caps Lock 1024, anything else) are dropped.
     EXPECT_EQ(x11ModifiersForCarbon(1024 | 0x10000 | CarbonMod::Command), X11Mod::Mod4);
-
     const quint32 all = CarbonMod::Command | CarbonMod::Shift | CarbonMod::Option | CarbonMod::Control;
     EXPECT_EQ(carbonModifiersForX11State(x11ModifiersForCarbon(all)), all);
     // Locks and the other modifiers are no part of a combination.
     EXPECT_EQ(carbonModifiersForX11State(X11Mod::Lock | X11Mod::Mod2 | X11Mod::Shift), CarbonMod::Shift);
-}
 
-TEST(ModifierTranslation, EventFlagsOfAnX11State)
-{
     EXPECT_EQ(eventFlagsForX11State(X11Mod::Mod4 | X11Mod::Shift), EventFlag::Command | EventFlag::Shift);
     EXPECT_EQ(eventFlagsForX11State(X11Mod::Control | X11Mod::Mod1), EventFlag::Control | EventFlag::Option);
     EXPECT_EQ(eventFlagsForX11State(X11Mod::Lock), EventFlag::CapsLock);
@@ -80,77 +63,53 @@ TEST(ModifierTranslation, EventFlagsOfAnX11State)
 
 TEST(LockVariants, PlainCombinationFirstThenEveryLockState)
 {
-    const QList<quint16> v = withLockVariants(X11Mod::Mod4 | X11Mod::Shift, X11Mod::Mod2);
+    const quint16 combo = X11Mod::Mod4 | X11Mod::Shift;
+    const QList<quint16> v = withLockVariants(combo, X11Mod::Mod2);
     ASSERT_EQ(v.size(), 4);
-    EXPECT_EQ(v[0], X11Mod::Mod4 | X11Mod::Shift);
-    EXPECT_TRUE(v.contains(X11Mod::Mod4 | X11Mod::Shift | X11Mod::Lock));
-    EXPECT_TRUE(v.contains(X11Mod::Mod4 | X11Mod::Shift | X11Mod::Mod2));
-    EXPECT_TRUE(v.contains(X11Mod::Mod4 | X11Mod::Shift | X11Mod::Lock | X11Mod::Mod2));
-
+    EXPECT_EQ(v[0], combo);
+    EXPECT_EQ(QSet<quint16>(v.begin(), v.end()),
+              (QSet<quint16>{combo, quint16(combo | X11Mod::Lock), quint16(combo | X11Mod::Mod2),
+                             quint16(combo | X11Mod::Lock | X11Mod::Mod2)}));
     // No Num Lock on the keyboard: only Caps Lock doubles the grab.
     EXPECT_EQ(withLockVariants(X11Mod::Control, 0), (QList<quint16>{X11Mod::Control, quint16(X11Mod::Control | X11Mod::Lock)}));
-    // A bare key still gets its lock variants.
-    EXPECT_EQ(withLockVariants(0, X11Mod::Mod2).size(), 4);
+    EXPECT_EQ(withLockVariants(0, X11Mod::Mod2).size(), 4); // a bare key too
 }
 
-TEST(KeyEventTranslation, CommandFReachesThePanelAsPositionFlagsAndLetter)
+TEST(KeyEventTranslation, PositionFlagsAndCharactersOfAnX11Key)
 {
-    const KeyEvent e = keyEventFromX11(41, X11Mod::Control | X11Mod::Mod4, 'f', 'F');
-    EXPECT_EQ(e.keyCode, 3u);
-    EXPECT_EQ(e.modifierFlags, EventFlag::Control | EventFlag::Command);
-    EXPECT_EQ(e.charactersIgnoringModifiers, QStringLiteral("f"));
-}
-
-TEST(KeyEventTranslation, ShiftAloneDecidesTheCharacters)
-{
-    EXPECT_EQ(keyEventFromX11(55, X11Mod::Shift | X11Mod::Mod4, 'v', 'V').charactersIgnoringModifiers,
-              QStringLiteral("V"));
-    EXPECT_EQ(keyEventFromX11(10, X11Mod::Shift, '1', '!').charactersIgnoringModifiers, QStringLiteral("!"));
-    // A keymap with one level: Shift still gives the upper case.
-    EXPECT_EQ(keyEventFromX11(38, X11Mod::Shift, 'a', 0).charactersIgnoringModifiers, QStringLiteral("A"));
-    // Alt and Control change nothing.
-    EXPECT_EQ(keyEventFromX11(38, X11Mod::Mod1 | X11Mod::Control, 'a', 'A').charactersIgnoringModifiers,
-              QStringLiteral("a"));
-}
-
-TEST(KeyEventTranslation, PositionWinsOverTheLayout)
-{
-    // On a French layout the A position types 'q': the position is still A.
-    EXPECT_EQ(keyEventFromX11(38, 0, 'q', 'Q').keyCode, 0u);
-    EXPECT_EQ(keyEventFromX11(38, 0, 'q', 'Q').charactersIgnoringModifiers, QStringLiteral("q"));
-}
-
-TEST(KeyEventTranslation, KeyCodesOutsideTheTableFallBackToTheKeysym)
-{
-    EXPECT_EQ(keyEventFromX11(200, 0, 'a', 'A').keyCode, 0u);
-    EXPECT_EQ(keyEventFromX11(201, 0, 0x1008ff13, 0).keyCode, 0xFFFFu);
-    EXPECT_EQ(keyEventFromX11(202, 0, 0, 0).keyCode, 0xFFFFu);
-    EXPECT_TRUE(keyEventFromX11(202, 0, 0, 0).charactersIgnoringModifiers.isEmpty());
-}
-
-TEST(KeyEventTranslation, ControlKeysTypeTheirControlCharacters)
-{
-    EXPECT_EQ(keyEventFromX11(36, 0, 0xff0d, 0).charactersIgnoringModifiers, QStringLiteral("\r"));
-    EXPECT_EQ(keyEventFromX11(23, 0, 0xff09, 0xfe20).charactersIgnoringModifiers, QStringLiteral("\t"));
-    EXPECT_EQ(keyEventFromX11(9, 0, 0xff1b, 0).charactersIgnoringModifiers, QStringLiteral("\x1b"));
-    EXPECT_EQ(keyEventFromX11(65, 0, ' ', 0).charactersIgnoringModifiers, QStringLiteral(" "));
-    // Arrows type nothing.
-    EXPECT_TRUE(keyEventFromX11(113, 0, 0xff51, 0).charactersIgnoringModifiers.isEmpty());
-    EXPECT_EQ(keyEventFromX11(113, 0, 0xff51, 0).keyCode, 123u);
-}
-
-TEST(KeyEventTranslation, KeypadKeysCarryTheNumericPadFlag)
-{
-    const KeyEvent kp = keyEventFromX11(104, 0, 0xff8d, 0); // KP_Enter
-    EXPECT_EQ(kp.keyCode, 76u);
-    EXPECT_TRUE(kp.modifierFlags & EventFlag::NumericPad);
-    EXPECT_FALSE(keyEventFromX11(36, 0, 0xff0d, 0).modifierFlags & EventFlag::NumericPad);
-}
-
-TEST(KeyEventTranslation, NonLatinKeysymsGiveTheirText)
-{
-    EXPECT_EQ(charactersForKeysym(0xe9), QStringLiteral("é"));          // eacute
-    EXPECT_EQ(charactersForKeysym(0x1000000 + 0x4e2d), QStringLiteral("中")); // Unicode keysym
+    const quint32 none = 0xFFFF;
+    const struct {
+        quint8 code;
+        quint16 state;
+        quint32 sym, shiftedSym;
+        quint32 keyCode;
+        quint64 flags;
+        const char *chars;
+    } cases[] = {
+        {41, X11Mod::Control | X11Mod::Mod4, 'f', 'F', 3, EventFlag::Control | EventFlag::Command, "f"},
+        {55, X11Mod::Shift | X11Mod::Mod4, 'v', 'V', 9, EventFlag::Shift | EventFlag::Command, "V"},
+        {10, X11Mod::Shift, '1', '!', 18, EventFlag::Shift, "!"},
+        {38, X11Mod::Shift, 'a', 0, 0, EventFlag::Shift, "A"}, // one level: Shift still gives upper case
+        {38, X11Mod::Mod1 | X11Mod::Control, 'a', 'A', 0, EventFlag::Option | EventFlag::Control, "a"},
+        {38, 0, 'q', 'Q', 0, 0, "q"},       // a French layout: the position is still A
+        {200, 0, 'a', 'A', 0, 0, "a"},      // outside the table: the keysym decides
+        {201, 0, 0x1008ff13, 0, none, 0, ""},
+        {202, 0, 0, 0, none, 0, ""},
+        {36, 0, 0xff0d, 0, 36, 0, "\r"},    // control keys type their control characters
+        {23, 0, 0xff09, 0xfe20, 48, 0, "\t"},
+        {9, 0, 0xff1b, 0, 53, 0, "\x1b"},
+        {65, 0, ' ', 0, 49, 0, " "},
+        {113, 0, 0xff51, 0, 123, 0, ""},    // arrows type nothing
+        {104, 0, 0xff8d, 0, 76, EventFlag::NumericPad, "\r"}, // KP_Enter
+    };
+    for (const auto &c : cases) {
+        const KeyEvent e = keyEventFromX11(c.code, c.state, c.sym, c.shiftedSym);
+        EXPECT_EQ(e.keyCode, c.keyCode) << int(c.code);
+        EXPECT_EQ(e.modifierFlags, c.flags) << int(c.code);
+        EXPECT_EQ(e.charactersIgnoringModifiers, QString::fromLatin1(c.chars)) << int(c.code);
+    }
+    EXPECT_EQ(charactersForKeysym(0xe9), "é"); // eacute
+    EXPECT_EQ(charactersForKeysym(0x1000000 + 0x4e2d), "中"); // Unicode keysym
     EXPECT_EQ(charactersForKeysym(0x1000000 + 0x1f600), QString::fromUtf8("\xF0\x9F\x98\x80"));
     EXPECT_TRUE(charactersForKeysym(0).isEmpty());
 }
