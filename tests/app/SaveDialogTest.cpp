@@ -65,7 +65,7 @@ TEST_P(SaveDialogTest, TheReplaceQuestionCoversTheNameWritten)
             }
         }
     });
-    driver.start(20);
+    driver.start(20); // the poll interval for the dialogs the user would see
     QTimer::singleShot(20000, [] { // never hang: close whatever is open
         if (QWidget *modal = QApplication::activeModalWidget())
             modal->close();

@@ -1,5 +1,5 @@
-// The tray menu: its items, their titles and the shortcut text that follows
-// the stored preference each time the menu opens.
+// The tray menu: its items, the shortcut text that follows the stored
+// preference each time the menu opens, and the pause state.
 #include "app/TrayMenu.h"
 
 #include "platform/memory/MemoryPlatform.h"
@@ -7,7 +7,6 @@
 #include "settings/StoredPreferences.h"
 
 #include <QApplication>
-#include <QMetaObject>
 
 #include <gtest/gtest.h>
 
@@ -15,68 +14,66 @@ using namespace kelvo;
 
 namespace {
 
-QStringList titles(QMenu &menu)
-{
-    QStringList out;
-    for (QAction *action : menu.actions())
-        out.append(action->isSeparator() ? QStringLiteral("---") : action->text());
-    return out;
-}
-
-TEST(TrayMenuTest, ItemsFollowTheStoredShortcutAndCallTheirActions)
-{
-    int argc = 1;
-    char name[] = "tray_menu_test";
-    char *argv[] = {name, nullptr};
-    QApplication app(argc, argv);
+class TrayMenuTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        static int argc = 1;
+        static char name[] = "tray_menu_test";
+        static char *argv[] = {name, nullptr};
+        static QApplication app(argc, argv);
+    }
+    QAction *item(const QString &title)
+    {
+        for (QAction *action : tray.menu().actions())
+            if (action->text() == title)
+                return action;
+        ADD_FAILURE() << "no item " << title.toStdString();
+        return nullptr;
+    }
 
     memory::MemoryPreferences store;
-    StoredPreferences prefs(store);
+    StoredPreferences prefs{store};
     QStringList calls;
-    TrayMenu tray({[&] { return shortcutDisplayText(prefs.hotkeyCode(), prefs.hotkeyModifiers()); },
-                   [&] { calls << "toggle"; }, [&] { calls << "clear"; }, [&] { calls << "settings"; },
-                   [&] { calls << "quit"; },
-                   [&](bool paused) { calls << (paused ? "pause" : "resume"); }});
+    TrayMenu tray{{[this] { return shortcutDisplayText(prefs.hotkeyCode(), prefs.hotkeyModifiers()); },
+                   [this] { calls << "toggle"; }, [this] { calls << "clear"; }, [this] { calls << "settings"; },
+                   [this] { calls << "quit"; }, [this](bool paused) { calls << (paused ? "pause" : "resume"); }}};
+};
 
-    const QString defaultTitle = QStringLiteral("显示剪贴板历史  ") + shortcutDisplayText(9, 768);
-    EXPECT_EQ(titles(tray.menu()), QStringList({defaultTitle, "---", "清空历史记录", "暂停记录", "---", "设置...",
-                                                "---", "退出 Kelvo"}));
+TEST_F(TrayMenuTest, EachItemRunsWhatItsTitleSaysAndTheShortcutFollowsThePreference)
+{
+    QStringList titles;
+    for (QAction *action : tray.menu().actions())
+        titles.append(action->isSeparator() ? QStringLiteral("---") : action->text());
+    EXPECT_EQ(titles, QStringList({"显示剪贴板历史  ⇧ ⌘ V", "---", "清空历史记录", "暂停记录", "---", "设置...", "---",
+                                   "退出 Kelvo"}));
+    const std::pair<const char *, const char *> cases[] = {
+        {"显示剪贴板历史  ⇧ ⌘ V", "toggle"}, {"清空历史记录", "clear"}, {"暂停记录", "pause"},
+        {"设置...", "settings"}, {"退出 Kelvo", "quit"}};
+    for (const auto &[title, call] : cases) {
+        if (QAction *action = item(QString::fromUtf8(title)))
+            action->trigger();
+        EXPECT_EQ(calls.value(calls.size() - 1), call) << title;
+    }
+    EXPECT_EQ(item("退出 Kelvo")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
 
     // A new shortcut shows the next time the menu opens, without a restart.
     prefs.setHotkey(0, 4096);
     QMetaObject::invokeMethod(&tray.menu(), "aboutToShow");
-    EXPECT_EQ(tray.menu().actions().first()->text(),
-              QStringLiteral("显示剪贴板历史  ") + shortcutDisplayText(0, 4096));
-    EXPECT_NE(tray.menu().actions().first()->text(), defaultTitle);
-
-    for (QAction *action : tray.menu().actions())
-        if (!action->isSeparator())
-            action->trigger();
-    EXPECT_EQ(calls, QStringList({"toggle", "clear", "pause", "settings", "quit"}));
-    EXPECT_EQ(tray.menu().actions().last()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
+    EXPECT_EQ(tray.menu().actions().first()->text(), "显示剪贴板历史  ⌃ A");
 }
 
 // The pause item is a check item that follows the stored state, and the tray
 // icon looks different while paused.
-TEST(TrayMenuTest, PauseStateShowsInTheCheckItemAndTheIcon)
+TEST_F(TrayMenuTest, PauseStateShowsInTheCheckItemAndTheIcon)
 {
-    int argc = 1;
-    char name[] = "tray_menu_test";
-    char *argv[] = {name, nullptr};
-    QApplication app(argc, argv);
-
-    QStringList calls;
-    TrayMenu tray({{}, {}, {}, {}, {}, [&](bool paused) { calls << (paused ? "pause" : "resume"); }});
-    QAction *pause = tray.menu().actions().at(3);
-    ASSERT_EQ(pause->text(), QStringLiteral("暂停记录"));
-    ASSERT_TRUE(pause->isCheckable());
+    QAction *pause = item("暂停记录");
+    ASSERT_TRUE(pause && pause->isCheckable());
     const QImage recording = tray.trayIcon().icon().pixmap(22, 22).toImage();
-
     for (bool paused : {true, false, true}) {
         tray.setCapturePaused(paused);
         EXPECT_EQ(pause->isChecked(), paused);
-        const QImage shown = tray.trayIcon().icon().pixmap(22, 22).toImage();
-        EXPECT_EQ(shown == recording, !paused);
+        EXPECT_EQ(tray.trayIcon().icon().pixmap(22, 22).toImage() == recording, !paused);
     }
     pause->trigger(); // checked -> unchecked: the user resumes
     EXPECT_EQ(calls, QStringList({"resume"}));

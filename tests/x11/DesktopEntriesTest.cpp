@@ -12,141 +12,91 @@ using namespace kelvo::x11;
 
 namespace {
 
-void writeFile(const QString &path, const QByteArray &contents)
+QByteArray entry(const QByteArray &lines) { return "[Desktop Entry]\nType=Application\n" + lines; }
+
+TEST(DesktopEntryParsing, ReadsOnlyTheMainGroupOfApplicationsInTheLocale)
 {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(contents);
-}
-
-class DesktopEntryIndexTest : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_TRUE(home.isValid() && system.isValid()); }
-    QString app(const QTemporaryDir &d, const QString &rel) const { return d.filePath(QStringLiteral("applications/") + rel); }
-    QTemporaryDir home, system;
-};
-
-} // namespace
-
-TEST(DesktopEntryParsing, ReadsOnlyTheMainGroupInTheLocale)
-{
-    const QByteArray text = "# comment\n"
-                            "[Desktop Entry]\n"
-                            "Type=Application\n"
-                            "Name=Editor\n"
-                            "Name[de]=Bearbeiter\n"
-                            "Name[pt_BR]=Editor de texto\n"
-                            "Icon=org.example.editor\n"
-                            "\n"
-                            "[Desktop Action new]\n"
-                            "Name=New Window\n"
-                            "StartupWMClass=Wrong\n";
-    auto plain = parseDesktopEntry(text, QStringLiteral("org.example.Editor"), QStringLiteral("C"));
+    const QByteArray text = "# comment\n" + entry("Name=Editor\nName[de]=Bearbeiter\nName[pt_BR]=Editor de texto\n"
+                                                  "Icon=org.example.editor\n\n[Desktop Action new]\n"
+                                                  "Name=New Window\nStartupWMClass=Wrong\n");
+    const auto plain = parseDesktopEntry(text, "org.example.Editor", "C");
     ASSERT_TRUE(plain);
-    EXPECT_EQ(plain->name, QStringLiteral("Editor"));
-    EXPECT_EQ(plain->icon, QStringLiteral("org.example.editor"));
+    EXPECT_EQ(plain->icon, "org.example.editor");
     EXPECT_TRUE(plain->startupWMClass.isEmpty());
+    const std::pair<QByteArray, QString> locales[] = {
+        {"C", "Editor"}, {"de_DE.UTF-8", "Bearbeiter"}, {"pt_BR", "Editor de texto"}, {"pt_PT", "Editor"}};
+    for (const auto &[locale, name] : locales)
+        EXPECT_EQ(parseDesktopEntry(text, {}, QString::fromLatin1(locale))->name, name) << locale.constData();
+    EXPECT_EQ(parseDesktopEntry(entry("Name=Big\\sEditor\\\\2\n"), {}, {})->name, "Big Editor\\2"); // escapes
 
-    EXPECT_EQ(parseDesktopEntry(text, {}, QStringLiteral("de_DE.UTF-8"))->name, QStringLiteral("Bearbeiter"));
-    EXPECT_EQ(parseDesktopEntry(text, {}, QStringLiteral("pt_BR"))->name, QStringLiteral("Editor de texto"));
-    EXPECT_EQ(parseDesktopEntry(text, {}, QStringLiteral("pt_PT"))->name, QStringLiteral("Editor"));
+    // What is no application.
+    for (const QByteArray &bad : {QByteArray("[Desktop Entry]\nType=Link\nName=Site\n"), entry("Name=Gone\nHidden=true\n"),
+                                  entry(""), QByteArray("[Other]\nType=Application\nName=X\n"),
+                                  QByteArray("\0\xff\xfe garbage", 12)})
+        EXPECT_FALSE(parseDesktopEntry(bad, {}, {})) << bad.constData();
 }
 
-TEST(DesktopEntryParsing, RejectsWhatIsNoApplication)
+TEST(DesktopEntryIndex, FindsByClassThenFileIdWithEarlierDirectoriesFirst)
 {
-    EXPECT_FALSE(parseDesktopEntry("[Desktop Entry]\nType=Link\nName=Site\n", {}, {}));
-    EXPECT_FALSE(parseDesktopEntry("[Desktop Entry]\nType=Application\nName=Gone\nHidden=true\n", {}, {}));
-    EXPECT_FALSE(parseDesktopEntry("[Desktop Entry]\nType=Application\n", {}, {}));
-    EXPECT_FALSE(parseDesktopEntry("[Other]\nType=Application\nName=X\n", {}, {}));
-    EXPECT_FALSE(parseDesktopEntry(QByteArray("\0\xff\xfe garbage", 12), {}, {}));
-}
-
-TEST(DesktopEntryParsing, UndoesStringEscapes)
-{
-    auto e = parseDesktopEntry("[Desktop Entry]\nType=Application\nName=Big\\sEditor\\\\2\n", {}, {});
-    ASSERT_TRUE(e);
-    EXPECT_EQ(e->name, QStringLiteral("Big Editor\\2"));
-}
-
-TEST_F(DesktopEntryIndexTest, FindsByStartupWMClassBeforeFileName)
-{
-    writeFile(app(system, QStringLiteral("viewer.desktop")),
-              "[Desktop Entry]\nType=Application\nName=Plain Viewer\n");
-    writeFile(app(system, QStringLiteral("photos.desktop")),
-              "[Desktop Entry]\nType=Application\nName=Photo Viewer\nStartupWMClass=Viewer\n");
-    DesktopEntryIndex index({home.path(), system.path()}, QStringLiteral("C"));
-    auto e = index.find(QStringLiteral("viewer"), QStringLiteral("Viewer"));
-    ASSERT_TRUE(e);
-    EXPECT_EQ(e->name, QStringLiteral("Photo Viewer"));
-}
-
-TEST_F(DesktopEntryIndexTest, FindsReverseDomainFileIdsByTheirLastPartIgnoringCase)
-{
-    writeFile(app(system, QStringLiteral("org.example.Mousetrap.desktop")),
-              "[Desktop Entry]\nType=Application\nName=Mouse Trap\n");
-    writeFile(app(system, QStringLiteral("org.example.mousetrap-settings.desktop")),
-              "[Desktop Entry]\nType=Application\nName=Mouse Trap Settings\n");
-    DesktopEntryIndex index({system.path()}, QStringLiteral("C"));
-    auto e = index.find(QStringLiteral("mousetrap"), QStringLiteral("Mousetrap"));
-    ASSERT_TRUE(e);
-    EXPECT_EQ(e->name, QStringLiteral("Mouse Trap"));
-    EXPECT_EQ(e->fileId, QStringLiteral("org.example.Mousetrap"));
-    EXPECT_FALSE(index.find(QStringLiteral("xterm"), QStringLiteral("XTerm")));
-}
-
-TEST_F(DesktopEntryIndexTest, EarlierDirectoriesHideLaterOnesAndSubdirectoriesJoinTheId)
-{
-    writeFile(app(home, QStringLiteral("tool.desktop")), "[Desktop Entry]\nType=Application\nName=My Tool\n");
-    writeFile(app(system, QStringLiteral("tool.desktop")), "[Desktop Entry]\nType=Application\nName=Tool\n");
-    writeFile(app(system, QStringLiteral("kde/calc.desktop")), "[Desktop Entry]\nType=Application\nName=Calc\n");
+    QTemporaryDir home, system;
+    const auto write = [](const QTemporaryDir &dir, const QString &name, const QByteArray &lines) {
+        const QString path = dir.filePath("applications/" + name);
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(entry(lines));
+    };
+    write(system, "viewer.desktop", "Name=Plain Viewer\n");
+    write(system, "photos.desktop", "Name=Photo Viewer\nStartupWMClass=Viewer\n");
+    write(system, "org.example.Mousetrap.desktop", "Name=Mouse Trap\n");
+    write(system, "org.example.mousetrap-settings.desktop", "Name=Mouse Trap Settings\n");
+    write(home, "tool.desktop", "Name=My Tool\n");
+    write(system, "tool.desktop", "Name=Tool\n");
+    write(system, "kde/calc.desktop", "Name=Calc\n");
     // A user entry that hides a system one hides it even when it is hidden.
-    writeFile(app(home, QStringLiteral("old.desktop")), "[Desktop Entry]\nType=Application\nName=Old\nHidden=true\n");
-    writeFile(app(system, QStringLiteral("old.desktop")), "[Desktop Entry]\nType=Application\nName=Old App\n");
-    DesktopEntryIndex index({home.path(), system.path()}, QStringLiteral("C"));
-    EXPECT_EQ(index.find(QStringLiteral("tool"), QStringLiteral("Tool"))->name, QStringLiteral("My Tool"));
-    EXPECT_EQ(index.find(QStringLiteral("kde-calc"), QString())->name, QStringLiteral("Calc"));
-    EXPECT_FALSE(index.find(QStringLiteral("old"), QStringLiteral("Old")));
+    write(home, "old.desktop", "Name=Old\nHidden=true\n");
+    write(system, "old.desktop", "Name=Old App\n");
+    DesktopEntryIndex index({home.path(), system.path()}, "C");
+    const struct {
+        const char *instance, *wmClass, *name;
+    } cases[] = {
+        {"viewer", "Viewer", "Photo Viewer"},    // StartupWMClass before the file name
+        {"mousetrap", "Mousetrap", "Mouse Trap"}, // the last part of a reverse-domain id, any case
+        {"tool", "Tool", "My Tool"},
+        {"kde-calc", "", "Calc"},                 // subdirectories join the id
+        {"old", "Old", nullptr},
+        {"xterm", "XTerm", nullptr},
+    };
+    for (const auto &c : cases) {
+        const auto found = index.find(c.instance, c.wmClass);
+        EXPECT_EQ(found ? found->name : QString("(none)"), c.name ? c.name : "(none)") << c.instance;
+    }
+    EXPECT_EQ(index.find("mousetrap", "Mousetrap")->fileId, "org.example.Mousetrap");
 }
 
-TEST(NetWmIcon, PicksTheSmallestImageOfAtLeast64Pixels)
+TEST(NetWmIcon, PicksTheSmallestWholeImageOfAtLeast64Pixels)
 {
     std::vector<quint32> value;
-    auto add = [&](quint32 size, quint32 pixel) {
-        value.push_back(size);
-        value.push_back(size);
+    for (const auto &[size, pixel] : {std::pair{16u, 0xff0000ffu}, {128u, 0xff00ff00u}, {64u, 0x80ff0000u},
+                                      {256u, 0xffffffffu}}) {
+        value.insert(value.end(), {size, size});
         value.insert(value.end(), size_t(size) * size, pixel);
-    };
-    add(16, 0xff0000ff);
-    add(128, 0xff00ff00);
-    add(64, 0x80ff0000);
-    add(256, 0xffffffff);
+    }
     const QImage image = imageFromNetWmIcon(value);
     ASSERT_EQ(image.width(), 64);
     EXPECT_EQ(image.pixel(10, 10), 0x80ff0000u);
 
-    std::vector<quint32> small;
-    small.push_back(2);
-    small.push_back(1);
-    small.push_back(0xff112233);
-    small.push_back(0xff445566);
-    const QImage two = imageFromNetWmIcon(small);
+    const QImage two = imageFromNetWmIcon({2, 1, 0xff112233, 0xff445566});
     ASSERT_EQ(two.size(), QSize(2, 1));
     EXPECT_EQ(two.pixel(1, 0), 0xff445566u);
-}
-
-TEST(NetWmIcon, MalformedValuesGiveWhatIsWhole)
-{
-    EXPECT_TRUE(imageFromNetWmIcon({}).isNull());
-    EXPECT_TRUE(imageFromNetWmIcon({5}).isNull());
-    EXPECT_TRUE(imageFromNetWmIcon({0, 0}).isNull());
-    // Claims more pixels than there are.
-    EXPECT_TRUE(imageFromNetWmIcon({100, 100, 1, 2, 3}).isNull());
-    EXPECT_TRUE(imageFromNetWmIcon({0xffffffff, 0xffffffff, 1}).isNull());
     // A whole 1x1 image followed by a cut one.
     const QImage first = imageFromNetWmIcon({1, 1, 0xffabcdef, 48, 48, 7});
     ASSERT_EQ(first.size(), QSize(1, 1));
     EXPECT_EQ(first.pixel(0, 0), 0xffabcdefu);
+    // Malformed: nothing, or more pixels claimed than there are.
+    for (const std::vector<quint32> &bad : std::vector<std::vector<quint32>>{
+             {}, {5}, {0, 0}, {100, 100, 1, 2, 3}, {0xffffffff, 0xffffffff, 1}})
+        EXPECT_TRUE(imageFromNetWmIcon(bad).isNull()) << bad.size();
 }
 
 // The entry installed for the program itself is one that desktops accept,
@@ -157,14 +107,15 @@ TEST(ProgramDesktopEntry, IsAnApplicationNamedKelvoWithALoadableIcon)
     QFile file(QStringLiteral(KELVO_DATA_DIR "/io.github.kelvo.Kelvo.desktop"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray text = file.readAll();
-    const auto entry = parseDesktopEntry(text, QStringLiteral("kelvo"), QStringLiteral("C"));
-    ASSERT_TRUE(entry);
-    EXPECT_EQ(entry->name, QStringLiteral("Kelvo"));
-    EXPECT_EQ(entry->icon, QStringLiteral("io.github.kelvo.Kelvo"));
+    const auto parsed = parseDesktopEntry(text, "kelvo", "C");
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->name, "Kelvo");
+    EXPECT_EQ(parsed->icon, "io.github.kelvo.Kelvo");
     EXPECT_TRUE(text.contains("\nExec=kelvo\n"));
-
-    QImageReader icon(QStringLiteral(KELVO_DATA_DIR "/") + entry->icon + QStringLiteral(".svg"));
+    QImageReader icon(QStringLiteral(KELVO_DATA_DIR "/") + parsed->icon + ".svg");
     const QImage image = icon.read();
     ASSERT_FALSE(image.isNull()) << icon.errorString().toStdString();
     EXPECT_EQ(image.width(), image.height());
 }
+
+} // namespace

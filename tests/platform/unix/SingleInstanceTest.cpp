@@ -12,36 +12,17 @@ using kelvo::SingleInstanceLock;
 
 namespace {
 
-class SingleInstanceTest : public ::testing::Test {
-protected:
+TEST(SingleInstanceTest, ASecondHolderIsRefusedUntilTheFirstEndsEvenByKill)
+{
     QTemporaryDir dir;
-    QString path() const { return dir.filePath(QStringLiteral("kelvo.lock")); }
-};
-
-TEST_F(SingleInstanceTest, SecondHolderIsRefusedUntilTheFirstEnds)
-{
-    auto first = std::make_unique<SingleInstanceLock>(path());
-    ASSERT_TRUE(first->tryLock());
-    EXPECT_EQ(first->holderPid(), qint64(::getpid()));
-
-    SingleInstanceLock second(path());
-    EXPECT_FALSE(second.tryLock());
-    EXPECT_FALSE(second.isLocked());
-
-    first.reset();
-    EXPECT_TRUE(second.tryLock());
-    EXPECT_TRUE(second.tryLock()) << "locking again while holding must succeed";
-}
-
-TEST_F(SingleInstanceTest, LockOfAKilledProcessIsReleased)
-{
+    const QString path = dir.filePath(QStringLiteral("kelvo.lock"));
     int ready[2];
     ASSERT_EQ(::pipe(ready), 0);
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        SingleInstanceLock lock(path());
-        char ok = lock.tryLock() ? '1' : '0';
+        SingleInstanceLock lock(path);
+        const char ok = lock.tryLock() ? '1' : '0';
         (void)!::write(ready[1], &ok, 1);
         ::pause();
         ::_exit(0);
@@ -49,23 +30,26 @@ TEST_F(SingleInstanceTest, LockOfAKilledProcessIsReleased)
     char ok = 0;
     ASSERT_EQ(::read(ready[0], &ok, 1), 1);
     ASSERT_EQ(ok, '1');
-
-    SingleInstanceLock mine(path());
-    EXPECT_FALSE(mine.tryLock()) << "a live holder in another process must block";
-    EXPECT_EQ(mine.holderPid(), qint64(child));
-
-    ::kill(child, SIGKILL);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    EXPECT_TRUE(mine.tryLock()) << "the stale file must not block after SIGKILL";
     ::close(ready[0]);
     ::close(ready[1]);
-}
 
-TEST_F(SingleInstanceTest, UnopenableLockFileIsNotALock)
-{
-    SingleInstanceLock lock(dir.filePath(QStringLiteral("missing/dir/kelvo.lock")));
-    EXPECT_FALSE(lock.tryLock());
+    auto mine = std::make_unique<SingleInstanceLock>(path);
+    EXPECT_FALSE(mine->tryLock()) << "a live holder in another process must block";
+    EXPECT_FALSE(mine->isLocked());
+    EXPECT_EQ(mine->holderPid(), qint64(child));
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    EXPECT_TRUE(mine->tryLock()) << "the stale file must not block after SIGKILL";
+    EXPECT_TRUE(mine->tryLock()) << "locking again while holding must succeed";
+    EXPECT_EQ(mine->holderPid(), qint64(::getpid()));
+
+    SingleInstanceLock second(path);
+    EXPECT_FALSE(second.tryLock());
+    mine.reset();
+    EXPECT_TRUE(second.tryLock());
+
+    SingleInstanceLock unopenable(dir.filePath(QStringLiteral("missing/dir/kelvo.lock")));
+    EXPECT_FALSE(unopenable.tryLock());
 }
 
 TEST(SingleInstanceDefaultPath, UsesTheRuntimeDirectory)
