@@ -1,3 +1,4 @@
+#include "XcbTestClient.h"
 #include "XvfbFixture.h"
 
 #include "platform/x11/X11Applications.h"
@@ -9,45 +10,38 @@
 
 using namespace kelvo;
 using namespace kelvo::x11;
-using kelvo::testing::XvfbServer;
+using namespace kelvo::testing;
 
 namespace {
 
 // A top-level window made by the test itself, for properties that the
 // Debian programs do not all set (an icon, a class without desktop entry).
-class OwnWindow {
-public:
-    OwnWindow(const QString &display, const QByteArray &wmClass, quint32 pid, const std::vector<quint32> &icon)
-        : c_(xcb_connect(display.toLocal8Bit().constData(), nullptr))
+struct OwnWindow {
+    OwnWindow(const QString &display, const QByteArray &wmClass, quint32 pid, std::vector<quint32> icon = {})
+        : c(display)
     {
-        xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(c_)).data;
-        window = xcb_generate_id(c_);
-        xcb_create_window(c_, XCB_COPY_FROM_PARENT, window, screen->root, 10, 10, 200, 100, 0,
-                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
-        xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
-                            quint32(wmClass.size()), wmClass.constData());
-        xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &pid);
-        if (!icon.empty())
-            xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window, atom("_NET_WM_ICON"), XCB_ATOM_CARDINAL, 32,
-                                quint32(icon.size()), icon.data());
-        xcb_map_window(c_, window);
-        std::free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
+        WindowSpec spec;
+        spec.wmClass = wmClass;
+        spec.pid = pid;
+        spec.icon = std::move(icon);
+        window = makeWindow(c, spec);
     }
-    ~OwnWindow() { xcb_disconnect(c_); }
+    X11Connection c;
     xcb_window_t window = 0;
-
-private:
-    xcb_atom_t atom(const char *name)
-    {
-        auto *r = xcb_intern_atom_reply(c_, xcb_intern_atom(c_, 0, quint16(strlen(name)), name), nullptr);
-        const xcb_atom_t a = r ? r->atom : 0;
-        std::free(r);
-        return a;
-    }
-    xcb_connection_t *c_;
 };
 
-class X11ApplicationsTest : public kelvo::testing::XvfbTest {
+// The frontmost application once it is the one of `window`.
+std::optional<RunningApplication> waitFront(X11Applications &apps, quint64 window)
+{
+    std::optional<RunningApplication> front;
+    XvfbServer::waitUntil([&] {
+        front = apps.frontmostApplication();
+        return front && front->windowHandle == window;
+    }, 5000);
+    return front && front->windowHandle == window ? front : std::nullopt;
+}
+
+class X11ApplicationsTest : public XvfbTest {
 protected:
     bool wantsWindowManager() const override { return true; }
     void SetUp() override
@@ -65,70 +59,43 @@ protected:
             return 0;
         if (pid)
             *pid = p->processId();
-        const QByteArray id = xdotool({QStringLiteral("search"), QStringLiteral("--sync"), QStringLiteral("--onlyvisible"),
-                                       QStringLiteral("--classname"), wmClass});
-        return id.split('\n').last().toULongLong();
+        return xdotool({"search", "--sync", "--onlyvisible", "--classname", wmClass}).split('\n').last().toULongLong();
     }
     // While the window manager moves the focus there can be a moment with no
     // active window, when xdotool fails: that reads as none, not as an error.
     quint64 activeWindowByXdotool()
     {
-        const auto r = server().run(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")});
+        const auto r = server().run("xdotool", {"getactivewindow"});
         return r.exitCode == 0 ? r.out.trimmed().toULongLong() : 0;
     }
 };
 
 } // namespace
 
-TEST_F(X11ApplicationsTest, NoWindowMeansNoFrontmostApplication)
+TEST_F(X11ApplicationsTest, TheFrontmostApplicationIsTheActiveWindowAndActivationBringsAnotherForward)
 {
     X11Applications apps(display());
     ASSERT_TRUE(apps.isValid());
     EXPECT_TRUE(apps.hasEwmhWindowManager());
-    EXPECT_FALSE(apps.frontmostApplication());
-}
+    EXPECT_FALSE(apps.frontmostApplication()) << "no window, no application";
 
-TEST_F(X11ApplicationsTest, TheFrontmostApplicationIsTheActiveWindowWithItsProcessAndName)
-{
-    qint64 pid = 0;
-    const quint64 window = startWindow(QStringLiteral("mousepad"), {QStringLiteral("--disable-server")},
-                                       QStringLiteral("mousepad"), &pid);
-    ASSERT_NE(window, 0u);
-    ASSERT_TRUE(activateByXdotool(window));
-
-    X11Applications apps(display());
-    std::optional<RunningApplication> front;
-    ASSERT_TRUE(XvfbServer::waitUntil([&] {
-        front = apps.frontmostApplication();
-        return front && front->windowHandle == window;
-    }, 5000));
-    EXPECT_EQ(front->processIdentifier, pid);
-    // Debian's org.xfce.mousepad.desktop names it.
-    EXPECT_EQ(front->localizedName, QStringLiteral("Mousepad"));
-}
-
-TEST_F(X11ApplicationsTest, ActivationBringsAnotherWindowForward)
-{
     qint64 editorPid = 0;
-    const quint64 editor = startWindow(QStringLiteral("mousepad"), {QStringLiteral("--disable-server")},
-                                       QStringLiteral("mousepad"), &editorPid);
-    const quint64 message = startWindow(QStringLiteral("xmessage"), {QStringLiteral("kelvo activation test")},
-                                        QStringLiteral("xmessage"));
-    ASSERT_NE(editor, 0u);
-    ASSERT_NE(message, 0u);
+    const quint64 editor = startWindow("mousepad", {"--disable-server"}, "mousepad", &editorPid);
+    const quint64 message = startWindow("xmessage", {"kelvo activation test"}, "xmessage");
+    ASSERT_TRUE(editor && message);
     ASSERT_TRUE(activateByXdotool(editor));
-
-    X11Applications apps(display());
-    ASSERT_TRUE(XvfbServer::waitUntil([&] { return apps.frontmostApplication()->windowHandle == editor; }, 5000));
+    auto front = waitFront(apps, editor);
+    ASSERT_TRUE(front);
+    EXPECT_EQ(front->processIdentifier, editorPid);
+    EXPECT_EQ(front->localizedName, "Mousepad"); // Debian's org.xfce.mousepad.desktop names it
 
     RunningApplication target;
     target.windowHandle = message;
     apps.activate(target);
     ASSERT_TRUE(XvfbServer::waitUntil([&] { return activeWindowByXdotool() == message; }, 5000));
-    const auto front = apps.frontmostApplication();
+    front = waitFront(apps, message);
     ASSERT_TRUE(front);
-    EXPECT_EQ(front->windowHandle, message);
-    EXPECT_EQ(front->localizedName, QStringLiteral("Xmessage")); // no desktop entry: the class name
+    EXPECT_EQ(front->localizedName, "Xmessage"); // no desktop entry: the class name
 
     // An application known only by its process finds its window.
     RunningApplication byPid;
@@ -140,50 +107,43 @@ TEST_F(X11ApplicationsTest, ActivationBringsAnotherWindowForward)
 TEST_F(X11ApplicationsTest, NameFromStartupWMClassAndIconFromTheWindow)
 {
     QTemporaryDir data;
-    ASSERT_TRUE(data.isValid());
-    QDir().mkpath(data.filePath(QStringLiteral("applications")));
+    QDir().mkpath(data.filePath("applications"));
     {
-        QFile f(data.filePath(QStringLiteral("applications/org.example.Sketch.desktop")));
+        QFile f(data.filePath("applications/org.example.Sketch.desktop"));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("[Desktop Entry]\nType=Application\nName=Sketch Pad\nStartupWMClass=SketchMain\n");
     }
-    std::vector<quint32> icon = {2, 2, 0xff0000ff, 0xff00ff00, 0xffff0000, 0x80ffffff};
-    OwnWindow own(display(), QByteArray("sketch\0SketchMain\0", 18), 4242, icon);
+    OwnWindow own(display(), QByteArray("sketch\0SketchMain\0", 18), 4242,
+                  {2, 2, 0xff0000ff, 0xff00ff00, 0xffff0000, 0x80ffffff});
     ASSERT_TRUE(activateByXdotool(own.window));
 
     X11Applications apps(display(), {data.path()});
-    std::optional<RunningApplication> front;
-    ASSERT_TRUE(XvfbServer::waitUntil([&] {
-        front = apps.frontmostApplication();
-        return front && front->windowHandle == own.window;
-    }, 5000)) << "frontmost window " << (front ? front->windowHandle : 0) << ", own " << own.window
-              << ", xdotool " << activeWindowByXdotool();
-    EXPECT_EQ(front->localizedName, QStringLiteral("Sketch Pad"));
+    const auto front = waitFront(apps, own.window);
+    ASSERT_TRUE(front) << "xdotool sees " << activeWindowByXdotool() << ", own " << own.window;
+    EXPECT_EQ(front->localizedName, "Sketch Pad");
     EXPECT_EQ(front->processIdentifier, 4242);
     ASSERT_EQ(front->icon.size(), QSize(2, 2));
     EXPECT_EQ(front->icon.pixel(1, 0), 0xff00ff00u);
     EXPECT_EQ(front->icon.pixel(1, 1), 0x80ffffffu);
 }
 
-class X11ApplicationsWithoutWindowManagerTest : public kelvo::testing::XvfbTest {};
+class X11ApplicationsWithoutWindowManagerTest : public XvfbTest {};
 
 TEST_F(X11ApplicationsWithoutWindowManagerTest, FocusStandsInForTheActiveWindow)
 {
     X11Applications apps(display());
     EXPECT_FALSE(apps.hasEwmhWindowManager());
-    OwnWindow first(display(), QByteArray("first\0First\0", 12), 100, {});
-    OwnWindow second(display(), QByteArray("second\0Second\0", 14), 200, {});
+    OwnWindow first(display(), QByteArray("first\0First\0", 12), 100);
+    OwnWindow second(display(), QByteArray("second\0Second\0", 14), 200);
 
     RunningApplication target;
     target.windowHandle = second.window;
     apps.activate(target);
-    ASSERT_TRUE(XvfbServer::waitUntil([&] {
-        const auto f = apps.frontmostApplication();
-        return f && f->windowHandle == second.window;
-    }, 5000));
-    EXPECT_EQ(xdotool({QStringLiteral("getwindowfocus")}).toULongLong(), second.window);
-    EXPECT_EQ(apps.frontmostApplication()->processIdentifier, 200);
-    EXPECT_EQ(apps.frontmostApplication()->localizedName, QStringLiteral("Second"));
+    const auto front = waitFront(apps, second.window);
+    ASSERT_TRUE(front);
+    EXPECT_EQ(xdotool({"getwindowfocus"}).toULongLong(), second.window);
+    EXPECT_EQ(front->processIdentifier, 200);
+    EXPECT_EQ(front->localizedName, "Second");
 
     target.windowHandle = first.window;
     apps.activate(target);

@@ -2,6 +2,7 @@
 // private Xvfb: quick copies made with xclip, what other programs see of a
 // write, and a paste whose target has lost the focus.
 
+#include "XcbTestClient.h"
 #include "XvfbFixture.h"
 
 #include "history/ClipboardManager.h"
@@ -19,7 +20,6 @@
 
 #include <atomic>
 #include <mutex>
-#include <thread>
 
 using namespace kelvo;
 using kelvo::testing::XvfbServer;
@@ -77,28 +77,36 @@ protected:
 // owner change of CLIPBOARD and keeps what each answer held.
 class TargetsWatcher {
 public:
-    explicit TargetsWatcher(const QString &display)
+    explicit TargetsWatcher(const QString &display) : c_(display)
     {
-        c_ = xcb_connect(display.toLocal8Bit().constData(), nullptr);
-        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c_)).data->root;
-        window_ = xcb_generate_id(c_);
-        xcb_create_window(c_, XCB_COPY_FROM_PARENT, window_, root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
-                          XCB_COPY_FROM_PARENT, 0, nullptr);
-        clipboard_ = atom("CLIPBOARD");
-        targets_ = atom("TARGETS");
-        property_ = atom("WATCHER_TARGETS");
-        std::free(xcb_xfixes_query_version_reply(c_, xcb_xfixes_query_version(c_, 5, 0), nullptr));
-        xfixesEvent_ = xcb_get_extension_data(c_, &xcb_xfixes_id)->first_event;
-        xcb_xfixes_select_selection_input(c_, window_, clipboard_,
-                                          XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER);
-        std::free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
-        thread_ = std::thread([this] { run(); });
-    }
-    ~TargetsWatcher()
-    {
-        stop_ = true;
-        thread_.join();
-        xcb_disconnect(c_);
+        xcb_connection_t *x = c_.get();
+        const xcb_atom_t clipboard = c_.atom("CLIPBOARD"), targets = c_.atom("TARGETS"),
+                         property = c_.atom("WATCHER_TARGETS");
+        kelvo::testing::WindowSpec spec;
+        spec.inputOnly = true;
+        const xcb_window_t window = kelvo::testing::makeWindow(c_, spec);
+        std::free(xcb_xfixes_query_version_reply(x, xcb_xfixes_query_version(x, 5, 0), nullptr));
+        const quint8 ownerChange = xcb_get_extension_data(x, &xcb_xfixes_id)->first_event + XCB_XFIXES_SELECTION_NOTIFY;
+        xcb_xfixes_select_selection_input(x, window, clipboard, XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER);
+        c_.sync();
+        thread_.emplace(x, [=, this](xcb_generic_event_t *e) {
+            const quint8 type = e->response_type & 0x7f;
+            if (type == ownerChange) {
+                ++ownerChanges_;
+                xcb_convert_selection(x, window, clipboard, targets, property, XCB_CURRENT_TIME);
+                xcb_flush(x);
+            } else if (type == XCB_SELECTION_NOTIFY) {
+                int count = -1;
+                if (reinterpret_cast<xcb_selection_notify_event_t *>(e)->property != XCB_ATOM_NONE) {
+                    auto *r = xcb_get_property_reply(x, xcb_get_property(x, 1, window, property, XCB_ATOM_ATOM, 0, 1024),
+                                                     nullptr);
+                    count = r ? xcb_get_property_value_length(r) / 4 : -1;
+                    std::free(r);
+                }
+                std::lock_guard lock(mutex_);
+                answers_.push_back(count);
+            }
+        });
     }
     // The number of targets of each answer, -1 for a refusal.
     std::vector<int> answers() const
@@ -109,52 +117,11 @@ public:
     int ownerChanges() const { return ownerChanges_; }
 
 private:
-    xcb_atom_t atom(const char *name)
-    {
-        auto *r = xcb_intern_atom_reply(c_, xcb_intern_atom(c_, 0, quint16(strlen(name)), name), nullptr);
-        const xcb_atom_t a = r ? r->atom : 0;
-        std::free(r);
-        return a;
-    }
-    void run()
-    {
-        while (!stop_) {
-            xcb_generic_event_t *e = xcb_poll_for_event(c_);
-            if (!e) {
-                pollfd p{xcb_get_file_descriptor(c_), POLLIN, 0};
-                poll(&p, 1, 20);
-                continue;
-            }
-            const quint8 type = e->response_type & 0x7f;
-            if (type == xfixesEvent_ + XCB_XFIXES_SELECTION_NOTIFY) {
-                ++ownerChanges_;
-                xcb_convert_selection(c_, window_, clipboard_, targets_, property_, XCB_CURRENT_TIME);
-                xcb_flush(c_);
-            } else if (type == XCB_SELECTION_NOTIFY) {
-                auto *n = reinterpret_cast<xcb_selection_notify_event_t *>(e);
-                int count = -1;
-                if (n->property != XCB_ATOM_NONE) {
-                    auto *r = xcb_get_property_reply(
-                        c_, xcb_get_property(c_, 1, window_, property_, XCB_ATOM_ATOM, 0, 1024), nullptr);
-                    count = r ? xcb_get_property_value_length(r) / 4 : -1;
-                    std::free(r);
-                }
-                std::lock_guard lock(mutex_);
-                answers_.push_back(count);
-            }
-            std::free(e);
-        }
-    }
-
-    xcb_connection_t *c_ = nullptr;
-    xcb_window_t window_ = 0;
-    xcb_atom_t clipboard_ = 0, targets_ = 0, property_ = 0;
-    quint8 xfixesEvent_ = 0;
-    std::atomic<bool> stop_{false};
+    x11::X11Connection c_;
     std::atomic<int> ownerChanges_{0};
     mutable std::mutex mutex_;
     std::vector<int> answers_;
-    std::thread thread_;
+    std::optional<kelvo::testing::EventThread> thread_;
 };
 
 } // namespace
@@ -214,29 +181,20 @@ namespace {
 // records the key presses it receives.
 class KeyWindow {
 public:
-    explicit KeyWindow(const QString &display) : c_(xcb_connect(display.toLocal8Bit().constData(), nullptr))
+    explicit KeyWindow(const QString &display) : c_(display)
     {
-        xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(c_)).data;
-        window = xcb_generate_id(c_);
-        const uint32_t mask = XCB_EVENT_MASK_KEY_PRESS;
-        xcb_create_window(c_, XCB_COPY_FROM_PARENT, window, screen->root, 10, 10, 200, 100, 0,
-                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_EVENT_MASK, &mask);
-        const char wmClass[] = "keywindow\0KeyWindow";
-        xcb_change_property(c_, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8,
-                            sizeof wmClass, wmClass);
-        xcb_map_window(c_, window);
-        std::free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
+        kelvo::testing::WindowSpec spec;
+        spec.eventMask = XCB_EVENT_MASK_KEY_PRESS;
+        spec.wmClass = QByteArray("keywindow\0KeyWindow\0", 20);
+        window = kelvo::testing::makeWindow(c_, spec);
     }
-    ~KeyWindow() { xcb_disconnect(c_); }
     // Key presses received so far, as "<state>+<keycode>".
     QStringList presses()
     {
-        while (xcb_generic_event_t *e = xcb_poll_for_event(c_)) {
-            if ((e->response_type & 0x7f) == XCB_KEY_PRESS) {
-                auto *k = reinterpret_cast<xcb_key_press_event_t *>(e);
-                if (k->detail != 37 && k->detail != 105) // not Control itself
-                    received.append(QStringLiteral("%1+%2").arg(k->state & XCB_MOD_MASK_CONTROL).arg(k->detail));
-            }
+        while (xcb_generic_event_t *e = xcb_poll_for_event(c_.get())) {
+            auto *k = reinterpret_cast<xcb_key_press_event_t *>(e);
+            if ((e->response_type & 0x7f) == XCB_KEY_PRESS && k->detail != 37 && k->detail != 105) // not Control
+                received.append(QStringLiteral("%1+%2").arg(k->state & XCB_MOD_MASK_CONTROL).arg(k->detail));
             std::free(e);
         }
         return received;
@@ -244,7 +202,7 @@ public:
     xcb_window_t window = 0;
 
 private:
-    xcb_connection_t *c_;
+    x11::X11Connection c_;
     QStringList received;
 };
 

@@ -1,6 +1,7 @@
 // The desktop as the panel sees it on a real X server: the active window's
 // frame and reduced motion from XSETTINGS.
 #include "platform/x11/X11Desktop.h"
+#include "x11/XcbTestClient.h"
 #include "x11/XvfbFixture.h"
 
 #include <QtEndian>
@@ -64,18 +65,9 @@ protected:
     }
 
     xcb_window_t makeWindow(int x, int y, int w, int h) {
-        const xcb_window_t win = xcb_generate_id(c->get());
-        xcb_create_window(c->get(), XCB_COPY_FROM_PARENT, win, c->root(), int16_t(x), int16_t(y), uint16_t(w),
-                          uint16_t(h), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
-        xcb_map_window(c->get(), win);
-        c->sync();
-        return win;
-    }
-
-    void setRootWindowProperty(const char *name, xcb_window_t value) {
-        xcb_change_property(c->get(), XCB_PROP_MODE_REPLACE, c->root(), c->atom(name), XCB_ATOM_WINDOW, 32, 1,
-                            &value);
-        c->sync();
+        kelvo::testing::WindowSpec spec;
+        spec.frame = QRect(x, y, w, h);
+        return kelvo::testing::makeWindow(*c, spec);
     }
 
     std::unique_ptr<X11Connection> c;
@@ -91,7 +83,9 @@ TEST_F(X11DesktopTest, ActiveWindowFrameFromEwmhElseInputFocus) {
     c->sync();
     EXPECT_EQ(desktop.activeWindowFrame(), QRect(500, 300, 320, 200));
 
-    setRootWindowProperty("_NET_ACTIVE_WINDOW", active);
+    xcb_change_property(c->get(), XCB_PROP_MODE_REPLACE, c->root(), c->atom("_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW,
+                        32, 1, &active);
+    c->sync();
     EXPECT_EQ(desktop.activeWindowFrame(), QRect(40, 60, 200, 100));
 
     xcb_destroy_window(c->get(), active); // a stale property

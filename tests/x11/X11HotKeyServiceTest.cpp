@@ -2,6 +2,7 @@
 
 #include "platform/Log.h"
 #include "platform/x11/KeyTranslation.h"
+#include "platform/x11/X11Connection.h"
 #include "platform/x11/X11HotKeyService.h"
 
 #include <xcb/xcb_keysyms.h>
@@ -13,40 +14,30 @@ using kelvo::testing::XvfbServer;
 namespace {
 
 // Another X client, for holding grabs and reading the server's state.
-class OtherClient {
-public:
-    explicit OtherClient(const QString &display) : c_(xcb_connect(display.toLocal8Bit().constData(), nullptr))
-    {
-        root_ = xcb_setup_roots_iterator(xcb_get_setup(c_)).data->root;
-    }
-    ~OtherClient() { xcb_disconnect(c_); }
+struct OtherClient : X11Connection {
+    using X11Connection::X11Connection;
     // The X error code of grabbing, 0 on success.
     int grab(quint8 keyCode, quint16 modifiers)
     {
-        auto cookie = xcb_grab_key_checked(c_, 1, root_, modifiers, keyCode, XCB_GRAB_MODE_ASYNC,
+        auto cookie = xcb_grab_key_checked(get(), 1, root(), modifiers, keyCode, XCB_GRAB_MODE_ASYNC,
                                            XCB_GRAB_MODE_ASYNC);
-        xcb_generic_error_t *e = xcb_request_check(c_, cookie);
+        xcb_generic_error_t *e = xcb_request_check(get(), cookie);
         const int code = e ? e->error_code : 0;
         std::free(e);
         return code;
     }
     void ungrab(quint8 keyCode, quint16 modifiers)
     {
-        xcb_ungrab_key(c_, keyCode, root_, modifiers);
-        std::free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
+        xcb_ungrab_key(get(), keyCode, root(), modifiers);
+        sync();
     }
     quint16 modifierState()
     {
-        auto *r = xcb_query_pointer_reply(c_, xcb_query_pointer(c_, root_), nullptr);
+        auto *r = xcb_query_pointer_reply(get(), xcb_query_pointer(get(), root()), nullptr);
         const quint16 mask = r ? r->mask : 0;
         std::free(r);
         return mask;
     }
-    xcb_connection_t *get() const { return c_; }
-
-private:
-    xcb_connection_t *c_;
-    xcb_window_t root_;
 };
 
 class X11HotKeyServiceTest : public kelvo::testing::XvfbTest {

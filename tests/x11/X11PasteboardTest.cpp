@@ -1,6 +1,7 @@
 // The CLIPBOARD selection against a private Xvfb, with xclip as the other
 // program and small in-process owners for what xclip cannot offer.
 
+#include "XcbTestClient.h"
 #include "XvfbFixture.h"
 
 #include "platform/Log.h"
@@ -13,98 +14,59 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <atomic>
 #include <sys/resource.h>
-#include <thread>
 
 using namespace kelvo;
 using kelvo::x11::X11Pasteboard;
-using kelvo::testing::XvfbServer;
+using namespace kelvo::testing;
 
 namespace {
 
 using Targets = QList<std::pair<QByteArray, QByteArray>>;
 
-xcb_atom_t internAtom(xcb_connection_t *c, const QByteArray &name)
-{
-    auto *r = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, quint16(name.size()), name.constData()), nullptr);
-    const xcb_atom_t a = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
-    std::free(r);
-    return a;
-}
-
 // An owner of CLIPBOARD on its own connection and thread, offering fixed
 // targets (or never answering at all when silent).
 class TestOwner {
 public:
-    TestOwner(const QString &display, Targets targets, bool silent = false) : targets_(std::move(targets))
+    TestOwner(const QString &display, const Targets &targets, bool silent = false) : c_(display)
     {
-        c_ = xcb_connect(display.toLocal8Bit().constData(), nullptr);
-        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c_)).data->root;
-        const xcb_window_t window = xcb_generate_id(c_);
-        xcb_create_window(c_, XCB_COPY_FROM_PARENT, window, root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
-                          XCB_COPY_FROM_PARENT, 0, nullptr);
-        targetsAtom_ = internAtom(c_, "TARGETS");
-        for (const auto &t : targets_)
-            atoms_.push_back(internAtom(c_, t.first));
-        const xcb_atom_t clipboard = internAtom(c_, "CLIPBOARD");
-        xcb_set_selection_owner(c_, window, clipboard, XCB_CURRENT_TIME);
-        std::free(xcb_get_selection_owner_reply(c_, xcb_get_selection_owner(c_, clipboard), nullptr));
-        if (!silent)
-            thread_ = std::thread([this] { serve(); });
-    }
-    ~TestOwner()
-    {
-        stop_ = true;
-        if (thread_.joinable())
-            thread_.join();
-        xcb_disconnect(c_);
+        const xcb_atom_t targetsAtom = c_.atom("TARGETS"), clipboard = c_.atom("CLIPBOARD");
+        std::vector<xcb_atom_t> atoms{targetsAtom};
+        for (const auto &t : targets)
+            atoms.push_back(c_.atom(t.first.constData()));
+        WindowSpec spec;
+        spec.inputOnly = true;
+        const xcb_window_t window = makeWindow(c_, spec);
+        xcb_set_selection_owner(c_.get(), window, clipboard, XCB_CURRENT_TIME);
+        c_.sync();
+        if (silent)
+            return;
+        thread_.emplace(c_.get(), [this, atoms, targets](xcb_generic_event_t *e) {
+            if ((e->response_type & 0x7f) != XCB_SELECTION_REQUEST)
+                return;
+            auto *r = reinterpret_cast<xcb_selection_request_event_t *>(e);
+            xcb_selection_notify_event_t n{};
+            n.response_type = XCB_SELECTION_NOTIFY;
+            n.requestor = r->requestor;
+            n.selection = r->selection;
+            n.target = r->target;
+            n.time = r->time;
+            const int i = int(std::find(atoms.begin(), atoms.end(), r->target) - atoms.begin());
+            if (i == 0)
+                xcb_change_property(c_.get(), XCB_PROP_MODE_REPLACE, r->requestor, r->property, XCB_ATOM_ATOM, 32,
+                                    quint32(atoms.size()), atoms.data());
+            else if (i < int(atoms.size()))
+                xcb_change_property(c_.get(), XCB_PROP_MODE_REPLACE, r->requestor, r->property, r->target, 8,
+                                    quint32(targets[i - 1].second.size()), targets[i - 1].second.constData());
+            n.property = i < int(atoms.size()) ? r->property : xcb_atom_t(XCB_ATOM_NONE);
+            xcb_send_event(c_.get(), 0, r->requestor, 0, reinterpret_cast<const char *>(&n));
+            xcb_flush(c_.get());
+        });
     }
 
 private:
-    void serve()
-    {
-        while (!stop_) {
-            xcb_generic_event_t *e = xcb_poll_for_event(c_);
-            if (!e) {
-                pollfd p{xcb_get_file_descriptor(c_), POLLIN, 0};
-                poll(&p, 1, 20); // the poll interval: stop_ is checked between polls
-                continue;
-            }
-            if ((e->response_type & 0x7f) == XCB_SELECTION_REQUEST) {
-                auto *r = reinterpret_cast<xcb_selection_request_event_t *>(e);
-                xcb_selection_notify_event_t n{};
-                n.response_type = XCB_SELECTION_NOTIFY;
-                n.requestor = r->requestor;
-                n.selection = r->selection;
-                n.target = r->target;
-                n.time = r->time;
-                const auto it = std::find(atoms_.begin(), atoms_.end(), r->target);
-                if (r->target == targetsAtom_) {
-                    std::vector<xcb_atom_t> list = atoms_;
-                    list.insert(list.begin(), targetsAtom_);
-                    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, r->requestor, r->property, XCB_ATOM_ATOM, 32,
-                                        quint32(list.size()), list.data());
-                    n.property = r->property;
-                } else if (it != atoms_.end()) {
-                    const QByteArray &d = targets_[int(it - atoms_.begin())].second;
-                    xcb_change_property(c_, XCB_PROP_MODE_REPLACE, r->requestor, r->property, r->target, 8,
-                                        quint32(d.size()), d.constData());
-                    n.property = r->property;
-                }
-                xcb_send_event(c_, 0, r->requestor, 0, reinterpret_cast<const char *>(&n));
-                xcb_flush(c_);
-            }
-            std::free(e);
-        }
-    }
-
-    Targets targets_;
-    xcb_connection_t *c_ = nullptr;
-    xcb_atom_t targetsAtom_ = 0;
-    std::vector<xcb_atom_t> atoms_;
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
+    x11::X11Connection c_;
+    std::optional<EventThread> thread_;
 };
 
 struct Fetched {
@@ -129,7 +91,7 @@ QByteArray pngBytes(int w, int h)
     return encoded(image, "PNG");
 }
 
-class X11PasteboardTest : public kelvo::testing::XvfbTest {
+class X11PasteboardTest : public XvfbTest {
 protected:
     // Starts a fetch; the result is filled in when its callback runs.
     static std::shared_ptr<Fetched> startFetch(X11Pasteboard &pb)
@@ -397,13 +359,15 @@ TEST_F(X11PasteboardTest, ABrokenConnectionIsLoggedOnceAndReopenedWithoutSpinnin
     ASSERT_TRUE(pb.write({{{PasteboardType::String, "mine"}}}));
     // The selection owner is the pasteboard's window: the server drops the
     // client that created it.
-    xcb_connection_t *c = xcb_connect(display().toLocal8Bit().constData(), nullptr);
-    auto *owner = xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, internAtom(c, "CLIPBOARD")), nullptr);
-    ASSERT_TRUE(owner && owner->owner != XCB_WINDOW_NONE);
-    xcb_kill_client(c, owner->owner);
-    std::free(owner);
-    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
-    xcb_disconnect(c);
+    {
+        x11::X11Connection c(display());
+        auto *owner = xcb_get_selection_owner_reply(c.get(), xcb_get_selection_owner(c.get(), c.atom("CLIPBOARD")),
+                                                    nullptr);
+        ASSERT_TRUE(owner && owner->owner != XCB_WINDOW_NONE);
+        xcb_kill_client(c.get(), owner->owner);
+        std::free(owner);
+        c.sync();
+    }
 
     EXPECT_TRUE(XvfbServer::waitUntil([&] { return !lines.isEmpty(); }, 5000)) << "the break is reported";
     rusage before{}, after{};
