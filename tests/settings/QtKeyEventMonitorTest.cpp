@@ -1,8 +1,5 @@
-// The application-wide Qt key monitor (offscreen) and the recorder on it.
-#include "platform/memory/MemoryPlatform.h"
+// The application-wide Qt key monitor (offscreen).
 #include "platform/qt/QtKeyEventMonitor.h"
-#include "settings/ShortcutRecorder.h"
-#include "settings/StoredPreferences.h"
 
 #include <gtest/gtest.h>
 
@@ -128,31 +125,6 @@ TEST_F(QtKeyEventMonitorTest, ShortcutsCannotTakeKeysWhileMonitoring)
     EXPECT_TRUE(overrideAccepted(&focus));
     monitor.removeMonitor(token);
     EXPECT_FALSE(overrideAccepted(&focus));
-}
-
-TEST_F(QtKeyEventMonitorTest, RecorderOverTheQtMonitor)
-{
-    memory::MemoryPreferences store;
-    StoredPreferences prefs(store);
-    ShortcutRecorder recorder(prefs, monitor);
-    recorder.toggleRecording();
-    EXPECT_EQ(monitor.monitorCount(), 1);
-
-    press(&window, Qt::Key_Escape); // no modifier: swallowed, recording goes on
-    press(&window, Qt::Key_Control, Qt::ControlModifier);
-    EXPECT_EQ(window.presses, 1) << "only the modifier key alone went through";
-    EXPECT_TRUE(recorder.isRecording());
-
-    press(&window, Qt::Key_K, Qt::ControlModifier | Qt::AltModifier);
-    EXPECT_FALSE(recorder.isRecording());
-    EXPECT_EQ(prefs.hotkeyCode(), 40);
-    EXPECT_EQ(prefs.hotkeyModifiers(), 4096 | 2048);
-    EXPECT_EQ(window.presses, 1);
-    EXPECT_EQ(monitor.monitorCount(), 0);
-
-    press(&window, Qt::Key_V, Qt::ShiftModifier | Qt::MetaModifier);
-    EXPECT_EQ(window.presses, 2) << "after recording, keys reach the views again";
-    EXPECT_EQ(prefs.hotkeyCode(), 40);
 }
 
 } // namespace

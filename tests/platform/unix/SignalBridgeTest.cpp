@@ -28,7 +28,7 @@ TEST(SignalBridge, DeliversTerminationSignalsToTheEventLoop)
             ::raise(SIGTERM); // would end the test process without the bridge
             ::raise(SIGINT);
         });
-        QTimer::singleShot(5000, &app, &QCoreApplication::quit);
+        QTimer::singleShot(5000, &app, &QCoreApplication::quit); // the deadline: never wait for ever
         app.exec();
     }
     EXPECT_EQ(seen, (QList<int>{SIGTERM, SIGINT}));
