@@ -72,12 +72,21 @@ TEST_F(SettingsViewTest, DefaultsWithoutStoredPreferences) {
     EXPECT_EQ(item("shortcutRecorder")->findChild<QQuickItem *>()->property("text").toString(), "⇧ ⌘ V");
     EXPECT_FALSE(item("hiddenIconWarning")->isVisible());
     EXPECT_TRUE(prefs.values.isEmpty()) << "opening the window must not write preferences";
+    prefs.setValue("maxHistoryCount", 130); // written elsewhere: shown live
+    QQuickItem *label = item("historyLimitLabel");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return label->property("text").toString() == "130 条"; }))
+        << qPrintable(label->property("text").toString());
 }
 
-TEST_F(SettingsViewTest, ScrolledToTheEndTheLastLineKeepsTheBottomPadding) {
+// Hiding the tray icon shows a warning; scrolled to the end, the last line
+// keeps its bottom padding with or without it.
+TEST_F(SettingsViewTest, TheHiddenIconWarningAndTheBottomPaddingScrolledToTheEnd) {
     ASSERT_NO_FATAL_FAILURE(show());
-    for (const bool warning : {false, true}) {
+    for (const bool warning : {true, false, true}) {
         backend->setShowMenuBarIcon(!warning);
+        EXPECT_EQ(prefs.values.value("showMenuBarIcon"), QVariant(!warning));
+        QQuickItem *shown = item("hiddenIconWarning");
+        EXPECT_TRUE(QTest::qWaitFor([&] { return shown->isVisible() == warning; })) << "warning " << warning;
         auto *flick = item("settingsScroller")->property("contentItem").value<QQuickItem *>();
         ASSERT_NE(flick, nullptr);
         QQuickItem *version = item("versionText");
@@ -87,26 +96,6 @@ TEST_F(SettingsViewTest, ScrolledToTheEndTheLastLineKeepsTheBottomPadding) {
         })) << "warning " << warning << ": last line ends at "
             << version->mapToScene(QPointF(0, version->height())).y();
     }
-}
-
-TEST_F(SettingsViewTest, HidingTheTrayIconShowsTheWarningAndBack) {
-    ASSERT_NO_FATAL_FAILURE(show());
-    QQuickItem *warning = item("hiddenIconWarning");
-    backend->setShowMenuBarIcon(false);
-    EXPECT_EQ(prefs.values.value("showMenuBarIcon"), QVariant(false));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return warning->isVisible(); })) << "the warning did not show";
-    backend->setShowMenuBarIcon(true);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !warning->isVisible(); })) << "the warning stayed";
-}
-
-TEST_F(SettingsViewTest, StoredLimitIsShownLive) {
-    prefs.setValue("maxHistoryCount", 120);
-    ASSERT_NO_FATAL_FAILURE(show());
-    EXPECT_EQ(item("historyLimitLabel")->property("text").toString(), "120 条");
-    prefs.setValue("maxHistoryCount", 130); // written elsewhere
-    QQuickItem *label = item("historyLimitLabel");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return label->property("text").toString() == "130 条"; }))
-        << qPrintable(label->property("text").toString());
 }
 
 TEST_F(SettingsViewTest, TheLoginItemIsTouchedOnlyByAChangeAndAFailureKeepsTheChoice) {
@@ -143,11 +132,7 @@ TEST_F(SettingsViewTest, ClickingTheRecorderRecordsTheNextCombination) {
     ASSERT_NE(label, nullptr);
     QTest::mouseClick(view.get(), Qt::LeftButton, {}, recorder->mapToScene(recorder->boundingRect().center()).toPoint());
     EXPECT_TRUE(backend->isRecording());
-    EXPECT_EQ(label->property("text").toString(), "请按键...");
-    EXPECT_EQ(keyMonitor.handlers.size(), 1);
-
-    EXPECT_TRUE(keyMonitor.press(9)) << "V alone is swallowed";
-    EXPECT_EQ(label->property("text").toString(), "请按键...");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return label->property("text").toString() == "请按键..."; }));
     EXPECT_TRUE(keyMonitor.press(36, EventFlag::Control | EventFlag::Shift));
     EXPECT_FALSE(backend->isRecording());
     EXPECT_EQ(prefs.values.value("hotkeyCode").toLongLong(), 36);
