@@ -314,8 +314,9 @@ TEST_F(X11PasteboardTest, SilentOwnerGivesNullWithinTheLimitAndTheMainThreadKeep
     QElapsedTimer timer;
     timer.start();
     const auto f = startFetch(pb);
-    // While the fetch waits, a 50 ms timer fires within 50 ms of its
-    // schedule every time.
+    // While the fetch waits, a 50 ms timer keeps firing: a fetch that held
+    // the main thread would make it late by the whole limit. The bound is
+    // far from both, so that a loaded machine cannot fail it.
     int turns = 0;
     qint64 last = 0, worstLateMs = 0;
     QTimer ticker;
@@ -331,7 +332,7 @@ TEST_F(X11PasteboardTest, SilentOwnerGivesNullWithinTheLimitAndTheMainThreadKeep
     EXPECT_GE(f->elapsedMs, 1400);
     EXPECT_LT(f->elapsedMs, 4000);
     EXPECT_GE(turns, 10);
-    EXPECT_LE(worstLateMs, 50);
+    EXPECT_LE(worstLateMs, 500);
     RecordProperty("worst_late_ms", int(worstLateMs));
 }
 
