@@ -20,11 +20,11 @@ struct OwnWindow {
     OwnWindow(const QString &display, const QByteArray &wmClass, quint32 pid, std::vector<quint32> icon = {})
         : c(display)
     {
-        WindowSpec spec;
-        spec.wmClass = wmClass;
-        spec.pid = pid;
-        spec.icon = std::move(icon);
-        window = makeWindow(c, spec);
+        WindowOptions options;
+        options.wmClass = wmClass;
+        options.pid = pid;
+        options.icon = std::move(icon);
+        window = makeWindow(c, options);
     }
     X11Connection c;
     xcb_window_t window = 0;

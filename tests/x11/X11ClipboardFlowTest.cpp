@@ -75,9 +75,9 @@ public:
         xcb_connection_t *x = c_.get();
         const xcb_atom_t clipboard = c_.atom("CLIPBOARD"), targets = c_.atom("TARGETS"),
                          property = c_.atom("WATCHER_TARGETS");
-        kelvo::testing::WindowSpec spec;
-        spec.inputOnly = true;
-        const xcb_window_t window = kelvo::testing::makeWindow(c_, spec);
+        kelvo::testing::WindowOptions options;
+        options.inputOnly = true;
+        const xcb_window_t window = kelvo::testing::makeWindow(c_, options);
         std::free(xcb_xfixes_query_version_reply(x, xcb_xfixes_query_version(x, 5, 0), nullptr));
         const quint8 ownerChange = xcb_get_extension_data(x, &xcb_xfixes_id)->first_event + XCB_XFIXES_SELECTION_NOTIFY;
         xcb_xfixes_select_selection_input(x, window, clipboard, XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER);
@@ -176,10 +176,10 @@ class KeyWindow {
 public:
     explicit KeyWindow(const QString &display) : c_(display)
     {
-        kelvo::testing::WindowSpec spec;
-        spec.eventMask = XCB_EVENT_MASK_KEY_PRESS;
-        spec.wmClass = QByteArray("keywindow\0KeyWindow\0", 20);
-        window = kelvo::testing::makeWindow(c_, spec);
+        kelvo::testing::WindowOptions options;
+        options.eventMask = XCB_EVENT_MASK_KEY_PRESS;
+        options.wmClass = QByteArray("keywindow\0KeyWindow\0", 20);
+        window = kelvo::testing::makeWindow(c_, options);
     }
     // Key presses received so far, as "<state>+<keycode>".
     QStringList presses()

@@ -65,9 +65,9 @@ protected:
     }
 
     xcb_window_t makeWindow(int x, int y, int w, int h) {
-        kelvo::testing::WindowSpec spec;
-        spec.frame = QRect(x, y, w, h);
-        return kelvo::testing::makeWindow(*c, spec);
+        kelvo::testing::WindowOptions options;
+        options.frame = QRect(x, y, w, h);
+        return kelvo::testing::makeWindow(*c, options);
     }
 
     std::unique_ptr<X11Connection> c;

@@ -34,9 +34,9 @@ public:
         std::vector<xcb_atom_t> atoms{targetsAtom};
         for (const auto &t : targets)
             atoms.push_back(c_.atom(t.first.constData()));
-        WindowSpec spec;
-        spec.inputOnly = true;
-        const xcb_window_t window = makeWindow(c_, spec);
+        WindowOptions options;
+        options.inputOnly = true;
+        const xcb_window_t window = makeWindow(c_, options);
         xcb_set_selection_owner(c_.get(), window, clipboard, XCB_CURRENT_TIME);
         c_.sync();
         if (silent)

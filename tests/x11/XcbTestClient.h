@@ -17,7 +17,7 @@
 
 namespace kelvo::testing {
 
-struct WindowSpec {
+struct WindowOptions {
     QRect frame{10, 10, 200, 100};
     quint32 eventMask = 0;
     QByteArray wmClass; // "instance\0Class\0"
@@ -27,24 +27,24 @@ struct WindowSpec {
 };
 
 // Creates and maps a top-level window; returns once the server has it.
-inline xcb_window_t makeWindow(x11::X11Connection &c, const WindowSpec &spec = {})
+inline xcb_window_t makeWindow(x11::X11Connection &c, const WindowOptions &options = {})
 {
     xcb_connection_t *x = c.get();
     const xcb_window_t w = xcb_generate_id(x);
-    xcb_create_window(x, XCB_COPY_FROM_PARENT, w, c.root(), qint16(spec.frame.x()), qint16(spec.frame.y()),
-                      quint16(spec.frame.width()), quint16(spec.frame.height()), 0,
-                      spec.inputOnly ? XCB_WINDOW_CLASS_INPUT_ONLY : XCB_WINDOW_CLASS_INPUT_OUTPUT,
-                      XCB_COPY_FROM_PARENT, spec.eventMask ? XCB_CW_EVENT_MASK : 0, &spec.eventMask);
+    xcb_create_window(x, XCB_COPY_FROM_PARENT, w, c.root(), qint16(options.frame.x()), qint16(options.frame.y()),
+                      quint16(options.frame.width()), quint16(options.frame.height()), 0,
+                      options.inputOnly ? XCB_WINDOW_CLASS_INPUT_ONLY : XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                      XCB_COPY_FROM_PARENT, options.eventMask ? XCB_CW_EVENT_MASK : 0, &options.eventMask);
     const auto set = [&](xcb_atom_t name, xcb_atom_t type, quint8 format, quint32 length, const void *data) {
         xcb_change_property(x, XCB_PROP_MODE_REPLACE, w, name, type, format, length, data);
     };
-    if (!spec.wmClass.isEmpty())
-        set(XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, quint32(spec.wmClass.size()), spec.wmClass.constData());
-    if (spec.pid)
-        set(c.atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &*spec.pid);
-    if (!spec.icon.empty())
-        set(c.atom("_NET_WM_ICON"), XCB_ATOM_CARDINAL, 32, quint32(spec.icon.size()), spec.icon.data());
-    if (!spec.inputOnly)
+    if (!options.wmClass.isEmpty())
+        set(XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 8, quint32(options.wmClass.size()), options.wmClass.constData());
+    if (options.pid)
+        set(c.atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &*options.pid);
+    if (!options.icon.empty())
+        set(c.atom("_NET_WM_ICON"), XCB_ATOM_CARDINAL, 32, quint32(options.icon.size()), options.icon.data());
+    if (!options.inputOnly)
         xcb_map_window(x, w);
     c.sync();
     return w;
