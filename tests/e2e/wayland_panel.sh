@@ -5,15 +5,20 @@
 #  1. twelve copies made with wl-copy 0.15 s apart are twelve entries, in order;
 #  2. the shortcut pressed with wtype opens the panel, in front with the
 #     keyboard, as the bottom strip of the output (sway's own tree says so),
-#     and a screenshot shows the cards.
+#     and a screenshot shows the cards;
+#  3. Right then Return (typed with wtype) paste the second entry into the
+#     editor, whose saved file then holds it;
+#  4. the panel opened again and closed by Escape, by sway focusing another
+#     window, or by a click outside pastes nothing.
 # sway refuses to run as root: under root it runs as the user kelvo-sway
 # (CI creates it), which also lets root's clients into its Xwayland.
-# Usage: wayland_panel.sh <kelvo executable>; KELVO_SCREENSHOT=<file> keeps
-# the screenshot.
+# Usage: wayland_panel.sh <kelvo executable> <wayland_control_key executable>;
+# KELVO_SCREENSHOT=<file> keeps the screenshot.
 . "$(dirname "$0")/lib.sh"
 
-kelvo=$1
+kelvo=$1 control_key=${2:-}
 [ -x "$kelvo" ] || e2e_fail "no such program: $kelvo"
+[ -x "$control_key" ] || e2e_fail "no such program: $control_key"
 
 E2E_ROOT=$(mktemp -d)
 E2E_SWAY_DIR=$(mktemp -d /tmp/kelvo-sway-XXXXXX)
@@ -114,5 +119,56 @@ convert "$E2E_ROOT/before.png" -crop "$crop" +repage "$E2E_ROOT/before-strip.png
 convert "$E2E_ROOT/panel.png" -crop "$crop" +repage "$E2E_ROOT/panel-strip.png"
 changed=$(compare -metric AE "$E2E_ROOT/before-strip.png" "$E2E_ROOT/panel-strip.png" null: 2>&1 | cut -d' ' -f1)
 [ "${changed%.*}" -gt $((width * height / 2)) ] || e2e_fail "the screenshot's bottom strip barely changed ($changed pixels)"
+
+# 3. Right then Return paste the second card's entry into the editor.
+panel_hidden() { ! panel_shown; }
+pastes() { grep -c '⌘V' "$E2E_ROOT/kelvo.log"; }
+# Saves the editor's file (Control+S; again when the keystroke was lost) and
+# compares what it holds.
+saved_is() { timeout 5 "$control_key" 1 && [ "$(cat "$E2E_ROOT/target.txt")" = "$1" ]; }
+# One wtype run for both keys: each run uploads a keymap of its own, and
+# Xwayland's clients read a changed keymap from the server when they learn
+# of the change, possibly after the next run has replaced it.
+timeout 5 wtype -k Right -k Return
+wait_for 5 panel_hidden || e2e_fail "Return left the panel up: $(cat "$E2E_ROOT/kelvo.log")"
+wait_for 5 editor_focused || e2e_fail "the editor did not get the keyboard back"
+wait_for 10 saved_is copy-11 || e2e_fail "the editor's file holds '$(cat "$E2E_ROOT/target.txt")', not copy-11"
+
+# 4. Closed without a choice: by Escape, by sway focusing the editor, by a
+# click on the editor. Each time the panel goes, the editor has the keyboard
+# again, and once the editor's own paste (Control+V: copy-11 is on the
+# clipboard) is saved, the file shows that kelvo pasted nothing.
+# The editor's own paste: Control+V until its title says the text changed
+# (a new virtual keyboard's first keystroke can be lost).
+editor_modified() { tree | jq -r '.. | objects | select(.app_id? == "mousepad") | .name' | grep -q '^\*'; }
+editor_paste() {
+  local try
+  for try in 1 2 3 4 5; do
+    timeout 5 "$control_key" 9 || e2e_fail "no virtual keyboard for the editor's own paste"
+    wait_for 2 editor_modified && return 0
+  done
+  e2e_fail "the editor's own paste did not arrive ($how): $(tree | jq -c '.. | objects | select(.app_id? == "mousepad") | [.name, .focused]') file: $(cat "$E2E_ROOT/target.txt")"
+}
+open_panel() {
+  shortcut
+  wait_for 5 panel_ready || e2e_fail "the shortcut did not show the panel again ($1)"
+}
+expected=copy-11
+for how in escape focus click; do
+  open_panel "$how"
+  case $how in
+    escape) timeout 5 wtype -k Escape ;;
+    focus) timeout 5 swaymsg '[app_id=mousepad] focus' > /dev/null ;;
+    click) timeout 5 swaymsg seat - cursor set 600 200 > /dev/null
+           timeout 5 swaymsg seat - cursor press button1 > /dev/null
+           timeout 5 swaymsg seat - cursor release button1 > /dev/null ;;
+  esac
+  wait_for 5 panel_hidden || e2e_fail "the panel stayed up after $how"
+  wait_for 5 editor_focused || e2e_fail "the editor did not get the keyboard back after $how"
+  editor_paste
+  expected="${expected}copy-11"
+  wait_for 10 saved_is "$expected" || e2e_fail "after $how the editor's file holds '$(cat "$E2E_ROOT/target.txt")'"
+done
+[ "$(pastes)" = 1 ] || e2e_fail "kelvo pasted $(pastes) times, once expected"
 
 echo "PASS"
