@@ -80,6 +80,9 @@ wait_for 20 editor_focused || e2e_fail "the editor did not come up: $(tail -n 3 
 
 timeout 160 "$kelvo" > "$E2E_ROOT/kelvo.log" 2>&1 &
 E2E_PIDS="$E2E_PIDS $!"
+kelvo_timeout=$!
+# Resident set of kelvo (a figure for the notes, not a check).
+resident() { awk '/VmRSS/{print $2}' "/proc/$(pgrep -P "$kelvo_timeout" | head -1)/status"; }
 wait_for 15 grep -q 'Desktop platform: Wayland' "$E2E_ROOT/kelvo.log" ||
   e2e_fail "kelvo did not start on Wayland: $(cat "$E2E_ROOT/kelvo.log")"
 wait_for 10 grep -q 'Registered hotkey' "$E2E_ROOT/kelvo.log" || e2e_fail "no shortcut: $(cat "$E2E_ROOT/kelvo.log")"
@@ -101,6 +104,7 @@ expected=$(for i in 12 11 10 09 08 07 06 05 04 03 02 01; do echo "\"_0\":\"copy-
 
 timeout 10 grim "$E2E_ROOT/before.png" || e2e_fail "grim failed"
 
+rss_before=$(resident)
 # 2. The shortcut shows the panel: the bottom strip of the output (sway's
 # own tree says so), in front with the keyboard, showing the cards.
 shortcut
@@ -112,6 +116,7 @@ read -r ox oy owidth oheight <<< "$output"
 [ "$x" = "$ox" ] && [ "$width" = "$owidth" ] && [ "$height" = 324 ] && [ $((y + height)) = $((oy + oheight)) ] ||
   e2e_fail "panel at ${width}x${height}+${x}+${y} on the output ${owidth}x${oheight}+${ox}+${oy}"
 timeout 10 grim "$E2E_ROOT/panel.png" || e2e_fail "grim failed"
+echo "resident set: ${rss_before} kB before the first panel, $(resident) kB with it shown"
 [ -n "${KELVO_SCREENSHOT:-}" ] && cp "$E2E_ROOT/panel.png" "$KELVO_SCREENSHOT"
 # The strip now shows something else than the editor did: the cards.
 crop="${width}x${height}+${x}+${y}"
@@ -122,7 +127,6 @@ changed=$(compare -metric AE "$E2E_ROOT/before-strip.png" "$E2E_ROOT/panel-strip
 
 # 3. Right then Return paste the second card's entry into the editor.
 panel_hidden() { ! panel_shown; }
-pastes() { grep -c '⌘V' "$E2E_ROOT/kelvo.log"; }
 # Saves the editor's file (Control+S; again when the keystroke was lost) and
 # compares what it holds.
 saved_is() { timeout 5 "$control_key" 1 && [ "$(cat "$E2E_ROOT/target.txt")" = "$1" ]; }
@@ -135,27 +139,14 @@ wait_for 5 editor_focused || e2e_fail "the editor did not get the keyboard back"
 wait_for 10 saved_is copy-11 || e2e_fail "the editor's file holds '$(cat "$E2E_ROOT/target.txt")', not copy-11"
 
 # 4. Closed without a choice: by Escape, by sway focusing the editor, by a
-# click on the editor. Each time the panel goes, the editor has the keyboard
-# again, and once the editor's own paste (Control+V: copy-11 is on the
-# clipboard) is saved, the file shows that kelvo pasted nothing.
-# The editor's own paste: Control+V until its title says the text changed
-# (a new virtual keyboard's first keystroke can be lost).
-editor_modified() { tree | jq -r '.. | objects | select(.app_id? == "mousepad") | .name' | grep -q '^\*'; }
-editor_paste() {
-  local try
-  for try in 1 2 3 4 5; do
-    timeout 5 "$control_key" 9 || e2e_fail "no virtual keyboard for the editor's own paste"
-    wait_for 2 editor_modified && return 0
-  done
-  e2e_fail "the editor's own paste did not arrive ($how): $(tree | jq -c '.. | objects | select(.app_id? == "mousepad") | [.name, .focused]') file: $(cat "$E2E_ROOT/target.txt")"
-}
-open_panel() {
-  shortcut
-  wait_for 5 panel_ready || e2e_fail "the shortcut did not show the panel again ($1)"
-}
-expected=copy-11
+# click on the editor. A choice writes the clipboard (and logs it) before
+# the panel goes, so once sway shows the panel gone and the editor in front,
+# one write and one paste in the log (the Return's) mean nothing was pasted.
+writes() { grep -c '已写入剪贴板' "$E2E_ROOT/kelvo.log"; }
+pastes() { grep -c '⌘V' "$E2E_ROOT/kelvo.log"; }
 for how in escape focus click; do
-  open_panel "$how"
+  shortcut
+  wait_for 5 panel_ready || e2e_fail "the shortcut did not show the panel again ($how)"
   case $how in
     escape) timeout 5 wtype -k Escape ;;
     focus) timeout 5 swaymsg '[app_id=mousepad] focus' > /dev/null ;;
@@ -165,10 +156,8 @@ for how in escape focus click; do
   esac
   wait_for 5 panel_hidden || e2e_fail "the panel stayed up after $how"
   wait_for 5 editor_focused || e2e_fail "the editor did not get the keyboard back after $how"
-  editor_paste
-  expected="${expected}copy-11"
-  wait_for 10 saved_is "$expected" || e2e_fail "after $how the editor's file holds '$(cat "$E2E_ROOT/target.txt")'"
+  [ "$(writes) $(pastes)" = "1 1" ] || e2e_fail "after $how: $(writes) clipboard writes, $(pastes) pastes"
 done
-[ "$(pastes)" = 1 ] || e2e_fail "kelvo pasted $(pastes) times, once expected"
+wait_for 10 saved_is copy-11 || e2e_fail "the editor's file holds '$(cat "$E2E_ROOT/target.txt")' at the end"
 
 echo "PASS"
