@@ -12,25 +12,15 @@
 
 #include <gtest/gtest.h>
 
-#include <QByteArray>
-#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QList>
-#include <QProcess>
-#include <QProcessEnvironment>
-#include <QString>
-#include <QStringList>
-#include <QThread>
 
 #include <wayland-client.h>
 
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
-#include <functional>
-#include <memory>
 #include <pwd.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -43,9 +33,7 @@ public:
     static constexpr const char *kUser = "kelvo-sway";
 
     SwayServer() { quietClients_ = true; }
-    ~SwayServer() { stop(); }
-    SwayServer(const SwayServer &) = delete;
-    SwayServer &operator=(const SwayServer &) = delete;
+    ~SwayServer() override { stop(); }
 
     // Starts sway; true once its Wayland socket accepts connections. On
     // failure error() says why.
