@@ -79,11 +79,12 @@ INSTANTIATE_TEST_SUITE_P(Sessions, DesktopPlatformTest,
                                            ChoiceCase{"X11Session", false, -1, "X11", false, false}),
                          [](const ::testing::TestParamInfo<ChoiceCase> &info) { return std::string(info.param.name); });
 
+// The key names are sway's (the shortcut service binds the same names).
 TEST(ShortcutConfigurationLine, InTheSyntaxOfTheDesktop)
 {
     // 9 = V; 256 Super, 512 Shift, 2048 Alt, 4096 Control.
     EXPECT_EQ(kelvo::shortcutConfigurationLine(9, 768, QStringLiteral("sway")), "bindsym Mod4+Shift+v exec kelvo toggle");
-    EXPECT_EQ(kelvo::shortcutConfigurationLine(40, 4096 | 2048, QString()), "bindsym Ctrl+Mod1+k exec kelvo toggle");
+    EXPECT_EQ(kelvo::shortcutConfigurationLine(49, 4096 | 2048, QString()), "bindsym Ctrl+Mod1+space exec kelvo toggle");
     EXPECT_EQ(kelvo::shortcutConfigurationLine(9, 768, QStringLiteral("Hyprland")),
               "bind = SUPER SHIFT, v, exec, kelvo toggle");
     EXPECT_EQ(kelvo::shortcutConfigurationLine(0xFFFF, 768, QStringLiteral("sway")), "");
