@@ -60,12 +60,37 @@ DesktopPlatform createDesktopPlatform(const QString &waylandDisplay, const QStri
 #endif
     if (!platform.applications)
         platform.applications = std::make_unique<x11::X11Applications>();
-    if (!platform.hotKeys)
+    if (!platform.hotKeys) {
         platform.hotKeys = std::make_unique<x11::X11HotKeyService>();
+        platform.shortcutNeedsConfiguration = !waylandDisplay.isEmpty();
+    }
     if (!platform.keyboard)
         platform.keyboard = std::make_unique<x11::X11SyntheticKeyboard>();
     logLine(QStringLiteral("Desktop platform: %1").arg(platform.name));
     return platform;
+}
+
+QString shortcutConfigurationLine(quint32 keyCode, quint32 modifiers, const QString &currentDesktop)
+{
+#ifdef KELVO_WITH_WAYLAND
+    const auto binding = wayland::SwayHotKeyService::bindingFor(keyCode, modifiers);
+    if (!binding)
+        return {};
+    if (!currentDesktop.contains(QLatin1String("Hyprland"), Qt::CaseInsensitive))
+        return QStringLiteral("bindsym %1 exec kelvo toggle").arg(*binding);
+    QStringList parts = binding->split(u'+');
+    const QString key = parts.takeLast();
+    for (QString &part : parts)
+        part = part == QLatin1String("Mod4") ? QStringLiteral("SUPER")
+             : part == QLatin1String("Mod1") ? QStringLiteral("ALT")
+                                             : part.toUpper();
+    return QStringLiteral("bind = %1, %2, exec, kelvo toggle").arg(parts.join(u' '), key);
+#else
+    Q_UNUSED(keyCode);
+    Q_UNUSED(modifiers);
+    Q_UNUSED(currentDesktop);
+    return {};
+#endif
 }
 
 PanelDesktop createPanelDesktop(const DesktopPlatform &platform, x11::X11Desktop &x11, const QString &swaySocket)

@@ -25,7 +25,17 @@ struct DesktopPlatform {
     std::unique_ptr<Applications> applications;
     std::unique_ptr<HotKeyService> hotKeys;
     std::unique_ptr<SyntheticKeyboard> keyboard;
+    // A Wayland session whose shortcut service is only Xwayland's grab
+    // (which fires while an X11 window has the focus): the user binds
+    // `kelvo toggle` in the desktop's configuration instead.
+    bool shortcutNeedsConfiguration = false;
 };
+
+// The line that binds a combination (key position and modifier flags, as
+// stored) to `kelvo toggle`: Hyprland's syntax on Hyprland
+// ($XDG_CURRENT_DESKTOP), the i3/sway syntax (which wlroots compositors such
+// as sway read) elsewhere; "" for a key without a name.
+QString shortcutConfigurationLine(quint32 keyCode, quint32 modifiers, const QString &currentDesktop);
 
 using DataControlProbe = std::function<bool(const QString &waylandDisplay)>;
 

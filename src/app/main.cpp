@@ -52,8 +52,9 @@ namespace {
 class SettingsWindow {
 public:
     SettingsWindow(QQmlEngine &engine, StoredPreferences &prefs, KeyEventMonitor &keyMonitor,
-                   SyntheticKeyboard &keyboard, LoginItem &loginItem)
-        : engine_(engine), prefs_(prefs), keyMonitor_(keyMonitor), keyboard_(keyboard), loginItem_(loginItem) {}
+                   SyntheticKeyboard &keyboard, LoginItem &loginItem, bool needsShortcutLine)
+        : engine_(engine), prefs_(prefs), keyMonitor_(keyMonitor), keyboard_(keyboard), loginItem_(loginItem),
+          needsShortcutLine_(needsShortcutLine) {}
 
     void present()
     {
@@ -64,7 +65,12 @@ public:
                     [this] { return keyboard_.isTrusted(); },
                     [this] { keyboard_.openSettings(); },
                     [this](bool on) { return loginItem_.setEnabled(on).value_or(QString()); },
-                    [] { QCoreApplication::quit(); }});
+                    [] { QCoreApplication::quit(); },
+                    [this](qint64 keyCode, qint64 modifiers) {
+                        return needsShortcutLine_ ? shortcutConfigurationLine(quint32(keyCode), quint32(modifiers),
+                                                                              qEnvironmentVariable("XDG_CURRENT_DESKTOP"))
+                                                  : QString();
+                    }});
             window_ = std::make_unique<QQuickView>(&engine_, nullptr);
             window_->setTitle(QStringLiteral("Kelvo 设置"));
             window_->setFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
@@ -95,6 +101,7 @@ private:
     SyntheticKeyboard &keyboard_;
     LoginItem &loginItem_;
     std::unique_ptr<SettingsViewBackend> backend_;
+    bool needsShortcutLine_ = false;
     std::unique_ptr<QQuickView> window_;
 };
 
@@ -165,7 +172,8 @@ int main(int argc, char **argv)
     QQmlEngine engine;
     ThumbnailImageProvider *thumbnails = installViewProviders(engine);
     QtKeyEventMonitor keyMonitor(&keyEventFromQt);
-    SettingsWindow settingsWindow(engine, prefs, keyMonitor, keyboard, loginItem);
+    SettingsWindow settingsWindow(engine, prefs, keyMonitor, keyboard, loginItem,
+                                  platform.shortcutNeedsConfiguration);
     std::unique_ptr<PanelViewBackend> panelBackend;
 
     AppDelegate *delegatePtr = nullptr;

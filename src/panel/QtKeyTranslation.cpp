@@ -23,6 +23,18 @@ const QHash<quint32, int> &x11Table() {
     return table;
 }
 
+// Keys that mean the same on every layout, by their symbol: a keymap may put
+// them at any key code (Caps Lock made Escape, a virtual keyboard that
+// uploads a keymap of its own), so their position says nothing.
+int functionKeyCode(int key) {
+    static const QHash<int, int> table{
+        {Qt::Key_Return, 36}, {Qt::Key_Tab, 48},   {Qt::Key_Backtab, 48}, {Qt::Key_Space, 49},
+        {Qt::Key_Backspace, 51}, {Qt::Key_Escape, 53}, {Qt::Key_Left, 123}, {Qt::Key_Right, 124},
+        {Qt::Key_Down, 125}, {Qt::Key_Up, 126},  {Qt::Key_Enter, 76},  {Qt::Key_Delete, 117},
+    };
+    return table.value(key, -1);
+}
+
 int virtualKeyCodeForQtKey(int key) {
     static const QHash<int, int> table{
         {Qt::Key_A, 0},  {Qt::Key_S, 1},  {Qt::Key_D, 2},  {Qt::Key_F, 3},  {Qt::Key_H, 4},  {Qt::Key_G, 5},
@@ -46,8 +58,8 @@ int virtualKeyCodeForX11KeyCode(quint32 x11KeyCode) {
 
 KeyEvent keyEventFromQt(const QKeyEvent &event) {
     KeyEvent out;
-    int code = -1;
-    if (event.nativeScanCode() != 0) code = virtualKeyCodeForX11KeyCode(event.nativeScanCode());
+    int code = functionKeyCode(event.key());
+    if (code < 0 && event.nativeScanCode() != 0) code = virtualKeyCodeForX11KeyCode(event.nativeScanCode());
     if (code < 0) code = virtualKeyCodeForQtKey(event.key());
     // Keys without a position of their own get a code no rule matches.
     out.keyCode = code < 0 ? 0xFFFFu : quint32(code);

@@ -11,7 +11,8 @@ namespace kelvo {
 int virtualKeyCodeForX11KeyCode(quint32 x11KeyCode);
 
 // A Qt key event as the panel's key routing sees it: the position of the
-// key, the modifier flags (Super = Command, Control, Alt = Option, Shift)
+// key (for Return, Escape, Tab, Space, Backspace, Delete and the arrows the
+// position that key has on a standard keyboard, wherever the keymap puts it), the modifier flags (Super = Command, Control, Alt = Option, Shift)
 // and the characters of the key with all modifiers but Shift ignored.
 // Events without a native scan code (offscreen, synthesized) are mapped by
 // their Qt key instead.

@@ -59,6 +59,12 @@ void SettingsViewBackend::stepHistoryLimit(int direction)
 
 QString SettingsViewBackend::shortcutText() const { return shortcutDisplayText(hotkeyCode(), hotkeyModifiers()); }
 
+QString SettingsViewBackend::shortcutConfigurationLine() const
+{
+    return m_hooks.shortcutConfigurationLine ? m_hooks.shortcutConfigurationLine(hotkeyCode(), hotkeyModifiers())
+                                             : QString();
+}
+
 void SettingsViewBackend::refreshAccessibilityStatus()
 {
     const bool granted = m_hooks.isAccessibilityTrusted && m_hooks.isAccessibilityTrusted();

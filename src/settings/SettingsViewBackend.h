@@ -24,6 +24,7 @@ class SettingsViewBackend : public QObject {
     Q_PROPERTY(qint64 hotkeyModifiers READ hotkeyModifiers NOTIFY preferencesChanged)
     Q_PROPERTY(qint64 maxHistoryCount READ maxHistoryCount WRITE setMaxHistoryCount NOTIFY preferencesChanged)
     Q_PROPERTY(QString shortcutText READ shortcutText NOTIFY preferencesChanged)
+    Q_PROPERTY(QString shortcutConfigurationLine READ shortcutConfigurationLine NOTIFY preferencesChanged)
     Q_PROPERTY(bool isRecording READ isRecording NOTIFY isRecordingChanged)
     Q_PROPERTY(bool accessibilityGranted READ accessibilityGranted NOTIFY accessibilityGrantedChanged)
 public:
@@ -33,6 +34,10 @@ public:
         // Registers or removes the login item; returns an error text or "".
         std::function<QString(bool)> setLoginItemEnabled;
         std::function<void()> quit;
+        // The line that binds the stored combination to `kelvo toggle` in
+        // the desktop's own configuration, where the program cannot register
+        // a shortcut itself; "" (or no hook) where it can.
+        std::function<QString(qint64 keyCode, qint64 modifiers)> shortcutConfigurationLine;
     };
 
     // The recorder watches key presses through `keyMonitor` while recording.
@@ -53,6 +58,7 @@ public:
     // The text of the stored combination (the view shows "请按键..." while
     // recording).
     QString shortcutText() const;
+    QString shortcutConfigurationLine() const;
     bool isRecording() const { return m_recorder.isRecording(); }
     bool accessibilityGranted() const { return m_accessibilityGranted; }
 

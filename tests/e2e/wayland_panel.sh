@@ -5,15 +5,20 @@
 #  1. twelve copies made with wl-copy 0.15 s apart are twelve entries, in order;
 #  2. the shortcut pressed with wtype opens the panel, in front with the
 #     keyboard, as the bottom strip of the output (sway's own tree says so),
-#     and a screenshot shows the cards.
+#     and a screenshot shows the cards;
+#  3. Right then Return (typed with wtype) paste the second entry into the
+#     editor, whose saved file then holds it;
+#  4. the panel opened again and closed by Escape, by sway focusing another
+#     window, or by a click outside pastes nothing.
 # sway refuses to run as root: under root it runs as the user kelvo-sway
 # (CI creates it), which also lets root's clients into its Xwayland.
-# Usage: wayland_panel.sh <kelvo executable>; KELVO_SCREENSHOT=<file> keeps
-# the screenshot.
+# Usage: wayland_panel.sh <kelvo executable> <wayland_control_key executable>;
+# KELVO_SCREENSHOT=<file> keeps the screenshot.
 . "$(dirname "$0")/lib.sh"
 
-kelvo=$1
+kelvo=$1 control_key=${2:-}
 [ -x "$kelvo" ] || e2e_fail "no such program: $kelvo"
+[ -x "$control_key" ] || e2e_fail "no such program: $control_key"
 
 E2E_ROOT=$(mktemp -d)
 E2E_SWAY_DIR=$(mktemp -d /tmp/kelvo-sway-XXXXXX)
@@ -75,6 +80,9 @@ wait_for 20 editor_focused || e2e_fail "the editor did not come up: $(tail -n 3 
 
 timeout 160 "$kelvo" > "$E2E_ROOT/kelvo.log" 2>&1 &
 E2E_PIDS="$E2E_PIDS $!"
+kelvo_timeout=$!
+# Resident set of kelvo (a figure for the notes, not a check).
+resident() { awk '/VmRSS/{print $2}' "/proc/$(pgrep -P "$kelvo_timeout" | head -1)/status"; }
 wait_for 15 grep -q 'Desktop platform: Wayland' "$E2E_ROOT/kelvo.log" ||
   e2e_fail "kelvo did not start on Wayland: $(cat "$E2E_ROOT/kelvo.log")"
 wait_for 10 grep -q 'Registered hotkey' "$E2E_ROOT/kelvo.log" || e2e_fail "no shortcut: $(cat "$E2E_ROOT/kelvo.log")"
@@ -96,6 +104,7 @@ expected=$(for i in 12 11 10 09 08 07 06 05 04 03 02 01; do echo "\"_0\":\"copy-
 
 timeout 10 grim "$E2E_ROOT/before.png" || e2e_fail "grim failed"
 
+rss_before=$(resident)
 # 2. The shortcut shows the panel: the bottom strip of the output (sway's
 # own tree says so), in front with the keyboard, showing the cards.
 shortcut
@@ -107,6 +116,7 @@ read -r ox oy owidth oheight <<< "$output"
 [ "$x" = "$ox" ] && [ "$width" = "$owidth" ] && [ "$height" = 324 ] && [ $((y + height)) = $((oy + oheight)) ] ||
   e2e_fail "panel at ${width}x${height}+${x}+${y} on the output ${owidth}x${oheight}+${ox}+${oy}"
 timeout 10 grim "$E2E_ROOT/panel.png" || e2e_fail "grim failed"
+echo "resident set: ${rss_before} kB before the first panel, $(resident) kB with it shown"
 [ -n "${KELVO_SCREENSHOT:-}" ] && cp "$E2E_ROOT/panel.png" "$KELVO_SCREENSHOT"
 # The strip now shows something else than the editor did: the cards.
 crop="${width}x${height}+${x}+${y}"
@@ -114,5 +124,40 @@ convert "$E2E_ROOT/before.png" -crop "$crop" +repage "$E2E_ROOT/before-strip.png
 convert "$E2E_ROOT/panel.png" -crop "$crop" +repage "$E2E_ROOT/panel-strip.png"
 changed=$(compare -metric AE "$E2E_ROOT/before-strip.png" "$E2E_ROOT/panel-strip.png" null: 2>&1 | cut -d' ' -f1)
 [ "${changed%.*}" -gt $((width * height / 2)) ] || e2e_fail "the screenshot's bottom strip barely changed ($changed pixels)"
+
+# 3. Right then Return paste the second card's entry into the editor.
+panel_hidden() { ! panel_shown; }
+# Saves the editor's file (Control+S; again when the keystroke was lost) and
+# compares what it holds.
+saved_is() { timeout 5 "$control_key" 1 && [ "$(cat "$E2E_ROOT/target.txt")" = "$1" ]; }
+# One wtype run for both keys: each run uploads a keymap of its own, and
+# Xwayland's clients read a changed keymap from the server when they learn
+# of the change, possibly after the next run has replaced it.
+timeout 5 wtype -k Right -k Return
+wait_for 5 panel_hidden || e2e_fail "Return left the panel up: $(cat "$E2E_ROOT/kelvo.log")"
+wait_for 5 editor_focused || e2e_fail "the editor did not get the keyboard back"
+wait_for 10 saved_is copy-11 || e2e_fail "the editor's file holds '$(cat "$E2E_ROOT/target.txt")', not copy-11"
+
+# 4. Closed without a choice: by Escape, by sway focusing the editor, by a
+# click on the editor. A choice writes the clipboard (and logs it) before
+# the panel goes, so once sway shows the panel gone and the editor in front,
+# one write and one paste in the log (the Return's) mean nothing was pasted.
+writes() { grep -c '已写入剪贴板' "$E2E_ROOT/kelvo.log"; }
+pastes() { grep -c '⌘V' "$E2E_ROOT/kelvo.log"; }
+for how in escape focus click; do
+  shortcut
+  wait_for 5 panel_ready || e2e_fail "the shortcut did not show the panel again ($how)"
+  case $how in
+    escape) timeout 5 wtype -k Escape ;;
+    focus) timeout 5 swaymsg '[app_id=mousepad] focus' > /dev/null ;;
+    click) timeout 5 swaymsg seat - cursor set 600 200 > /dev/null
+           timeout 5 swaymsg seat - cursor press button1 > /dev/null
+           timeout 5 swaymsg seat - cursor release button1 > /dev/null ;;
+  esac
+  wait_for 5 panel_hidden || e2e_fail "the panel stayed up after $how"
+  wait_for 5 editor_focused || e2e_fail "the editor did not get the keyboard back after $how"
+  [ "$(writes) $(pastes)" = "1 1" ] || e2e_fail "after $how: $(writes) clipboard writes, $(pastes) pastes"
+done
+wait_for 10 saved_is copy-11 || e2e_fail "the editor's file holds '$(cat "$E2E_ROOT/target.txt")' at the end"
 
 echo "PASS"

@@ -15,6 +15,7 @@ struct ChoiceCase {
     int probe; // -1: ask the compositor; 0/1: what the compositor is taken to offer
     const char *platform;
     bool notice;
+    bool shortcutLine; // the settings window shows the line to bind `kelvo toggle`
 };
 
 void PrintTo(const ChoiceCase &c, std::ostream *os)
@@ -48,6 +49,7 @@ TEST_P(DesktopPlatformTest, ChoosesOnceAndSaysWhich)
         kelvo::createDesktopPlatform(c.waylandSession ? server().display() : QString(),
                                      c.waylandSession ? server().ipcSocket() : QString(), probe);
     EXPECT_EQ(platform.name, QLatin1String(c.platform));
+    EXPECT_EQ(platform.shortcutNeedsConfiguration, c.shortcutLine);
     ASSERT_TRUE(platform.pasteboard && platform.applications && platform.hotKeys && platform.keyboard);
     EXPECT_EQ(log_.filter(QStringLiteral("Desktop platform: ")), QStringList{QStringLiteral("Desktop platform: ") + c.platform});
     EXPECT_EQ(log_.filter(QStringLiteral("does not let a clipboard history see copies")).size(), c.notice ? 1 : 0)
@@ -72,9 +74,20 @@ TEST_P(DesktopPlatformTest, ChoosesOnceAndSaysWhich)
 }
 
 INSTANTIATE_TEST_SUITE_P(Sessions, DesktopPlatformTest,
-                         ::testing::Values(ChoiceCase{"WaylandWithDataControl", true, -1, "Wayland", false},
-                                           ChoiceCase{"WaylandWithoutDataControl", true, 0, "X11", true},
-                                           ChoiceCase{"X11Session", false, -1, "X11", false}),
+                         ::testing::Values(ChoiceCase{"WaylandWithDataControl", true, -1, "Wayland", false, false},
+                                           ChoiceCase{"WaylandWithoutDataControl", true, 0, "X11", true, true},
+                                           ChoiceCase{"X11Session", false, -1, "X11", false, false}),
                          [](const ::testing::TestParamInfo<ChoiceCase> &info) { return std::string(info.param.name); });
+
+// The key names are sway's (the shortcut service binds the same names).
+TEST(ShortcutConfigurationLine, InTheSyntaxOfTheDesktop)
+{
+    // 9 = V; 256 Super, 512 Shift, 2048 Alt, 4096 Control.
+    EXPECT_EQ(kelvo::shortcutConfigurationLine(9, 768, QStringLiteral("sway")), "bindsym Mod4+Shift+v exec kelvo toggle");
+    EXPECT_EQ(kelvo::shortcutConfigurationLine(49, 4096 | 2048, QString()), "bindsym Ctrl+Mod1+space exec kelvo toggle");
+    EXPECT_EQ(kelvo::shortcutConfigurationLine(9, 768, QStringLiteral("Hyprland")),
+              "bind = SUPER SHIFT, v, exec, kelvo toggle");
+    EXPECT_EQ(kelvo::shortcutConfigurationLine(0xFFFF, 768, QStringLiteral("sway")), "");
+}
 
 } // namespace

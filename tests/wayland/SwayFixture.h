@@ -8,28 +8,19 @@
 // with every client started here. Clients run as the test's own user and
 // reach the compositor through the socket's absolute path.
 
+#include "support/TestClients.h"
+
 #include <gtest/gtest.h>
 
-#include <QByteArray>
-#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QList>
-#include <QProcess>
-#include <QProcessEnvironment>
-#include <QString>
-#include <QStringList>
-#include <QThread>
 
 #include <wayland-client.h>
 
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
-#include <functional>
-#include <memory>
 #include <pwd.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -37,14 +28,12 @@
 
 namespace kelvo::testing {
 
-class SwayServer {
+class SwayServer : public TestClients {
 public:
     static constexpr const char *kUser = "kelvo-sway";
 
-    SwayServer() = default;
-    ~SwayServer() { stop(); }
-    SwayServer(const SwayServer &) = delete;
-    SwayServer &operator=(const SwayServer &) = delete;
+    SwayServer() { quietClients_ = true; }
+    ~SwayServer() override { stop(); }
 
     // Starts sway; true once its Wayland socket accepts connections. On
     // failure error() says why.
@@ -113,13 +102,7 @@ public:
 
     void stop()
     {
-        for (auto &client : clients_) {
-            if (client->state() != QProcess::NotRunning) {
-                client->kill();
-                client->waitForFinished(3000);
-            }
-        }
-        clients_.clear();
+        stopClients();
         if (pid_ > 0) {
             // timeout passes the signal on to sway and kills it for good
             // after 5 s (-k); it leads its own process group.
@@ -132,7 +115,7 @@ public:
                     waitpid(pid_, &status, 0);
                     break;
                 }
-                QThread::msleep(20);
+                QThread::msleep(20); // the poll interval inside the deadline above
             }
             pid_ = -1;
         }
@@ -152,7 +135,7 @@ public:
         return found.isEmpty() ? QString() : runtimeDir_ + u'/' + found.first();
     }
 
-    QProcessEnvironment environment() const
+    QProcessEnvironment environment() const override
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("WAYLAND_DISPLAY"), socket_);
@@ -164,62 +147,6 @@ public:
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
         env.insert(QStringLiteral("GSETTINGS_BACKEND"), QStringLiteral("memory"));
         return env;
-    }
-
-    // Starts a client that keeps running; it is stopped with the server.
-    QProcess *startClient(const QString &program, const QStringList &arguments)
-    {
-        auto process = std::make_unique<QProcess>();
-        process->setProcessEnvironment(environment());
-        // Nothing of the test's own output is held open by a client.
-        process->setStandardOutputFile(QProcess::nullDevice());
-        process->setStandardErrorFile(QProcess::nullDevice());
-        process->start(program, arguments);
-        if (!process->waitForStarted(10000))
-            return nullptr;
-        clients_.push_back(std::move(process));
-        return clients_.back().get();
-    }
-
-    struct Result {
-        int exitCode = -1;
-        QByteArray out;
-    };
-    // Runs a client to its end (killed when it takes longer than timeoutMs).
-    Result run(const QString &program, const QStringList &arguments, const QByteArray &input = {},
-               int timeoutMs = 15000)
-    {
-        QProcess process;
-        process.setProcessEnvironment(environment());
-        process.start(program, arguments);
-        Result result;
-        if (!process.waitForStarted(timeoutMs))
-            return result;
-        if (!input.isNull())
-            process.write(input);
-        process.closeWriteChannel();
-        if (!process.waitForFinished(timeoutMs)) {
-            process.kill();
-            process.waitForFinished(3000);
-            return result;
-        }
-        result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        result.out = process.readAllStandardOutput();
-        return result;
-    }
-
-    // Runs the Qt event loop until `condition` holds or the time is up.
-    static bool waitUntil(const std::function<bool()> &condition, int timeoutMs)
-    {
-        QElapsedTimer timer;
-        timer.start();
-        while (!condition()) {
-            if (timer.elapsed() > timeoutMs)
-                return false;
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-            QThread::msleep(10);
-        }
-        return true;
     }
 
 private:
@@ -257,7 +184,6 @@ private:
     QString runtimeDir_;
     QString socket_;
     QString error_;
-    std::vector<std::unique_ptr<QProcess>> clients_;
 };
 
 // Base of the tests against sway: one compositor per test (each test runs

@@ -25,13 +25,6 @@ protected:
     }
 };
 
-TEST(SwayHotKeyNames, CombinationsByKeyPosition)
-{
-    EXPECT_EQ(SwayHotKeyService::bindingFor(9, 256 | 512), QStringLiteral("Mod4+Shift+v"));
-    EXPECT_EQ(SwayHotKeyService::bindingFor(49, 4096 | 2048), QStringLiteral("Ctrl+Mod1+space"));
-    EXPECT_EQ(SwayHotKeyService::bindingFor(0xffff, 256), std::nullopt);
-}
-
 TEST_F(SwayHotKeyServiceTest, PressesReachTheHandlerAndBindingsGoWithTheirRegistration)
 {
     // Whether sway still holds a binding: removing it again fails when not.

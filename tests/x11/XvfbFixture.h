@@ -5,18 +5,18 @@
 // optionally with the openbox window manager, and helpers to run X clients
 // against it. Everything started here is stopped when the server object goes.
 
+#include "support/TestClients.h"
+
 #include <gtest/gtest.h>
 
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QElapsedTimer>
 #include <QList>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
-#include <QThread>
 
 #include <xcb/xcb.h>
 
@@ -36,7 +36,7 @@ extern char **environ;
 
 namespace kelvo::testing {
 
-class XvfbServer {
+class XvfbServer : public TestClients {
 public:
     explicit XvfbServer(QStringList extraArguments = {}) : extraArguments_(std::move(extraArguments)) {}
     ~XvfbServer() { stop(); }
@@ -91,13 +91,7 @@ public:
 
     void stop()
     {
-        for (auto &client : clients_) {
-            if (client->state() != QProcess::NotRunning) {
-                client->kill();
-                client->waitForFinished(3000);
-            }
-        }
-        clients_.clear();
+        stopClients();
         if (serverPid_ > 0) {
             kill(serverPid_, SIGTERM);
             int status = 0;
@@ -108,55 +102,13 @@ public:
 
     QString display() const { return display_; }
 
-    QProcessEnvironment environment() const
+    QProcessEnvironment environment() const override
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("DISPLAY"), display_);
         // GTK programs keep their settings in memory: no session bus here.
         env.insert(QStringLiteral("GSETTINGS_BACKEND"), QStringLiteral("memory"));
         return env;
-    }
-
-    // Starts a client that keeps running; it is stopped with the server.
-    QProcess *startClient(const QString &program, const QStringList &arguments,
-                          const QProcessEnvironment &env = {})
-    {
-        auto process = std::make_unique<QProcess>();
-        process->setProcessEnvironment(env.isEmpty() ? environment() : env);
-        process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process->setStandardOutputFile(QProcess::nullDevice());
-        process->start(program, arguments);
-        if (!process->waitForStarted(10000))
-            return nullptr;
-        clients_.push_back(std::move(process));
-        return clients_.back().get();
-    }
-
-    struct Result {
-        int exitCode = -1;
-        QByteArray out;
-    };
-    // Runs a client to its end.
-    Result run(const QString &program, const QStringList &arguments, const QByteArray &input = {},
-               int timeoutMs = 15000)
-    {
-        QProcess process;
-        process.setProcessEnvironment(environment());
-        process.start(program, arguments);
-        Result result;
-        if (!process.waitForStarted(timeoutMs))
-            return result;
-        if (!input.isNull())
-            process.write(input);
-        process.closeWriteChannel();
-        if (!process.waitForFinished(timeoutMs)) {
-            process.kill();
-            process.waitForFinished(3000);
-            return result;
-        }
-        result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        result.out = process.readAllStandardOutput();
-        return result;
     }
 
     // Starts openbox and waits until it manages the screen.
@@ -187,36 +139,10 @@ public:
         return found;
     }
 
-    // Runs the Qt event loop until `condition` holds or the time is up.
-    static bool waitUntil(const std::function<bool()> &condition, int timeoutMs)
-    {
-        QElapsedTimer timer;
-        timer.start();
-        while (!condition()) {
-            if (timer.elapsed() > timeoutMs)
-                return false;
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-            QThread::msleep(10);
-        }
-        return true;
-    }
-
-    // Keeps the event loop running for a while (to see that nothing comes).
-    static void spin(int ms)
-    {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < ms) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-            QThread::msleep(10);
-        }
-    }
-
 private:
     QStringList extraArguments_;
     pid_t serverPid_ = -1;
     QString display_;
-    std::vector<std::unique_ptr<QProcess>> clients_;
 };
 
 // Base of the tests against a display: one server per test (each test runs

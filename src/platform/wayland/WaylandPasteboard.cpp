@@ -1,7 +1,7 @@
 #include "platform/wayland/WaylandPasteboard.h"
 
 #include "platform/Log.h"
-#include "platform/wayland/MimeSnapshot.h"
+#include "platform/MimeSnapshot.h"
 
 #include "wlr-data-control-unstable-v1-client.h"
 

@@ -12,9 +12,11 @@
 
 class QTimer;
 
-namespace kelvo::wayland {
-
+namespace kelvo {
 struct MimeSnapshot;
+}
+
+namespace kelvo::wayland {
 
 // The Wayland clipboard (the regular selection; the primary selection is
 // never touched) through the wlroots data-control protocol, which lets a

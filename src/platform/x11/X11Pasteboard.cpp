@@ -1,16 +1,13 @@
 #include "platform/x11/X11Pasteboard.h"
 
 #include "platform/Log.h"
+#include "platform/MimeSnapshot.h"
 #include "platform/x11/X11Connection.h"
 
-#include <QBuffer>
 #include <QDateTime>
 #include <QDeadlineTimer>
-#include <QImage>
-#include <QImageReader>
 #include <QMetaObject>
 #include <QSocketNotifier>
-#include <QStringDecoder>
 #include <QTimer>
 
 #include <xcb/xfixes.h>
@@ -24,27 +21,6 @@ namespace kelvo::x11 {
 
 namespace {
 
-struct Alias {
-    QString type;
-    QStringList targets;
-};
-
-const QList<Alias> &aliasTable()
-{
-    static const QList<Alias> table = {
-        {PasteboardType::String,
-         {QStringLiteral("UTF8_STRING"), QStringLiteral("text/plain;charset=utf-8"),
-          QStringLiteral("text/plain"), QStringLiteral("STRING"), QStringLiteral("TEXT")}},
-        {PasteboardType::RTF, {QStringLiteral("text/rtf"), QStringLiteral("application/rtf")}},
-        {PasteboardType::HTML, {QStringLiteral("text/html")}},
-        {PasteboardType::PNG, {QStringLiteral("image/png")}},
-        {PasteboardType::TIFF, {QStringLiteral("image/tiff")}},
-        {PasteboardType::FileURL, {QStringLiteral("text/uri-list")}},
-        {PasteboardType::PDF, {QStringLiteral("application/pdf")}},
-    };
-    return table;
-}
-
 // Limits of one fetch.
 constexpr int kMaxTargets = 1024;             // targets looked at
 constexpr int kMaxFetchedTypes = 64;          // types whose data is fetched
@@ -52,102 +28,6 @@ constexpr qint64 kMaxTargetBytes = 64 << 20;  // one target's data
 constexpr qint64 kMaxTotalBytes = 256 << 20;  // all of a fetch
 // Serving: data above this goes out in INCR chunks.
 constexpr int kChunk = 256 * 1024;
-constexpr qint64 kMaxImagePixels = qint64(16384) * 16384;
-
-// The snapshot a fetch delivers: one item carrying every type.
-struct Snapshot {
-    QStringList typeList;
-    QHash<QString, QString> targetOf;       // type -> the target it was read from
-    QHash<QString, QByteArray> data;        // type -> bytes (absent when unreadable)
-    QHash<QString, QByteArray> targetData;  // target -> bytes, for the image order
-
-    std::optional<QString> stringForType(const QString &type) const
-    {
-        const auto it = data.constFind(type);
-        if (it == data.constEnd())
-            return std::nullopt;
-        const QString target = targetOf.value(type);
-        if (target == QLatin1String("STRING"))
-            return QString::fromLatin1(*it);
-        QStringDecoder utf8(QStringDecoder::Utf8);
-        QString s = utf8(*it);
-        if (utf8.hasError() && (target == QLatin1String("TEXT") || target == QLatin1String("text/plain")))
-            return QString::fromLatin1(*it);
-        return s;
-    }
-    std::optional<QByteArray> dataForType(const QString &type) const
-    {
-        const auto it = data.constFind(type);
-        if (it == data.constEnd())
-            return std::nullopt;
-        return *it;
-    }
-    std::optional<QByteArray> imagePNG() const
-    {
-        static const char *const order[] = {"image/png", "image/tiff", "image/bmp",
-                                            "image/jpeg", "image/gif", "image/webp"};
-        for (const char *target : order) {
-            const auto it = targetData.constFind(QString::fromLatin1(target));
-            if (it == targetData.constEnd() || it->isEmpty())
-                continue;
-            QBuffer buffer;
-            buffer.setData(*it);
-            buffer.open(QIODevice::ReadOnly);
-            QImageReader reader(&buffer, QByteArray(target).mid(6));
-            reader.setAllocationLimit(1024);
-            const QSize size = reader.size();
-            if (size.isValid() && qint64(size.width()) * size.height() > kMaxImagePixels)
-                continue;
-            const QImage image = reader.read();
-            if (image.isNull())
-                continue;
-            if (qstrcmp(target, "image/png") == 0)
-                return *it;
-            QByteArray png;
-            QBuffer out(&png);
-            out.open(QIODevice::WriteOnly);
-            if (image.save(&out, "PNG"))
-                return png;
-        }
-        return std::nullopt;
-    }
-};
-
-class SnapshotItem final : public PasteboardItemReader {
-public:
-    explicit SnapshotItem(std::shared_ptr<const Snapshot> s) : s_(std::move(s)) {}
-    QStringList types() const override { return s_->typeList; }
-    std::optional<QString> stringForType(const QString &type) const override { return s_->stringForType(type); }
-    std::optional<QByteArray> dataForType(const QString &type) const override { return s_->dataForType(type); }
-
-private:
-    std::shared_ptr<const Snapshot> s_;
-};
-
-class SnapshotContents final : public PasteboardContents {
-public:
-    explicit SnapshotContents(std::shared_ptr<const Snapshot> s) : s_(std::move(s)) {}
-    std::optional<QStringList> types() const override { return s_->typeList; }
-    std::optional<QString> stringForType(const QString &type) const override { return s_->stringForType(type); }
-    std::optional<QByteArray> dataForType(const QString &type) const override { return s_->dataForType(type); }
-    std::optional<QList<std::shared_ptr<const PasteboardItemReader>>> items() const override
-    {
-        QList<std::shared_ptr<const PasteboardItemReader>> list;
-        if (!s_->typeList.isEmpty())
-            list.append(std::make_shared<SnapshotItem>(s_));
-        return list;
-    }
-    std::optional<QStringList> textObjects() const override
-    {
-        if (auto s = s_->stringForType(PasteboardType::String))
-            return QStringList{*s};
-        return std::nullopt;
-    }
-    std::optional<QByteArray> imagePNG() const override { return s_->imagePNG(); }
-
-private:
-    std::shared_ptr<const Snapshot> s_;
-};
 
 // The read side on its own connection, run on a worker thread.
 class Fetcher {
@@ -159,11 +39,11 @@ public:
         auto snapshot = read();
         if (!snapshot)
             return nullptr;
-        return std::make_shared<SnapshotContents>(std::move(snapshot));
+        return contentsOf(std::move(snapshot));
     }
 
 private:
-    std::shared_ptr<Snapshot> read()
+    std::shared_ptr<MimeSnapshot> read()
     {
         if (!x_.isValid())
             return nullptr;
@@ -175,7 +55,7 @@ private:
         clipboard_ = x_.atom("CLIPBOARD");
         property_ = x_.atom("KELVO_SELECTION");
         incr_ = x_.atom("INCR");
-        auto snapshot = std::make_shared<Snapshot>();
+        auto snapshot = std::make_shared<MimeSnapshot>();
         auto owner = xcb_get_selection_owner_reply(c_, xcb_get_selection_owner(c_, clipboard_), nullptr);
         const bool hasOwner = owner && owner->owner != XCB_WINDOW_NONE;
         std::free(owner);
@@ -204,10 +84,10 @@ private:
             if (X11Pasteboard::isMetaTarget(name) || name.isEmpty())
                 continue;
             const QString type = X11Pasteboard::typeForTarget(name);
-            if (snapshot->targetOf.contains(type))
+            if (snapshot->mimeOf.contains(type))
                 continue;
             snapshot->typeList.append(type);
-            snapshot->targetOf.insert(type, name);
+            snapshot->mimeOf.insert(type, name);
             targetAtom.insert(name, atom);
         }
         qint64 total = 0;
@@ -215,7 +95,7 @@ private:
         for (const QString &type : std::as_const(snapshot->typeList)) {
             if (fetched++ >= kMaxFetchedTypes || total >= kMaxTotalBytes)
                 break;
-            const QString target = snapshot->targetOf.value(type);
+            const QString target = snapshot->mimeOf.value(type);
             auto bytes = fetch(targetAtom.value(target), std::min(kMaxTargetBytes, kMaxTotalBytes - total), &timedOut);
             if (timedOut)
                 return nullptr;
@@ -223,7 +103,7 @@ private:
                 continue;
             total += bytes->size();
             snapshot->data.insert(type, *bytes);
-            snapshot->targetData.insert(target, *bytes);
+            snapshot->mimeData.insert(target, *bytes);
         }
         return snapshot;
     }
@@ -332,31 +212,17 @@ struct X11Pasteboard::Transfer {
 
 QStringList X11Pasteboard::targetsForType(const QString &type)
 {
-    for (const Alias &a : aliasTable())
-        if (a.type == type)
-            return a.targets;
-    return {type};
+    return mimeTypesForType(type);
 }
 
 QString X11Pasteboard::typeForTarget(const QString &target)
 {
-    for (const Alias &a : aliasTable())
-        if (a.targets.contains(target))
-            return a.type;
-    return target;
+    return typeForMimeType(target);
 }
 
 bool X11Pasteboard::isMetaTarget(const QString &target)
 {
-    static const QStringList meta = {
-        QStringLiteral("TARGETS"), QStringLiteral("MULTIPLE"), QStringLiteral("TIMESTAMP"),
-        QStringLiteral("SAVE_TARGETS"), QStringLiteral("DELETE"), QStringLiteral("INCR"),
-        QStringLiteral("INSERT_SELECTION"), QStringLiteral("INSERT_PROPERTY"), QStringLiteral("ATOM_PAIR"),
-        QStringLiteral("CLIENT_WINDOW"), QStringLiteral("HOST_NAME"), QStringLiteral("LENGTH"),
-        QStringLiteral("LIST_LENGTH"), QStringLiteral("NAME"), QStringLiteral("OWNER_OS"),
-        QStringLiteral("PROCESS"), QStringLiteral("TASK"), QStringLiteral("USER"),
-        QStringLiteral("_QT_SELECTION"), QStringLiteral("_GTK_TEXT_BUFFER_CONTENTS")};
-    return meta.contains(target);
+    return isMetaMimeType(target);
 }
 
 X11Pasteboard::X11Pasteboard(QObject *parent, const QString &displayName)

@@ -284,6 +284,31 @@ Rectangle {
                     font.pixelSize: 11
                     color: Theme.secondary
                 }
+                // Where the desktop lets no program register a shortcut.
+                Text {
+                    visible: root.settings.shortcutConfigurationLine !== ""
+                    Layout.fillWidth: true
+                    Layout.leftMargin: 4
+                    Layout.rightMargin: 4
+                    text: "此桌面不允许程序自行注册全局快捷键。请将下面这一行加入桌面（合成器）的配置："
+                    wrapMode: Text.Wrap
+                    font.family: Theme.fontFamily
+                    font.pixelSize: 11
+                    color: Theme.secondary
+                }
+                TextEdit {
+                    objectName: "shortcutConfigurationLine"
+                    visible: text !== ""
+                    Layout.fillWidth: true
+                    Layout.leftMargin: 4
+                    text: root.settings.shortcutConfigurationLine
+                    readOnly: true
+                    selectByMouse: true
+                    wrapMode: TextEdit.WrapAnywhere
+                    font.family: "DejaVu Sans Mono"
+                    font.pixelSize: 11
+                    color: Theme.primary
+                }
             }
 
             // Warning while the tray icon is hidden.

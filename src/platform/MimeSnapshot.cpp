@@ -1,11 +1,11 @@
-#include "platform/wayland/MimeSnapshot.h"
+#include "platform/MimeSnapshot.h"
 
 #include <QBuffer>
 #include <QImage>
 #include <QImageReader>
 #include <QStringDecoder>
 
-namespace kelvo::wayland {
+namespace kelvo {
 
 namespace {
 
@@ -177,4 +177,4 @@ std::shared_ptr<const PasteboardContents> contentsOf(std::shared_ptr<const MimeS
     return std::make_shared<SnapshotContents>(std::move(snapshot));
 }
 
-} // namespace kelvo::wayland
+} // namespace kelvo

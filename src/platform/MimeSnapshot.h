@@ -8,10 +8,10 @@
 
 #include <memory>
 
-namespace kelvo::wayland {
+namespace kelvo {
 
-// The clipboard's MIME types (the X11 targets' names) and the type
-// identifiers capture and paste-back use: the same table on both desktops.
+// The clipboard's MIME types (X11 targets are named the same) and the type
+// identifiers capture and paste-back use: one table for X11 and Wayland.
 QStringList mimeTypesForType(const QString &type);
 QString typeForMimeType(const QString &mime);
 // Names that only describe a selection and are never types.
@@ -24,8 +24,8 @@ struct MimeSnapshot {
     QHash<QString, QByteArray> data;       // type -> bytes (absent when unreadable)
     QHash<QString, QByteArray> mimeData;   // MIME type -> bytes, for the image order
 
-    // The types a list of offered MIME types is read as, each under the first
-    // MIME type that carries it; fills typeList and mimeOf.
+    // The types a list of offered MIME types is read as, each under the
+    // table's first MIME type that the list holds; fills typeList and mimeOf.
     void chooseTypes(const QStringList &offered);
 
     std::optional<QString> stringForType(const QString &type) const;
@@ -35,4 +35,4 @@ struct MimeSnapshot {
 
 std::shared_ptr<const PasteboardContents> contentsOf(std::shared_ptr<const MimeSnapshot> snapshot);
 
-} // namespace kelvo::wayland
+} // namespace kelvo
