@@ -1,17 +1,9 @@
 // The floating panel with its real window and the history view in it, keys
 // and activation as the window system delivers them (offscreen platform).
-#include "panel/FakeHistoryBackend.h"
 #include "panel/FloatingPanel.h"
-#include "panel/QmlViews.h"
 #include "panel/QuickPanelWindow.h"
 #include "panel/QuickTestSupport.h"
 #include "platform/memory/MemoryDesktop.h"
-
-#include <gtest/gtest.h>
-
-#include <QQmlEngine>
-#include <QQuickView>
-#include <QTest>
 
 using namespace kelvo;
 using namespace kelvo::test;
@@ -20,19 +12,12 @@ namespace {
 
 class PanelWindowViewTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        quickApp();
-        prepareQuickControlsStyle();
-    }
+    static void SetUpTestSuite() { quickApp(); }
 
     void SetUp() override {
-        backend.model()->setThumbnailProvider(installViewProviders(engine));
-        backend.all = {makeRow("0", "text"), makeRow("1", "text"), makeRow("2", "text")};
-        backend.publish();
+        backend.all = makeRows(3);
         auto w = std::make_unique<QuickPanelWindow>(&engine, &desktop);
-        w->setInitialProperties({{"backend", QVariant::fromValue<QObject *>(&backend)}});
-        w->setSource(historyViewUrl());
-        ASSERT_EQ(w->status(), QQuickView::Ready);
+        ASSERT_TRUE(loadHistoryView(*w, backend));
         window = w.get();
         panel = std::make_unique<FloatingPanel>(std::move(w));
         panel->onKeyLeft = [this] { calls << "left"; };
@@ -49,8 +34,7 @@ protected:
     void openMenuOnCard(const QString &id) {
         QQuickItem *card = findCard(window->rootObject(), id);
         ASSERT_NE(card, nullptr);
-        const QPoint centre = card->mapToScene(QPointF(card->width() / 2, card->height() / 2)).toPoint();
-        QTest::mouseClick(window, Qt::RightButton, {}, centre);
+        QTest::mouseClick(window, Qt::RightButton, {}, centreOf(card));
         ASSERT_TRUE(QTest::qWaitFor([&] { return menuOpen(); }));
     }
 

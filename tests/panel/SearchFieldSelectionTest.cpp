@@ -1,13 +1,6 @@
 // The search field on a real X server: it never reads nor owns PRIMARY.
-#include "panel/FakeHistoryBackend.h"
-#include "panel/QmlViews.h"
 #include "panel/QuickTestSupport.h"
 #include "x11/XvfbFixture.h"
-
-#include <gtest/gtest.h>
-
-#include <QQuickView>
-#include <QTest>
 
 using namespace kelvo;
 using namespace kelvo::test;
@@ -22,7 +15,6 @@ protected:
         qputenv("DISPLAY", server->display().toLocal8Bit());
         qputenv("QT_QPA_PLATFORM", "xcb");
         quickApp();
-        prepareQuickControlsStyle();
     }
     static void TearDownTestSuite() {
         delete server;
@@ -30,16 +22,8 @@ protected:
     }
 
     void SetUp() override {
-        backend.model()->setThumbnailProvider(installViewProviders(*view.engine()));
-        backend.all = {makeRow("0", "text")};
-        backend.publish();
-        view.setInitialProperties({{"backend", QVariant::fromValue<QObject *>(&backend)}});
-        view.setResizeMode(QQuickView::SizeRootObjectToView);
-        view.resize(1000, 324);
-        view.setSource(historyViewUrl());
-        ASSERT_EQ(view.status(), QQuickView::Ready);
-        view.show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+        backend.all = makeRows(1);
+        ASSERT_TRUE(showHistoryView(view, backend));
         field = findByName(view.rootObject(), "searchField");
         ASSERT_NE(field, nullptr);
     }
