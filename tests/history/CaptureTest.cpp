@@ -192,28 +192,29 @@ TEST_F(CaptureTest, ReportedChangeIsReadAtOnceWithoutWaitingForTheTick)
     EXPECT_FALSE(rig.pasteboard.changeHandler) << "released with the manager";
 }
 
-TEST_F(CaptureTest, AnswerAfterTheManagerIsGoneIsIgnored)
+TEST_F(CaptureTest, AnswerIsDroppedAfterAnOwnWriteAPauseOrTheManagerIsGone)
 {
-    rig.pasteboard.setDeferredFetch(&rig.time);
-    poll(textContents("late"));
-    const int writes = rig.files.writes;
-    manager.reset();
-    rig.time.runPending();
-    rig.time.advance(1000);
-    EXPECT_EQ(rig.pasteboard.fetchCount, 1);
-    EXPECT_EQ(rig.files.writes, writes) << "the late answer is not recorded";
-    EXPECT_TRUE(rig.make()->items().isEmpty());
-}
-
-TEST_F(CaptureTest, OwnWriteDuringAReadIsNotCaptured)
-{
-    rig.pasteboard.setDeferredFetch(&rig.time);
-    manager->addCapturedItem(textEntry("old"));
-    rig.pasteboard.copy(textContents("foreign"));
-    manager->checkPasteboard();
-    manager->writeToPasteboard(manager->items().first());
-    rig.time.runPending();
-    EXPECT_EQ(texts(manager->items()), QStringList({"old"}));
+    const std::pair<const char *, std::function<void()>> meanwhile[] = {
+        {"own write", [&] { manager->writeToPasteboard(manager->items().first()); }},
+        {"pause", [&] { rig.preferences.setValue(QStringLiteral("capturePaused"), true); }},
+        {"manager gone", [&] { manager.reset(); }},
+    };
+    for (const auto &[what, action] : meanwhile) {
+        SCOPED_TRACE(what);
+        rig.preferences.setValue(QStringLiteral("capturePaused"), false);
+        manager = rig.make();
+        manager->addCapturedItem(textEntry("old"));
+        rig.time.advance(1000);
+        rig.pasteboard.setDeferredFetch(&rig.time);
+        poll(textContents(QStringLiteral("foreign, before the ") + what));
+        const int fetches = rig.pasteboard.fetchCount;
+        action();
+        rig.time.runPending();
+        rig.time.advance(1000);
+        EXPECT_EQ(rig.pasteboard.fetchCount, fetches) << "nothing is read again";
+        EXPECT_EQ(texts(manager ? manager->items() : rig.make()->items()), QStringList({"old"})) << "nor recorded, nor saved";
+        rig.pasteboard.setDeferredFetch(nullptr);
+    }
 }
 
 // A clipboard whose owner answers only when the test says so.
@@ -278,44 +279,32 @@ TEST_F(CaptureStallTest, ReadsUnderWayAreBoundedAndAWaitingChangeIsReadWhenOneEn
 
 // ---- what a copy becomes -----------------------------------------------------
 
-// (type, bytes) of a single-flavour clipboard -> the plain text recorded,
-// with the shipped type registry and styled-text converter.
-struct MarkupCase {
-    const char *type;
-    QByteArray bytes;
-    const char *plain;
-};
-
-class ShippedMarkupTest : public ::testing::TestWithParam<MarkupCase> {
-protected:
-    static void SetUpTestSuite()
-    {
-        if (!QGuiApplication::instance()) {
-            static int argc = 1;
-            static char name[] = "capture-test";
-            static char *argv[] = {name, nullptr};
-            static QGuiApplication app(argc, argv);
-        }
-    }
+// The shipped type registry and styled-text converter: markup gives the
+// text it shows, never its own source as plain text.
+TEST(ShippedMarkupTest, MarkupIsNeverItsOwnPlainText)
+{
+    static int argc = 1;
+    static char name[] = "capture-test";
+    static char *argv[] = {name, nullptr};
+    static QGuiApplication app(argc, argv);
     MimeTypeRegistry types;
     QtStyledTextConverter styledText;
-    PasteboardReader reader{types, styledText};
-};
-
-TEST_P(ShippedMarkupTest, MarkupIsNeverItsOwnPlainText)
-{
-    const MarkupCase c = GetParam();
-    const auto captured = reader.readPasteboard(*MemoryContents::withData({{QString::fromLatin1(c.type), c.bytes}}),
-                                                std::nullopt);
-    ASSERT_TRUE(captured);
-    EXPECT_EQ(captured->content.string().toStdString(), c.plain);
+    const PasteboardReader reader{types, styledText};
+    const struct {
+        const char *type;
+        QByteArray bytes;
+        QString plain;
+    } cases[] = {
+        {"public.html", "<p><b>Bold</b> words</p>", "Bold words"},
+        {"public.rtf", "{\\rtf1\\ansi {\\b Bold} words}", "Bold words"},
+        {"text/x-csrc", "int bold;", "int bold;"}, // other text types still count
+    };
+    for (const auto &c : cases) {
+        const auto captured = reader.readPasteboard(*MemoryContents::withData({{c.type, c.bytes}}), std::nullopt);
+        ASSERT_TRUE(captured) << c.type;
+        EXPECT_EQ(captured->content.string(), c.plain) << c.type;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ShippedMarkupTest,
-    ::testing::Values(MarkupCase{"public.html", "<p><b>Bold</b> words</p>", "Bold words"},
-                      MarkupCase{"public.rtf", "{\\rtf1\\ansi {\\b Bold} words}", "Bold words"},
-                      MarkupCase{"text/x-csrc", "int bold;", "int bold;"})); // other text types still count
 
 std::shared_ptr<MemoryContents> flavours(const QList<std::pair<QString, QByteArray>> &list,
                                          const QStringList &textTypes = {S})
@@ -345,6 +334,9 @@ TEST_F(CaptureTest, EachClipboardBecomesTheRightEntryOrNone)
     const QString H = PasteboardType::HTML, R = PasteboardType::RTF, D = PasteboardType::RTFD;
     const QString hint = QStringLiteral("x-kde-passwordManagerHint");
     const QByteArray badUnicode("\xff\xdc\xdc\xff\xc3", 5); // invalid in every Unicode form
+    const auto secret = [](const QString &type, const QByteArray &value) {
+        return flavours({{S, "hunter2"}, {kFigmaType, "blob"}, {type, value}});
+    };
     struct Case {
         std::shared_ptr<MemoryContents> contents;
         std::optional<Kind> kind; // none: nothing is recorded
@@ -388,13 +380,10 @@ TEST_F(CaptureTest, EachClipboardBecomesTheRightEntryOrNone)
         {cleared(), std::nullopt},
         {flavours({{"public.utf16-plain-text", badUnicode}}, {}), Kind::Text, QString::fromLatin1(badUnicode)},
         // secrets, even where the whole clipboard would be kept raw
-        {flavours({{S, "hunter2"}, {kFigmaType, "blob"}, {hint, "secret"}}), std::nullopt, {}, {}, {}, {}, "Figma"},
-        {flavours({{S, "hunter2"}, {kFigmaType, "blob"}, {"application/x-nspasteboard-concealed-type", "1"}}),
-         std::nullopt, {}, {}, {}, {}, "Figma"},
-        {flavours({{S, "hunter2"}, {kFigmaType, "blob"}, {"org.nspasteboard.ConcealedType", ""}}), std::nullopt, {},
-         {}, {}, {}, "Figma"},
-        {flavours({{S, "hunter2"}, {kFigmaType, "blob"}, {"org.nspasteboard.TransientType", "x"}}), std::nullopt, {},
-         {}, {}, {}, "Figma"},
+        {secret(hint, "secret"), std::nullopt, {}, {}, {}, {}, "Figma"},
+        {secret("application/x-nspasteboard-concealed-type", "1"), std::nullopt, {}, {}, {}, {}, "Figma"},
+        {secret("org.nspasteboard.ConcealedType", ""), std::nullopt, {}, {}, {}, {}, "Figma"},
+        {secret("org.nspasteboard.TransientType", "x"), std::nullopt, {}, {}, {}, {}, "Figma"},
         {itemMarkedSecret(), std::nullopt},
         {flavours({{S, "visible"}, {hint, "public"}}), Kind::Text, "visible"},
     };
@@ -618,15 +607,6 @@ TEST_F(CaptureTest, PausedCopiesAreSkippedAndResumingDoesNotRecordThem)
     EXPECT_EQ(texts(manager->items()), QStringList({"before"}));
     poll(textContents("after"));
     EXPECT_EQ(texts(manager->items()), QStringList({"after", "before"}));
-}
-
-TEST_F(CaptureTest, PauseDuringAReadDropsTheAnswer)
-{
-    rig.pasteboard.setDeferredFetch(&rig.time);
-    poll(textContents("in flight"));
-    rig.preferences.setValue(QStringLiteral("capturePaused"), true);
-    rig.time.runPending();
-    EXPECT_TRUE(manager->items().isEmpty());
 }
 
 TEST_F(CaptureTest, PauseStoredAtStartHoldsFromTheFirstPoll)
