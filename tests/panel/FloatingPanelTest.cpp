@@ -108,10 +108,6 @@ TEST_F(FloatingPanelTest, ShowTwiceLeavesOneMonitorOfEachKind)
     panel->show();
     EXPECT_EQ(window->keyMonitorCount(), 1);
     EXPECT_EQ(window->clickMonitorCount(), 1);
-    EXPECT_EQ(panel->clickOutsideMonitor(), 3u);
-    EXPECT_EQ(panel->localKeyMonitor(), 4u);
-    EXPECT_TRUE(window->log.contains("remove 1"));
-    EXPECT_TRUE(window->log.contains("remove 2"));
     // The second show restarted the fade from 0.
     EXPECT_EQ(window->animations.size(), 2);
     EXPECT_EQ(window->alpha, 0.0);

@@ -33,17 +33,6 @@ TEST(ClipboardTabTest, RawValuesRoundTripExactlyAndCaseSensitively)
         EXPECT_FALSE(clipboardTabFromRawValue(raw)) << raw;
 }
 
-TEST(SelectionStateTest, StartsOnFirstCardOfHistoryWithAToken)
-{
-    SelectionState a, b;
-    EXPECT_EQ(a.selectedIndex(), 0);
-    EXPECT_FALSE(a.shouldFocusSearch());
-    EXPECT_EQ(a.pendingChars(), "");
-    EXPECT_EQ(a.activeTab(), ClipboardTab::history);
-    EXPECT_FALSE(a.panelPresentationToken().isNull());
-    EXPECT_NE(a.panelPresentationToken(), b.panelPresentationToken());
-}
-
 TEST(SelectionStateTest, EveryAssignmentNotifiesEvenWithTheSameValueButNotAnUnknownTab)
 {
     SelectionState s;
@@ -91,21 +80,27 @@ TEST(SelectionStateTest, MovesStayInsideTheListAndStayingPutIsSilent)
     }
 }
 
-TEST(SelectionStateTest, ResetAssignsFourFieldsInOrderAndKeepsToken)
+TEST(SelectionStateTest, StartsAndResetsOnTheFirstCardOfHistoryAndResetKeepsTheToken)
 {
-    SelectionState s;
+    SelectionState s, other;
+    EXPECT_FALSE(s.panelPresentationToken().isNull());
+    EXPECT_NE(s.panelPresentationToken(), other.panelPresentationToken());
+    const QUuid token = s.panelPresentationToken();
+    const auto expectFresh = [&] {
+        EXPECT_EQ(s.selectedIndex(), 0);
+        EXPECT_FALSE(s.shouldFocusSearch());
+        EXPECT_EQ(s.pendingChars(), "");
+        EXPECT_EQ(s.activeTab(), ClipboardTab::history);
+        EXPECT_EQ(s.panelPresentationToken(), token);
+    };
+    expectFresh();
     s.setSelectedIndex(4);
     s.setActiveTab(ClipboardTab::pinned);
     s.setShouldFocusSearch(true);
     s.setPendingChars("x");
-    const QUuid token = s.panelPresentationToken();
     SignalLog log(s);
     s.reset();
-    EXPECT_EQ(s.selectedIndex(), 0);
-    EXPECT_FALSE(s.shouldFocusSearch());
-    EXPECT_EQ(s.pendingChars(), "");
-    EXPECT_EQ(s.activeTab(), ClipboardTab::history);
-    EXPECT_EQ(s.panelPresentationToken(), token);
+    expectFresh();
     s.reset(); // an already reset state still notifies every field
     const QStringList once{"selectedIndex", "shouldFocusSearch", "pendingChars", "activeTab"};
     EXPECT_EQ(log.names, once + once);
