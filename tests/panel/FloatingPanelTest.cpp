@@ -88,18 +88,25 @@ TEST_F(FloatingPanelTest, NoMainScreenDoesNothing)
     EXPECT_EQ(window->clickMonitorCount(), 0);
 }
 
-TEST_F(FloatingPanelTest, ReducedMotionShowsAndHidesAtOnce)
+TEST_F(FloatingPanelTest, ReducedMotionOrAnImmediateDismissHidesBeforeReturning)
 {
-    window->reducedMotion = true;
-    panel->show();
-    EXPECT_FALSE(window->animating());
-    EXPECT_EQ(window->alpha, 1.0);
-    bool completed = false;
-    panel->dismiss(false, [&] { completed = true; });
-    EXPECT_TRUE(completed); // before dismiss() returned
-    EXPECT_FALSE(panel->isVisible());
-    EXPECT_EQ(window->alpha, 0.0);
-    EXPECT_TRUE(window->animations.isEmpty());
+    for (const bool reduced : {true, false}) {
+        SCOPED_TRACE(reduced ? "reduced motion" : "immediately");
+        window->reducedMotion = reduced;
+        panel->show();
+        EXPECT_EQ(window->animating(), !reduced);
+        window->finishAnimation();
+        EXPECT_EQ(window->alpha, 1.0);
+        window->log.clear();
+        int completions = 0;
+        panel->dismiss(!reduced, [&] { ++completions; });
+        EXPECT_EQ(completions, 1) << "before dismiss() returned";
+        EXPECT_EQ(window->log.mid(2), QStringList({"clearFocus", "alpha 0", "out"})) << "after both monitors went";
+        EXPECT_EQ(window->keyMonitorCount() + window->clickMonitorCount(), 0);
+        EXPECT_FALSE(panel->isVisible());
+        EXPECT_FALSE(window->animating());
+        EXPECT_EQ(window->animations.isEmpty(), reduced);
+    }
 }
 
 TEST_F(FloatingPanelTest, ShowTwiceLeavesOneMonitorOfEachKind)
@@ -155,16 +162,6 @@ TEST_F(FloatingPanelTest, EscapeCancelAndAClickOutsideFadeOut)
         window->finishAnimation();
         EXPECT_FALSE(panel->isVisible());
     }
-}
-
-TEST_F(FloatingPanelTest, ImmediateDismissOrder)
-{
-    showFully();
-    int completions = 0;
-    panel->dismiss(true, [&] { ++completions; });
-    EXPECT_EQ(window->log, QStringList({"remove 1", "remove 2", "clearFocus", "alpha 0", "out"}));
-    EXPECT_EQ(completions, 1);
-    EXPECT_FALSE(panel->isVisible());
 }
 
 TEST_F(FloatingPanelTest, ShowDuringFadeOutKeepsThePanelOnScreen)
