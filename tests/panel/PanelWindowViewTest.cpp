@@ -62,7 +62,7 @@ TEST_F(PanelWindowViewTest, OpenMenuOwnsTheKeyboard) {
     EXPECT_EQ(calls, QStringList{"right"});
 }
 
-TEST_F(PanelWindowViewTest, EscapeClosesOnlyTheMenu) {
+TEST_F(PanelWindowViewTest, EscapeClosesOnlyTheMenuThenTheKeysDuringTheFadeAreNotRouted) {
     ASSERT_NO_FATAL_FAILURE(openMenuOnCard("0"));
     QTest::keyClick(window, Qt::Key_Escape);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !menuOpen(); }));
@@ -72,14 +72,10 @@ TEST_F(PanelWindowViewTest, EscapeClosesOnlyTheMenu) {
 
     QTest::keyClick(window, Qt::Key_Escape); // now the panel's
     EXPECT_FALSE(panel->localKeyMonitor().has_value());
-}
-
-TEST_F(PanelWindowViewTest, KeysDuringTheFadeOutAreNotRouted) {
-    QTest::keyClick(window, Qt::Key_Escape);
     ASSERT_TRUE(panel->isVisible()); // fading
     QTest::keyClick(window, Qt::Key_Return);
     QTest::keyClick(window, Qt::Key_Right);
-    EXPECT_TRUE(calls.isEmpty());
+    EXPECT_TRUE(calls.isEmpty()) << qPrintable(calls.join(' '));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !panel->isVisible(); }));
 }
 
