@@ -33,14 +33,21 @@ protected:
     // share one duration: when the width and the scale have reached the
     // values of the card's state, the colours have too.
     bool selectionAnimationDone(const QString &id, bool selected) {
-        QQuickItem *card = findCard(root(), id);
-        if (!card) return false;
-        const qreal width = findByName(card, "cardShape")->property("strokeWidth").toReal();
-        const qreal scale = findByName(card, "cardBody")->scale();
+        const qreal width = part(id, "cardShape")->property("strokeWidth").toReal();
+        const qreal scale = part(id, "cardBody")->scale();
         return std::abs(width - (selected ? 1.6 : 1.0)) < 1e-9 && std::abs(scale - (selected ? 1.012 : 1.0)) < 1e-9;
     }
 
     QQuickItem *root() { return view->rootObject(); }
+    // A named part of an entry's card; when either is missing, a failure and
+    // an empty item in its place.
+    QQuickItem *part(const QString &id, const QString &name) {
+        static QQuickItem missing;
+        QQuickItem *card = findCard(root(), id);
+        QQuickItem *found = card ? findByName(card, name) : nullptr;
+        EXPECT_NE(found, nullptr) << "card " << qPrintable(id) << " has no " << qPrintable(name);
+        return found ? found : &missing;
+    }
     QQuickItem *item(const QString &name) { return findByName(root(), name); }
     QString text(const QString &name) { return item(name)->property("text").toString(); }
     bool visible(const QString &name) { return item(name)->isVisible(); }
@@ -297,34 +304,23 @@ TEST_F(HistoryViewTest, CardShowsSourceFallbackPinMarksAndImageFallback) {
     backend.setActiveTab("pinned");
     settle();
     // The broken thumbnail is decoded on the loader thread: wait for its answer.
-    QQuickItem *brokenCard = findCard(root(), "b");
-    ASSERT_NE(brokenCard, nullptr);
-    QQuickItem *brokenThumb = findByName(brokenCard, "thumbnail");
     ASSERT_TRUE(QTest::qWaitFor([&] {
-        const int status = brokenThumb->property("status").toInt(); // Image.Ready or Image.Error
+        const int status = part("b", "thumbnail")->property("status").toInt(); // Image.Ready or Image.Error
         return status == 1 || status == 3;
     })) << "the loader never answered for the broken thumbnail";
     settle();
-
-    QQuickItem *a = findCard(root(), "a");
-    ASSERT_NE(a, nullptr);
-    EXPECT_EQ(findByName(a, "sourceName")->property("text").toString(), "未知来源");
-    EXPECT_TRUE(findByName(a, "badgeStar")->isVisible());
-    EXPECT_TRUE(findByName(a, "footerPin")->isVisible());
-    for (const QString id : {"b", "c"}) {
-        QQuickItem *card = findCard(root(), id);
-        ASSERT_NE(card, nullptr);
-        EXPECT_TRUE(findByName(card, "imageFallback")->isVisible()) << qPrintable(id);
-    }
+    EXPECT_EQ(part("a", "sourceName")->property("text").toString(), "未知来源");
+    EXPECT_TRUE(part("a", "badgeStar")->isVisible());
+    EXPECT_TRUE(part("a", "footerPin")->isVisible());
+    EXPECT_TRUE(part("b", "imageFallback")->isVisible());
+    EXPECT_TRUE(part("c", "imageFallback")->isVisible());
 
     backend.setActiveTab("history");
     backend.all = {makeRow("u", "text")};
     backend.publish();
     settle();
-    QQuickItem *u = findCard(root(), "u");
-    ASSERT_NE(u, nullptr);
-    EXPECT_FALSE(findByName(u, "badgeStar")->isVisible());
-    EXPECT_FALSE(findByName(u, "footerPin")->isVisible());
+    EXPECT_FALSE(part("u", "badgeStar")->isVisible());
+    EXPECT_FALSE(part("u", "footerPin")->isVisible());
 }
 
 TEST_F(HistoryViewTest, LongSourceNameIsCutInsideItsBadge) {
@@ -339,15 +335,13 @@ TEST_F(HistoryViewTest, LongSourceNameIsCutInsideItsBadge) {
             backend.setActiveTab("pinned");
             settle();
         }
-        QQuickItem *card = findCard(root(), id);
-        ASSERT_NE(card, nullptr);
-        QQuickItem *name = findByName(card, "sourceName");
-        const QRectF badge = box(findByName(card, "sourceBadge"));
+        QQuickItem *name = part(id, "sourceName");
+        const QRectF badge = box(part(id, "sourceBadge"));
         EXPECT_TRUE(name->property("truncated").toBool());
         EXPECT_EQ(name->property("lineCount").toInt(), 1);
         EXPECT_LE(box(name).right(), badge.right() - 7 + 0.5) << qPrintable(id);
-        EXPECT_LE(box(findByName(card, "badgeStar")).right(), badge.right() - 7 + 0.5);
-        EXPECT_LT(badge.right(), box(findByName(card, "ageText")).left()) << qPrintable(id);
+        EXPECT_LE(box(part(id, "badgeStar")).right(), badge.right() - 7 + 0.5);
+        EXPECT_LT(badge.right(), box(part(id, "ageText")).left()) << qPrintable(id);
     }
 }
 
@@ -359,7 +353,7 @@ TEST_F(HistoryViewTest, DividerFollowsTheHeaderAndCardsSitBelowTheStripPadding) 
     const qreal dividerTop = divider->mapToScene(QPointF(0, 0)).y();
     EXPECT_EQ(header->mapToScene(QPointF(0, 0)).y(), 10);
     EXPECT_EQ(dividerTop, headerBottom);
-    QQuickItem *body = findByName(findCard(root(), "1"), "cardBody"); // not selected: not enlarged
+    QQuickItem *body = part("1", "cardBody"); // not selected: not enlarged
     const qreal cardTop = body->mapToScene(QPointF(0, 0)).y();
     EXPECT_NEAR(cardTop, dividerTop + divider->height() + 16, 0.5);
 }
@@ -370,7 +364,7 @@ TEST_F(HistoryViewTest, RenderedPanelHasItsGradientsBordersAndRoundThumbnails) {
     auto picture = makeRow("i", "image");
     picture.thumbnailPNG = solidPng(300, 200, Qt::red);
     ASSERT_NO_FATAL_FAILURE(show({makeRow("r", "richText"), picture}));
-    QQuickItem *thumb = findByName(findCard(root(), "i"), "thumbnail");
+    QQuickItem *thumb = part("i", "thumbnail");
     QImage shot;
     ASSERT_TRUE(QTest::qWaitFor([&] {
         if (!selectionAnimationDone("r", true) || !selectionAnimationDone("i", false)) return false;
@@ -390,7 +384,7 @@ TEST_F(HistoryViewTest, RenderedPanelHasItsGradientsBordersAndRoundThumbnails) {
     // The selected card's border is blue, an unselected one grey; the
     // selected border's two ends meet half-way along the sides.
     const auto at = [&](const QString &id, qreal x, qreal y) {
-        QQuickItem *body = findByName(findCard(root(), id), "cardBody");
+        QQuickItem *body = part(id, "cardBody");
         const QPointF p(x < 0 ? body->width() + x : x, y < 0 ? body->height() + y : y); // negative: from the far edge
         return shot.pixelColor(body->mapToScene(p).toPoint());
     };
