@@ -22,17 +22,6 @@ struct SignalLog {
     QStringList names;
 };
 
-TEST(ClipboardTabTest, RawValuesRoundTripExactlyAndCaseSensitively)
-{
-    ASSERT_EQ(kAllClipboardTabs.size(), 2u);
-    EXPECT_EQ(rawValue(kAllClipboardTabs[0]), "history");
-    EXPECT_EQ(rawValue(kAllClipboardTabs[1]), "pinned");
-    for (ClipboardTab tab : kAllClipboardTabs)
-        EXPECT_EQ(clipboardTabFromRawValue(rawValue(tab)), tab);
-    for (const char *raw : {"History", "PINNED", "", " history"})
-        EXPECT_FALSE(clipboardTabFromRawValue(raw)) << raw;
-}
-
 TEST(SelectionStateTest, EveryAssignmentNotifiesEvenWithTheSameValueButNotAnUnknownTab)
 {
     SelectionState s;
@@ -48,8 +37,8 @@ TEST(SelectionStateTest, EveryAssignmentNotifiesEvenWithTheSameValueButNotAnUnkn
     EXPECT_TRUE(s.setProperty("activeTab", QStringLiteral("pinned")));
     EXPECT_EQ(s.activeTab(), ClipboardTab::pinned);
     EXPECT_EQ(s.property("activeTab").toString(), "pinned");
-    s.setActiveTabRawValue("Pinned");
-    s.setActiveTabRawValue("");
+    for (const char *raw : {"History", "HISTORY", " history", ""})
+        s.setActiveTabRawValue(raw); // the stored and QML values are exact
     EXPECT_EQ(s.activeTab(), ClipboardTab::pinned);
     EXPECT_EQ(log.names, QStringList({"activeTab"}));
 }
