@@ -164,22 +164,6 @@ TEST_F(CaptureTest, NullAnswerRecordsNothingAndIsNotRetried)
     EXPECT_EQ(rig.pasteboard.fetchCount, fetches);
 }
 
-TEST_F(CaptureTest, ReportedChangeIsReadAtOnceWithoutWaitingForTheTick)
-{
-    ASSERT_TRUE(rig.pasteboard.changeHandler) << "capture listens for change reports";
-    for (const QString &text : {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}) {
-        rig.pasteboard.copy(textContents(text));
-        rig.pasteboard.changeHandler();
-    }
-    EXPECT_EQ(texts(manager->items()), QStringList({"c", "b", "a"}));
-    EXPECT_EQ(rig.time.now(), manager->items().first().timestamp) << "no tick was needed";
-    const int fetches = rig.pasteboard.fetchCount;
-    rig.time.advance(2000);
-    EXPECT_EQ(rig.pasteboard.fetchCount, fetches) << "the tick finds nothing left to do";
-    manager.reset();
-    EXPECT_FALSE(rig.pasteboard.changeHandler) << "released with the manager";
-}
-
 TEST_F(CaptureTest, AnswerIsDroppedAfterAnOwnWriteAPauseOrTheManagerIsGone)
 {
     const std::pair<const char *, std::function<void()>> meanwhile[] = {
@@ -561,15 +545,6 @@ TEST_F(CaptureTest, PausedCopiesAreSkippedAndResumingDoesNotRecordThem)
     EXPECT_EQ(texts(manager->items()), QStringList({"before"}));
     poll(textContents("after"));
     EXPECT_EQ(texts(manager->items()), QStringList({"after", "before"}));
-}
-
-TEST_F(CaptureTest, PauseStoredAtStartHoldsFromTheFirstPoll)
-{
-    rig.preferences.setValue(QStringLiteral("capturePaused"), QStringLiteral("true")); // as an INI file gives it
-    manager = rig.make();
-    poll(textContents("copied while paused"));
-    EXPECT_TRUE(manager->items().isEmpty());
-    EXPECT_EQ(manager->lastChangeCount(), rig.pasteboard.changeCount());
 }
 
 TEST_F(CaptureTest, PicturesAreBuiltOffTheMainThreadInCopyOrder)
