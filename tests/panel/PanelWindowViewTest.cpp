@@ -62,23 +62,6 @@ TEST_F(PanelWindowViewTest, OpenMenuOwnsTheKeyboard) {
     EXPECT_EQ(calls, QStringList{"right"});
 }
 
-TEST_F(PanelWindowViewTest, EscapeClosesOnlyTheMenuThenTheKeysDuringTheFadeAreNotRouted) {
-    ASSERT_NO_FATAL_FAILURE(openMenuOnCard("0"));
-    QTest::keyClick(window, Qt::Key_Escape);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !menuOpen(); }));
-    EXPECT_TRUE(panel->isVisible());
-    EXPECT_TRUE(panel->localKeyMonitor().has_value()); // no dismissal began
-    EXPECT_EQ(window->opacity(), 1.0);
-
-    QTest::keyClick(window, Qt::Key_Escape); // now the panel's
-    EXPECT_FALSE(panel->localKeyMonitor().has_value());
-    ASSERT_TRUE(panel->isVisible()); // fading
-    QTest::keyClick(window, Qt::Key_Return);
-    QTest::keyClick(window, Qt::Key_Right);
-    EXPECT_TRUE(calls.isEmpty()) << qPrintable(calls.join(' '));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !panel->isVisible(); }));
-}
-
 TEST_F(PanelWindowViewTest, DismissClosesAnOpenMenu) {
     ASSERT_NO_FATAL_FAILURE(openMenuOnCard("2"));
     panel->dismiss(true);
