@@ -77,16 +77,6 @@ TEST_F(StoreTest, OnlyAnEqualNewestEntryIsADuplicateAndADuplicateIsNotSaved)
 
 // ---- history limit -------------------------------------------------------
 
-TEST_F(StoreTest, LimitDropsOldestUnpinnedAndKeepsPinned)
-{
-    setLimit(100);
-    for (const char *text : {"U4", "U3", "U2", "P1", "U1"})
-        add(text, text[0] == 'P');
-    setLimit(3);
-    manager->enforceHistoryLimit();
-    EXPECT_EQ(all(), QStringList({"U1", "P1", "U2", "U3"}));
-}
-
 TEST_F(StoreTest, ZeroNegativeOrMissingLimitMeansFifty)
 {
     for (std::optional<int> limit : {std::optional<int>(), std::optional<int>(0), std::optional<int>(-4)}) {
