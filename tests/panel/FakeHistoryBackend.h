@@ -3,6 +3,8 @@
 #include "panel/HistoryViewBackend.h"
 #include "panel/SelectionState.h"
 
+#include <QBuffer>
+#include <QImage>
 #include <QStringList>
 
 namespace kelvo::test {
@@ -61,22 +63,13 @@ public:
 
     void togglePin(const QString &id) override { calls << "togglePin " + id; }
     void removeItem(const QString &id) override {
-        calls << "removeItem " + id;
-        for (int i = 0; i < all.size(); ++i)
-            if (all[i].id == id) all.removeAt(i--);
-        publish();
+        removeWhere("removeItem " + id, [&](const HistoryRow &row) { return row.id == id; });
     }
     void clearHistory() override {
-        calls << "clearHistory";
-        for (int i = 0; i < all.size(); ++i)
-            if (!all[i].isPinned) all.removeAt(i--);
-        publish();
+        removeWhere("clearHistory", [](const HistoryRow &row) { return !row.isPinned; });
     }
     void clearPinned() override {
-        calls << "clearPinned";
-        for (int i = 0; i < all.size(); ++i)
-            if (all[i].isPinned) all.removeAt(i--);
-        publish();
+        removeWhere("clearPinned", [](const HistoryRow &row) { return row.isPinned; });
     }
     void paste(const QString &id) override { calls << "paste " + id; }
     void requestSearchPaste() override { calls << "requestSearchPaste"; }
@@ -86,6 +79,11 @@ public:
     double currentTime() const override { return now; }
 
 private:
+    void removeWhere(const QString &call, const std::function<bool(const HistoryRow &)> &match) {
+        calls << call;
+        all.removeIf(match);
+        publish();
+    }
     QString m_query;
     int m_token = 0;
 };
@@ -101,6 +99,22 @@ inline HistoryRow makeRow(const QString &id, const QString &kind, bool pinned = 
     row.sourceAppName = "Mousepad";
     row.isPinned = pinned;
     return row;
+}
+
+// Rows "0", "1", ... of one kind.
+inline QVector<HistoryRow> makeRows(int n, const QString &kind = "text") {
+    QVector<HistoryRow> out;
+    for (int i = 0; i < n; ++i) out.append(makeRow(QString::number(i), kind));
+    return out;
+}
+
+inline QByteArray solidPng(int width, int height, const QColor &colour) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(colour);
+    QByteArray png;
+    QBuffer buffer(&png);
+    image.save(&buffer, "PNG");
+    return png;
 }
 
 } // namespace kelvo::test

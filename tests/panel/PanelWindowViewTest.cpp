@@ -1,17 +1,9 @@
 // The floating panel with its real window and the history view in it, keys
 // and activation as the window system delivers them (offscreen platform).
-#include "panel/FakeHistoryBackend.h"
 #include "panel/FloatingPanel.h"
-#include "panel/QmlViews.h"
 #include "panel/QuickPanelWindow.h"
 #include "panel/QuickTestSupport.h"
 #include "platform/memory/MemoryDesktop.h"
-
-#include <gtest/gtest.h>
-
-#include <QQmlEngine>
-#include <QQuickView>
-#include <QTest>
 
 using namespace kelvo;
 using namespace kelvo::test;
@@ -20,19 +12,12 @@ namespace {
 
 class PanelWindowViewTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        quickApp();
-        prepareQuickControlsStyle();
-    }
+    static void SetUpTestSuite() { quickApp(); }
 
     void SetUp() override {
-        backend.model()->setThumbnailProvider(installViewProviders(engine));
-        backend.all = {makeRow("0", "text"), makeRow("1", "text"), makeRow("2", "text")};
-        backend.publish();
+        backend.all = makeRows(3);
         auto w = std::make_unique<QuickPanelWindow>(&engine, &desktop);
-        w->setInitialProperties({{"backend", QVariant::fromValue<QObject *>(&backend)}});
-        w->setSource(historyViewUrl());
-        ASSERT_EQ(w->status(), QQuickView::Ready);
+        ASSERT_TRUE(loadHistoryView(*w, backend));
         window = w.get();
         panel = std::make_unique<FloatingPanel>(std::move(w));
         panel->onKeyLeft = [this] { calls << "left"; };
@@ -49,8 +34,7 @@ protected:
     void openMenuOnCard(const QString &id) {
         QQuickItem *card = findCard(window->rootObject(), id);
         ASSERT_NE(card, nullptr);
-        const QPoint centre = card->mapToScene(QPointF(card->width() / 2, card->height() / 2)).toPoint();
-        QTest::mouseClick(window, Qt::RightButton, {}, centre);
+        QTest::mouseClick(window, Qt::RightButton, {}, centreOf(card));
         ASSERT_TRUE(QTest::qWaitFor([&] { return menuOpen(); }));
     }
 
@@ -76,27 +60,6 @@ TEST_F(PanelWindowViewTest, OpenMenuOwnsTheKeyboard) {
     // Closed again, the panel routes its keys.
     QTest::keyClick(window, Qt::Key_Right);
     EXPECT_EQ(calls, QStringList{"right"});
-}
-
-TEST_F(PanelWindowViewTest, EscapeClosesOnlyTheMenu) {
-    ASSERT_NO_FATAL_FAILURE(openMenuOnCard("0"));
-    QTest::keyClick(window, Qt::Key_Escape);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !menuOpen(); }));
-    EXPECT_TRUE(panel->isVisible());
-    EXPECT_TRUE(panel->localKeyMonitor().has_value()); // no dismissal began
-    EXPECT_EQ(window->opacity(), 1.0);
-
-    QTest::keyClick(window, Qt::Key_Escape); // now the panel's
-    EXPECT_FALSE(panel->localKeyMonitor().has_value());
-}
-
-TEST_F(PanelWindowViewTest, KeysDuringTheFadeOutAreNotRouted) {
-    QTest::keyClick(window, Qt::Key_Escape);
-    ASSERT_TRUE(panel->isVisible()); // fading
-    QTest::keyClick(window, Qt::Key_Return);
-    QTest::keyClick(window, Qt::Key_Right);
-    EXPECT_TRUE(calls.isEmpty());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !panel->isVisible(); }));
 }
 
 TEST_F(PanelWindowViewTest, DismissClosesAnOpenMenu) {

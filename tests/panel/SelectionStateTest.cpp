@@ -22,35 +22,7 @@ struct SignalLog {
     QStringList names;
 };
 
-} // namespace
-
-TEST(ClipboardTabTest, RawValuesRoundTripExactlyAndCaseSensitively)
-{
-    ASSERT_EQ(kAllClipboardTabs.size(), 2u);
-    EXPECT_EQ(kAllClipboardTabs[0], ClipboardTab::history);
-    EXPECT_EQ(kAllClipboardTabs[1], ClipboardTab::pinned);
-    for (ClipboardTab tab : kAllClipboardTabs)
-        EXPECT_EQ(clipboardTabFromRawValue(rawValue(tab)), tab);
-    EXPECT_EQ(rawValue(ClipboardTab::history), "history");
-    EXPECT_EQ(rawValue(ClipboardTab::pinned), "pinned");
-    EXPECT_FALSE(clipboardTabFromRawValue("History"));
-    EXPECT_FALSE(clipboardTabFromRawValue("PINNED"));
-    EXPECT_FALSE(clipboardTabFromRawValue(""));
-    EXPECT_FALSE(clipboardTabFromRawValue(" history"));
-}
-
-TEST(SelectionStateTest, StartsOnFirstCardOfHistoryWithAToken)
-{
-    SelectionState a, b;
-    EXPECT_EQ(a.selectedIndex(), 0);
-    EXPECT_FALSE(a.shouldFocusSearch());
-    EXPECT_EQ(a.pendingChars(), "");
-    EXPECT_EQ(a.activeTab(), ClipboardTab::history);
-    EXPECT_FALSE(a.panelPresentationToken().isNull());
-    EXPECT_NE(a.panelPresentationToken(), b.panelPresentationToken());
-}
-
-TEST(SelectionStateTest, EveryAssignmentNotifiesEvenWithTheSameValue)
+TEST(SelectionStateTest, EveryAssignmentNotifiesEvenWithTheSameValueButNotAnUnknownTab)
 {
     SelectionState s;
     SignalLog log(s);
@@ -58,108 +30,69 @@ TEST(SelectionStateTest, EveryAssignmentNotifiesEvenWithTheSameValue)
     s.setShouldFocusSearch(false);
     s.setPendingChars("");
     s.setActiveTab(ClipboardTab::history);
-    const QUuid token = s.panelPresentationToken();
-    s.setPanelPresentationToken(token);
+    s.setPanelPresentationToken(s.panelPresentationToken());
     EXPECT_EQ(log.names, QStringList({"selectedIndex", "shouldFocusSearch", "pendingChars", "activeTab", "token"}));
-}
 
-TEST(SelectionStateTest, RawTabPropertyAcceptsOnlyTabNames)
-{
-    SelectionState s;
-    SignalLog log(s);
+    log.names.clear();
     EXPECT_TRUE(s.setProperty("activeTab", QStringLiteral("pinned")));
     EXPECT_EQ(s.activeTab(), ClipboardTab::pinned);
     EXPECT_EQ(s.property("activeTab").toString(), "pinned");
-    s.setActiveTabRawValue("Pinned");
-    s.setActiveTabRawValue("");
+    for (const char *raw : {"History", "HISTORY", " history", ""})
+        s.setActiveTabRawValue(raw); // the stored and QML values are exact
     EXPECT_EQ(s.activeTab(), ClipboardTab::pinned);
     EXPECT_EQ(log.names, QStringList({"activeTab"}));
 }
 
-TEST(SelectionStateMoveTest, LeftAtFirstCardStaysSilently)
+TEST(SelectionStateTest, MovesStayInsideTheListAndStayingPutIsSilent)
 {
-    SelectionState s;
-    SignalLog log(s);
-    s.moveLeft(5);
-    EXPECT_EQ(s.selectedIndex(), 0);
-    EXPECT_TRUE(log.names.isEmpty());
-}
-
-TEST(SelectionStateMoveTest, RightStopsAtLastCardSilently)
-{
-    SelectionState s;
-    s.setSelectedIndex(4);
-    SignalLog log(s);
-    s.moveRight(5);
-    EXPECT_EQ(s.selectedIndex(), 4);
-    EXPECT_TRUE(log.names.isEmpty());
-
-    s.setSelectedIndex(2);
-    log.names.clear();
-    s.moveRight(5);
-    EXPECT_EQ(s.selectedIndex(), 3);
-    EXPECT_EQ(log.names, QStringList({"selectedIndex"}));
-    s.moveLeft(5);
-    EXPECT_EQ(s.selectedIndex(), 2);
-}
-
-TEST(SelectionStateMoveTest, StaleIndexAfterListShrank)
-{
-    SelectionState s;
-    s.setSelectedIndex(7);
-    s.moveRight(3);
-    EXPECT_EQ(s.selectedIndex(), 2);
-
-    s.setSelectedIndex(7);
-    s.moveLeft(3);
-    EXPECT_EQ(s.selectedIndex(), 6);
-}
-
-TEST(SelectionStateMoveTest, EmptyListTouchesNothing)
-{
-    SelectionState s;
-    s.setSelectedIndex(7);
-    s.setActiveTab(ClipboardTab::pinned);
-    SignalLog log(s);
-    for (qint64 count : {0, -1}) {
-        s.moveLeft(count);
-        s.moveRight(count);
+    constexpr qint64 kMax = std::numeric_limits<qint64>::max(), kMin = std::numeric_limits<qint64>::min();
+    const struct {
+        qint64 from;
+        bool right;
+        qint64 count;
+        qint64 to; // announced when it differs from `from`
+    } cases[] = {
+        {0, false, 5, 0}, {4, true, 5, 4}, {2, true, 5, 3}, {3, false, 5, 2},
+        {7, true, 3, 2}, {7, false, 3, 6}, // a stale index after the list shrank
+        {7, true, 0, 7}, {7, false, 0, 7}, {7, true, -1, 7}, {7, false, -1, 7}, // an empty list
+        {kMax, true, 3, 2}, {kMin, false, 3, 0},
+    };
+    for (const auto &c : cases) {
+        SelectionState s;
+        s.setSelectedIndex(c.from);
+        s.setActiveTab(ClipboardTab::pinned);
+        SignalLog log(s);
+        c.right ? s.moveRight(c.count) : s.moveLeft(c.count);
+        EXPECT_EQ(s.selectedIndex(), c.to) << c.from << (c.right ? " right " : " left ") << c.count;
+        EXPECT_EQ(log.names, c.to == c.from ? QStringList() : QStringList({"selectedIndex"})) << c.from;
+        EXPECT_EQ(s.activeTab(), ClipboardTab::pinned);
     }
-    EXPECT_EQ(s.selectedIndex(), 7);
-    EXPECT_EQ(s.activeTab(), ClipboardTab::pinned);
-    EXPECT_TRUE(log.names.isEmpty());
 }
 
-TEST(SelectionStateMoveTest, ExtremeIndicesDoNotOverflow)
+TEST(SelectionStateTest, StartsAndResetsOnTheFirstCardOfHistoryAndResetKeepsTheToken)
 {
-    SelectionState s;
-    s.setSelectedIndex(std::numeric_limits<qint64>::max());
-    s.moveRight(3);
-    EXPECT_EQ(s.selectedIndex(), 2);
-    s.setSelectedIndex(std::numeric_limits<qint64>::min());
-    s.moveLeft(3);
-    EXPECT_EQ(s.selectedIndex(), 0);
-}
-
-TEST(SelectionStateTest, ResetAssignsFourFieldsInOrderAndKeepsToken)
-{
-    SelectionState s;
+    SelectionState s, other;
+    EXPECT_FALSE(s.panelPresentationToken().isNull());
+    EXPECT_NE(s.panelPresentationToken(), other.panelPresentationToken());
+    const QUuid token = s.panelPresentationToken();
+    const auto expectFresh = [&] {
+        EXPECT_EQ(s.selectedIndex(), 0);
+        EXPECT_FALSE(s.shouldFocusSearch());
+        EXPECT_EQ(s.pendingChars(), "");
+        EXPECT_EQ(s.activeTab(), ClipboardTab::history);
+        EXPECT_EQ(s.panelPresentationToken(), token);
+    };
+    expectFresh();
     s.setSelectedIndex(4);
     s.setActiveTab(ClipboardTab::pinned);
     s.setShouldFocusSearch(true);
     s.setPendingChars("x");
-    const QUuid token = s.panelPresentationToken();
     SignalLog log(s);
     s.reset();
-    EXPECT_EQ(s.selectedIndex(), 0);
-    EXPECT_FALSE(s.shouldFocusSearch());
-    EXPECT_EQ(s.pendingChars(), "");
-    EXPECT_EQ(s.activeTab(), ClipboardTab::history);
-    EXPECT_EQ(s.panelPresentationToken(), token);
-    EXPECT_EQ(log.names, QStringList({"selectedIndex", "shouldFocusSearch", "pendingChars", "activeTab"}));
-
-    // Reset of an already reset state still notifies every field.
-    log.names.clear();
-    s.reset();
-    EXPECT_EQ(log.names.size(), 4);
+    expectFresh();
+    s.reset(); // an already reset state still notifies every field
+    const QStringList once{"selectedIndex", "shouldFocusSearch", "pendingChars", "activeTab"};
+    EXPECT_EQ(log.names, once + once);
 }
+
+} // namespace

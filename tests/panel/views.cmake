@@ -21,7 +21,4 @@ if(TARGET kelvo_views)
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/HistoryListModelTest.cpp
     LIBS kelvo_views Qt6::Test Qt6::QuickTest
     LABELS views)
-  add_executable(kelvo_view_preview ${CMAKE_CURRENT_LIST_DIR}/ViewPreview.cpp ${CMAKE_CURRENT_LIST_DIR}/FakeHistoryBackend.h)
-  target_include_directories(kelvo_view_preview PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
-  target_link_libraries(kelvo_view_preview PRIVATE kelvo_views kelvo_panel_logic)
 endif()
