@@ -91,61 +91,51 @@ protected:
 
 // ---- location and migration -----------------------------------------------
 
-TEST_F(PersistenceTest, FirstStartCreatesThePrivateDataDirectory)
+TEST_F(PersistenceTest, FirstStartCreatesThePrivateDataDirectoryAndNarrowsWideModes)
 {
     auto manager = rig.make();
     EXPECT_EQ(manager->storageURL(), rig.historyPath());
-    EXPECT_TRUE(QFileInfo(rig.dataDir()).isDir());
     EXPECT_EQ(modeOf(rig.dataDir()), 0700);
     EXPECT_TRUE(manager->items().isEmpty());
     EXPECT_TRUE(log.lines.isEmpty());
-}
+    manager.reset();
 
-TEST_F(PersistenceTest, LegacyDirectoryIsTakenOverWithItsHistory)
-{
-    makeDirWithHistory(rig.dir.path() + "/Brisel", {textEntry("from brisel")});
-    auto manager = rig.make();
-    EXPECT_FALSE(QFileInfo::exists(rig.dir.path() + "/Brisel"));
-    EXPECT_EQ(texts(manager->items()), QStringList({"from brisel"}));
-}
-
-TEST_F(PersistenceTest, FirstLegacyDirectoryWinsAndTheSecondStays)
-{
-    makeDirWithHistory(rig.dir.path() + "/Brisel", {textEntry("from brisel")});
-    makeDirWithHistory(rig.dir.path() + "/Mopla", {textEntry("from mopla")});
-    auto manager = rig.make();
-    EXPECT_EQ(texts(manager->items()), QStringList({"from brisel"}));
-    EXPECT_TRUE(QFileInfo::exists(rig.dir.path() + "/Mopla/clipboard_history.json"));
-}
-
-TEST_F(PersistenceTest, SecondLegacyDirectoryIsTakenOverAlone)
-{
-    makeDirWithHistory(rig.dir.path() + "/Mopla", {textEntry("from mopla")});
-    auto manager = rig.make();
-    EXPECT_EQ(texts(manager->items()), QStringList({"from mopla"}));
-    EXPECT_FALSE(QFileInfo::exists(rig.dir.path() + "/Mopla"));
-}
-
-TEST_F(PersistenceTest, ExistingDataDirectoryLeavesLegacyOnesAlone)
-{
-    makeDirWithHistory(rig.dataDir(), {textEntry("current")});
-    makeDirWithHistory(rig.dir.path() + "/Brisel", {textEntry("from brisel")});
-    auto manager = rig.make();
-    EXPECT_EQ(texts(manager->items()), QStringList({"current"}));
-    EXPECT_TRUE(QFileInfo::exists(rig.dir.path() + "/Brisel/clipboard_history.json"));
-}
-
-TEST_F(PersistenceTest, ExistingWideModesAreNarrowed)
-{
     makeDirWithHistory(rig.dataDir(), {textEntry("kept")});
     ASSERT_EQ(::chmod(QFile::encodeName(rig.dataDir()).constData(), 0755), 0);
     ASSERT_EQ(::chmod(QFile::encodeName(rig.historyPath()).constData(), 0644), 0);
-    auto manager = rig.make();
+    manager = rig.make();
     EXPECT_EQ(modeOf(rig.dataDir()), 0700);
     manager->addCapturedItem(textEntry("new"));
     rig.time.advance(200);
     EXPECT_EQ(modeOf(rig.historyPath()), 0600);
     EXPECT_EQ(texts(rig.readHistoryFile()), QStringList({"new", "kept"}));
+}
+
+// Which of the data directory and the two legacy ones exist, which history
+// is loaded, and which directories are left.
+TEST_F(PersistenceTest, LegacyDirectoryIsTakenOverOnlyWhenThereIsNoDataDirectory)
+{
+    const struct {
+        QStringList present;
+        const char *loaded;
+        QStringList left;
+    } cases[] = {
+        {{"Brisel"}, "Brisel", {}},
+        {{"Mopla"}, "Mopla", {}},
+        {{"Brisel", "Mopla"}, "Brisel", {"Mopla"}},
+        {{"Kelvo", "Brisel"}, "Kelvo", {"Brisel"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.present.join(',').toStdString());
+        HistoryRig fresh;
+        for (const QString &name : c.present)
+            makeDirWithHistory(fresh.dir.path() + "/" + name, {textEntry(name)});
+        auto manager = fresh.make();
+        EXPECT_EQ(texts(manager->items()), QStringList({c.loaded}));
+        for (const char *legacy : {"Brisel", "Mopla"})
+            EXPECT_EQ(QFileInfo::exists(fresh.dir.path() + "/" + legacy + "/clipboard_history.json"),
+                      c.left.contains(legacy)) << legacy;
+    }
 }
 
 // ---- loading ---------------------------------------------------------------
@@ -162,14 +152,50 @@ TEST_F(PersistenceTest, StartCutsAHistoryWrittenUnderALargerLimitWithoutSaving)
     rig.time.advance(1000);
     EXPECT_EQ(rig.files.writes, 0);
     EXPECT_EQ(manager->filteredItems(ClipboardTab::pinned).size(), 1);
+    manager->setSearchQuery("t1"); // loaded entries are searchable
+    EXPECT_EQ(texts(manager->filteredItems(ClipboardTab::history)), QStringList({"T1"}));
 }
 
-TEST_F(PersistenceTest, LoadedEntriesAreSearchable)
+// Image bytes stay in the file that was read: held open, they paste
+// byte-identical and are saved again after the path was replaced or removed;
+// a file changed in place is never saved over.
+TEST_F(PersistenceTest, LoadedImagesSurviveTheFileBeingReplacedOrRemoved)
 {
-    rig.writeHistoryFile({textEntry("Needle in file"), textEntry("other")});
-    auto manager = rig.make();
-    manager->setSearchQuery("NEEDLE");
-    EXPECT_EQ(texts(manager->filteredItems(ClipboardTab::history)), QStringList({"Needle in file"}));
+    const QByteArray png = pngBytes(700, 700, qRgb(1, 2, 3)) + QByteArray(20000, 'x'); // large enough to stay
+    for (const char *change : {"replaced", "removed", "changed in place"}) {
+        SCOPED_TRACE(change);
+        HistoryRig fresh;
+        LogCapture lines;
+        fresh.writeHistoryFile({entry(ClipboardContent::image(png)), textEntry("older")});
+        auto manager = fresh.make();
+        ASSERT_EQ(manager->items().size(), 2);
+        ASSERT_FALSE(manager->items().first().content.dataField().isHeld());
+        const QByteArray before = fresh.files.local.read(fresh.historyPath(), nullptr).value_or(QByteArray());
+        if (change[0] == 'r' && change[2] == 'p')
+            fresh.writeHistoryFile({textEntry("someone else's")});
+        else if (change[0] == 'r')
+            ASSERT_TRUE(QFile::remove(fresh.historyPath()));
+        else {
+            QFile file(fresh.historyPath());
+            ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+            file.seek(before.indexOf(png.toBase64().mid(9000, 8)));
+            file.write("!!!!");
+        }
+        manager->writeToPasteboard(manager->items().first());
+        const bool inPlace = change[0] == 'c';
+        EXPECT_EQ(fresh.pasteboard.current->dataForType(PasteboardType::PNG), inPlace ? QByteArray("") : png);
+        manager->addCapturedItem(textEntry("new"));
+        fresh.time.advance(200);
+        if (inPlace) {
+            EXPECT_EQ(lines.lines.size(), 1);
+            EXPECT_TRUE(lines.lines.value(0).startsWith(kSavePrefix));
+            continue;
+        }
+        const QList<ClipboardItem> saved = fresh.readHistoryFile();
+        ASSERT_EQ(saved.size(), 3);
+        EXPECT_EQ(saved[1].content.data(), png);
+        EXPECT_TRUE(lines.lines.isEmpty());
+    }
 }
 
 TEST_F(PersistenceTest, CorruptFileIsReportedOnceAndKeptAsBackup)

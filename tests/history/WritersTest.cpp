@@ -21,61 +21,40 @@ protected:
     QStringList log() const { return rig.pasteboard.writeLog; }
 };
 
-TEST_F(WritersTest, TextAndUrlWriteOnlyTheString)
+// What each kind puts on the clipboard, in one write (one change), with
+// all its formats or as plain text.
+TEST_F(WritersTest, EachKindWritesItsFormatsAtOnce)
 {
-    for (const ClipboardContent &content : {ClipboardContent::text("plain"), ClipboardContent::url("https://e.org")}) {
-        const ClipboardItem item = stored(content);
+    const QString H = PasteboardType::HTML, R = PasteboardType::RTF, P = PasteboardType::PNG;
+    const QByteArray png = pngBytes(6, 3);
+    const struct {
+        ClipboardContent content;
+        std::optional<QByteArray> html;
+        QStringList all, plain;
+    } cases[] = {
+        {ClipboardContent::text("plain"), std::nullopt, {S}, {S}},
+        {ClipboardContent::url("https://e.org"), std::nullopt, {S}, {S}},
+        {ClipboardContent::richText("bold", QByteArray("{\\rtf1 bold}")), QByteArray("<b>bold</b>"), {H, R, S}, {S}},
+        {ClipboardContent::richText("it", QByteArray("{\\rtf1 it}")), std::nullopt, {R, S}, {S}},
+        {ClipboardContent::richText("em", QByteArray("{\\rtf1 em}")), QByteArray(""), {R, S}, {S}}, // empty markup
+        {ClipboardContent::image(png), std::nullopt, {P}, {P}},
+    };
+    for (const auto &c : cases) {
+        const ClipboardItem item = stored(c.content, c.html);
         for (bool plain : {false, true}) {
             rig.pasteboard.writeLog.clear();
+            const qint64 before = rig.pasteboard.changeCount();
             plain ? manager->writePlainTextToPasteboard(item) : manager->writeToPasteboard(item);
-            EXPECT_EQ(log(), QStringList({"write " + S}));
+            EXPECT_EQ(log(), QStringList({"write " + (plain ? c.plain : c.all).join(',')}));
+            EXPECT_EQ(rig.pasteboard.changeCount(), before + 1) << "one write, one change";
+            const auto &current = *rig.pasteboard.current;
+            if (c.content.kind() != ClipboardContent::Kind::Image)
+                EXPECT_EQ(current.stringForType(S), c.content.string());
+            if (!plain && c.html && !c.html->isEmpty())
+                EXPECT_EQ(current.dataForType(H), *c.html);
+            if (!plain && c.content.kind() != ClipboardContent::Kind::Text && c.content.kind() != ClipboardContent::Kind::Url)
+                EXPECT_EQ(current.dataForType(c.content.kind() == ClipboardContent::Kind::Image ? P : R), c.content.data());
         }
-    }
-}
-
-TEST_F(WritersTest, RichTextWithHtmlWritesHtmlRtfAndStringAtOnce)
-{
-    const ClipboardItem item = stored(ClipboardContent::richText("bold", "{\\rtf1 bold}"), QByteArray("<b>bold</b>"));
-    const qint64 before = rig.pasteboard.changeCount();
-    manager->writeToPasteboard(item);
-    const QString types = QStringList({PasteboardType::HTML, PasteboardType::RTF, S}).join(',');
-    EXPECT_EQ(log(), QStringList({"write " + types}));
-    EXPECT_EQ(rig.pasteboard.changeCount(), before + 1) << "one write, one change";
-    const auto &current = *rig.pasteboard.current;
-    EXPECT_EQ(current.dataForType(PasteboardType::HTML), QByteArray("<b>bold</b>"));
-    EXPECT_EQ(current.dataForType(PasteboardType::RTF), QByteArray("{\\rtf1 bold}"));
-    EXPECT_EQ(current.stringForType(S), QStringLiteral("bold"));
-}
-
-TEST_F(WritersTest, RichTextWithoutHtmlWritesRtfAndString)
-{
-    const ClipboardItem item = stored(ClipboardContent::richText("it", "{\\rtf1 it}"));
-    manager->writeToPasteboard(item);
-    EXPECT_EQ(log(), QStringList({"write " + PasteboardType::RTF + "," + S}));
-}
-
-TEST_F(WritersTest, EmptyHtmlIsNotOffered)
-{
-    const ClipboardItem item = stored(ClipboardContent::richText("it", "{\\rtf1 it}"), QByteArray(""));
-    manager->writeToPasteboard(item);
-    EXPECT_EQ(log(), QStringList({"write " + PasteboardType::RTF + "," + S}));
-}
-
-TEST_F(WritersTest, RichTextAsPlainTextWritesOnlyTheString)
-{
-    const ClipboardItem item = stored(ClipboardContent::richText("bold", "{\\rtf1 bold}"), QByteArray("<b>bold</b>"));
-    manager->writePlainTextToPasteboard(item);
-    EXPECT_EQ(log(), QStringList({"write " + S}));
-}
-
-TEST_F(WritersTest, ImageWritesTheStoredPngOnly)
-{
-    const QByteArray png = pngBytes(6, 3);
-    const ClipboardItem item = stored(ClipboardContent::image(png));
-    for (bool plain : {false, true}) {
-        rig.pasteboard.writeLog.clear();
-        plain ? manager->writePlainTextToPasteboard(item) : manager->writeToPasteboard(item);
-        EXPECT_EQ(log(), QStringList({"write " + PasteboardType::PNG}));
     }
 }
 
@@ -141,27 +120,17 @@ protected:
     LogCapture captured;
 };
 
-TEST_F(ExportTest, ProposedNameUsesWholeUnixSeconds)
-{
-    rig.time.setWallClock(1700000000.9 - kUnixToReferenceOffset);
-    rig.saveDialog.answer.reset();
-    manager->saveImageAsPNG(stored(ClipboardContent::image(pngBytes(2, 2))));
-    EXPECT_EQ(rig.saveDialog.proposedNames, QStringList({"kelvo-1700000000.png"}));
-}
-
-TEST_F(ExportTest, NonImageEntriesShowNoDialog)
+TEST_F(ExportTest, ProposedNameUsesWholeUnixSecondsAndCancelWritesNothing)
 {
     manager->saveImageAsPNG(stored(ClipboardContent::text("text")));
     manager->saveImageAsPNG(stored(ClipboardContent::raw({{{{"x-app/a", "1"}}}})));
-    EXPECT_TRUE(rig.saveDialog.proposedNames.isEmpty());
-}
-
-TEST_F(ExportTest, CancelWritesAndLogsNothing)
-{
+    EXPECT_TRUE(rig.saveDialog.proposedNames.isEmpty()) << "no dialog for other kinds";
+    rig.time.setWallClock(1700000000.9 - kUnixToReferenceOffset);
     rig.saveDialog.answer.reset();
+    const int writes = rig.files.writes;
     manager->saveImageAsPNG(stored(ClipboardContent::image(pngBytes(2, 2))));
-    EXPECT_EQ(rig.saveDialog.proposedNames.size(), 1);
-    EXPECT_EQ(rig.files.writes, 0);
+    EXPECT_EQ(rig.saveDialog.proposedNames, QStringList({"kelvo-1700000000.png"}));
+    EXPECT_EQ(rig.files.writes, writes);
     EXPECT_TRUE(captured.lines.isEmpty());
 }
 
