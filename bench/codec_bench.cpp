@@ -101,6 +101,7 @@ void BM_Save(benchmark::State &state)
     items.prepend(bench::textItem(rng, 0, 2000));
     const qsizetype expectedSize = encodeHistory(items).size();
     quint64 generation = 1;
+    file.write(items, ++generation); // what the reference copies
 
     bench::runPair(
         state, [&] { file.write(items, ++generation); },
