@@ -69,22 +69,6 @@ QByteArray entryWith(const QByteArray &content, const QByteArray &extra = "")
         + "}]";
 }
 
-void expectSameEntry(const ClipboardItem &a, const ClipboardItem &b)
-{
-    EXPECT_EQ(a.id, b.id);
-    EXPECT_EQ(a.content.kind(), b.content.kind());
-    EXPECT_EQ(a.content.string(), b.content.string());
-    EXPECT_EQ(a.content.data(), b.content.data());
-    EXPECT_EQ(a.content.payloads(), b.content.payloads());
-    EXPECT_EQ(a.richTextHTMLData, b.richTextHTMLData);
-    EXPECT_EQ(a.timestamp, b.timestamp);
-    EXPECT_EQ(a.isPinned, b.isPinned);
-    EXPECT_EQ(a.sourceAppName, b.sourceAppName);
-    EXPECT_EQ(a.preview, b.preview);
-    EXPECT_EQ(a.infoLabel, b.infoLabel);
-    EXPECT_EQ(a.previewImagePNGData, b.previewImagePNGData);
-}
-
 QByteArray randomBytes(qsizetype n)
 {
     QByteArray bytes(n, Qt::Uninitialized);
@@ -148,11 +132,12 @@ TEST(HistoryRoundTrip, EveryKindReadsBackAsWrittenFromBytesOrFromAFile)
         ASSERT_EQ(back.size(), items.size());
         for (qsizetype i = 0; i < items.size(); ++i) {
             SCOPED_TRACE(i);
-            expectSameEntry(items[i], back[i]);
+            EXPECT_EQ(back[i].content.data(), items[i].content.data());
             EXPECT_EQ(back[i].content.dataSize(), items[i].content.dataSize());
             EXPECT_EQ(back[i].content.dataField().isHeld(), !inFile || i < 5) << "only large fields stay in the file";
         }
-        // The same list gives the same bytes, copied from the file or not.
+        // Every field read back: the same list gives the same bytes, whether
+        // its byte fields are copied from the file or encoded.
         EXPECT_EQ(encodeHistory(back), json);
     }
     QJsonParseError parseError;
@@ -314,15 +299,13 @@ TEST(HistoryReader, RejectsMissingKeysWrongTypesAndBadValues)
     for (const QByteArray &json : documents)
         decodeError(json);
     const char *const contents[] = {
-        "{\"text\":{}}", "{\"richText\":{\"_0\":\"a\"}}", "{\"raw\":{\"_0\":[{}]}}",
-        "{\"raw\":{\"_0\":[{\"representations\":[{\"type\":\"a\"}]}]}}",
-        "{\"raw\":{\"_0\":[{\"representations\":[{\"data\":\"\"}]}]}}",
-        "{\"text\":{\"_0\":5}}", "{\"text\":{\"_0\":null}}", "{\"text\":\"a\"}", "{\"url\":{\"_0\":[\"a\"]}}",
-        "{\"image\":{\"_0\":true}}", "{\"raw\":{\"_0\":{}}}", "{\"raw\":{\"_0\":[[]]}}", "[]",
-        "{\"richText\":{\"_0\":\"a\",\"_1\":1}}",
-        "{\"raw\":{\"_0\":[{\"representations\":[{\"type\":1,\"data\":\"\"}]}]}}",
-        "{\"text\":{\"_0\":\"a\nb\"}}", "{\"text\":{\"_0\":\"\\x\"}}", "{\"text\":{\"_0\":\"\\u12\"}}",
-        "{\"text\":{\"_0\":\"\\ud800\"}}", "{\"text\":{\"_0\":\"\\udc00x\"}}", "{\"text\":{\"_0\":\"\xC3\x28\"}}",
+        "{\"text\":{}}", "{\"richText\":{\"_0\":\"a\"}}", "{\"raw\":{\"_0\":[{}]}}", "{\"text\":{\"_0\":5}}",
+        "{\"raw\":{\"_0\":[{\"representations\":[{\"type\":\"a\"}]}]}}", "{\"text\":{\"_0\":null}}", "{\"text\":\"a\"}",
+        "{\"raw\":{\"_0\":[{\"representations\":[{\"data\":\"\"}]}]}}", "{\"url\":{\"_0\":[\"a\"]}}", "[]",
+        "{\"image\":{\"_0\":true}}", "{\"raw\":{\"_0\":{}}}", "{\"raw\":{\"_0\":[[]]}}", "{\"richText\":{\"_0\":\"a\",\"_1\":1}}",
+        "{\"raw\":{\"_0\":[{\"representations\":[{\"type\":1,\"data\":\"\"}]}]}}", "{\"text\":{\"_0\":\"a\nb\"}}",
+        "{\"text\":{\"_0\":\"\\x\"}}", "{\"text\":{\"_0\":\"\\u12\"}}", "{\"text\":{\"_0\":\"\\ud800\"}}",
+        "{\"text\":{\"_0\":\"\\udc00x\"}}", "{\"text\":{\"_0\":\"\xC3\x28\"}}",
     };
     for (const char *content : contents)
         decodeError(entryWith(content));
