@@ -88,23 +88,4 @@ inline QList<ClipboardItem> largeHistory()
     return list;
 }
 
-// Every byte field the history file holds as Base64, in file order.
-inline QList<QByteArray> byteFields(const QList<ClipboardItem> &items)
-{
-    QList<QByteArray> fields;
-    for (const ClipboardItem &item : items) {
-        if (item.content.kind() == ClipboardContent::Kind::Image
-            || item.content.kind() == ClipboardContent::Kind::RichText)
-            fields.append(item.content.data());
-        if (item.richTextHTMLData)
-            fields.append(*item.richTextHTMLData);
-        if (item.previewImagePNGData)
-            fields.append(*item.previewImagePNGData);
-        for (const PasteboardItemPayload &payload : item.content.payloads())
-            for (const PasteboardRepresentation &rep : payload.representations)
-                fields.append(rep.data);
-    }
-    return fields;
-}
-
 } // namespace kelvo::bench

@@ -215,7 +215,7 @@ bool ClipboardManager::isDuplicateOfLatest(const ClipboardContent &content) cons
     case ClipboardContent::Kind::Url:
         return sameText(latest.string(), content.string());
     case ClipboardContent::Kind::Image:
-        return latest.data() == content.data();
+        return latest.dataField() == content.dataField();
     case ClipboardContent::Kind::Raw:
         return latest.payloads() == content.payloads();
     case ClipboardContent::Kind::Text:

@@ -36,9 +36,18 @@ QList<ClipboardItem> HistoryFile::load(const QString &backupName)
     if (!files_.exists(path_))
         return items;
     QString error;
-    const auto bytes = files_.read(path_, &error);
-    if (bytes && decodeHistory(*bytes, &items, &error))
+    // Large byte fields stay in the file: it is held open, so they remain
+    // readable when the path is replaced (by the next save) or removed.
+    const std::shared_ptr<const ReadableFile> file = files_.open(path_, &error);
+    bool decoded = false;
+    const bool read = file && file->scan([&](QByteArrayView bytes) {
+        decoded = decodeHistory(bytes, &items, &error, file);
+        return decoded;
+    });
+    if (read)
         return items;
+    if (file && !decoded && error.isEmpty())
+        error = QStringLiteral("The file could not be read.");
     logLine(kLoadFailed + error);
     std::lock_guard lock(mutex_);
     backupPath_ = path_.left(path_.lastIndexOf(QLatin1Char('/')) + 1) + backupName;
@@ -69,6 +78,10 @@ void HistoryFile::write(const QList<ClipboardItem> &items, quint64 generation)
         backupPath_.reset();
     }
     const QByteArray bytes = encodeHistory(items);
+    if (bytes.isNull()) {
+        logLine(kSaveFailed + QStringLiteral("the bytes of an entry could no longer be read from the history file"));
+        return;
+    }
     if (const FileError error = files_.writeAtomically(path_, bytes, true)) {
         logLine(kSaveFailed + *error);
         return;

@@ -35,7 +35,7 @@ ClipboardContent ClipboardContent::text(QString string)
     return c;
 }
 
-ClipboardContent ClipboardContent::richText(QString string, QByteArray rtfData)
+ClipboardContent ClipboardContent::richText(QString string, ByteField rtfData)
 {
     ClipboardContent c;
     c.kind_ = Kind::RichText;
@@ -44,7 +44,7 @@ ClipboardContent ClipboardContent::richText(QString string, QByteArray rtfData)
     return c;
 }
 
-ClipboardContent ClipboardContent::image(QByteArray pngData)
+ClipboardContent ClipboardContent::image(ByteField pngData)
 {
     ClipboardContent c;
     c.kind_ = Kind::Image;
@@ -235,7 +235,7 @@ QString makePreview(const ClipboardContent &content, const std::optional<ImageMe
         return QStringLiteral("%1 x %2 \u00B7 %3")
             .arg(metadata->width)
             .arg(metadata->height)
-            .arg(fileSizeText(content.data().size()));
+            .arg(fileSizeText(content.dataSize()));
     case ClipboardContent::Kind::Raw:
         return QStringLiteral("应用专用剪贴板内容");
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/ByteField.h"
 #include "platform/Clock.h"
 
 #include <QByteArray>
@@ -26,29 +27,32 @@ struct PasteboardItemPayload {
     friend bool operator==(const PasteboardItemPayload &, const PasteboardItemPayload &) = default;
 };
 
-// What was copied. Byte fields are implicitly shared: copying a content or
-// an entry never copies image bytes.
+// What was copied. Byte fields are shared: copying a content or an entry
+// never copies image bytes.
 class ClipboardContent {
 public:
     enum class Kind { Text, RichText, Image, Url, Raw };
 
     static ClipboardContent text(QString string);
-    static ClipboardContent richText(QString string, QByteArray rtfData);
-    static ClipboardContent image(QByteArray pngData);
+    static ClipboardContent richText(QString string, ByteField rtfData);
+    static ClipboardContent image(ByteField pngData);
     static ClipboardContent url(QString string);
     static ClipboardContent raw(QList<PasteboardItemPayload> payloads);
 
     Kind kind() const { return kind_; }
     // text, richText (its plain text) and url.
     const QString &string() const { return string_; }
-    // richText: the RTF document; image: the PNG bytes.
-    const QByteArray &data() const { return data_; }
+    // richText: the RTF document; image: the PNG bytes (decoded now when
+    // they are not held in memory).
+    QByteArray data() const { return data_.bytes(); }
+    qint64 dataSize() const { return data_.size(); }
+    const ByteField &dataField() const { return data_; }
     const QList<PasteboardItemPayload> &payloads() const { return payloads_; }
 
 private:
     Kind kind_ = Kind::Text;
     QString string_;
-    QByteArray data_;
+    ByteField data_;
     QList<PasteboardItemPayload> payloads_;
 };
 

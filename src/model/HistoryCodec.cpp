@@ -97,6 +97,16 @@ public:
         ch('"');
     }
 
+    // Text still in the file that was read is copied, not re-encoded.
+    void bytes(const ByteField &field)
+    {
+        ch('"');
+        failed_ = !field.appendBase64(&out_) || failed_;
+        ch('"');
+    }
+
+    bool failed() const { return failed_; }
+
     void number(double value)
     {
         // A date that is not a finite number has no JSON form; it is written
@@ -121,6 +131,7 @@ public:
 
 private:
     QByteArray out_;
+    bool failed_ = false;
 };
 
 qsizetype base64Size(qsizetype n) { return (n + 2) / 3 * 4 + 2; }
@@ -131,7 +142,7 @@ qsizetype estimateSize(const QList<ClipboardItem> &items)
     for (const ClipboardItem &item : items) {
         total += 256;
         const ClipboardContent &c = item.content;
-        total += c.string().size() + c.string().size() / 8 + base64Size(c.data().size());
+        total += c.string().size() + c.string().size() / 8 + base64Size(c.dataSize());
         for (const PasteboardItemPayload &payload : c.payloads()) {
             total += 24;
             for (const PasteboardRepresentation &r : payload.representations)
@@ -166,14 +177,14 @@ void writeContent(JsonWriter &w, const ClipboardContent &content)
         w.string(content.string());
         w.ch(',');
         w.key(QLatin1StringView("_1"));
-        w.bytes(content.data());
+        w.bytes(content.dataField());
         w.ch('}');
         break;
     case ClipboardContent::Kind::Image:
         w.key(QLatin1StringView("image"));
         w.ch('{');
         w.key(QLatin1StringView("_0"));
-        w.bytes(content.data());
+        w.bytes(content.dataField());
         w.ch('}');
         break;
     case ClipboardContent::Kind::Url:
@@ -267,6 +278,8 @@ QByteArray encodeHistory(const QList<ClipboardItem> &items)
         w.ch('}');
     }
     w.ch(']');
+    if (w.failed())
+        return QByteArray();
     return w.take();
 }
 
@@ -283,10 +296,13 @@ namespace {
 
 constexpr int kMaxSkipDepth = 512;
 
+// Base64 text at least this long is left in the file when there is one.
+constexpr qsizetype kMinimumTextLeftInFile = 4096;
+
 class JsonReader {
 public:
-    explicit JsonReader(QByteArrayView bytes)
-        : begin_(bytes.data()), p_(bytes.data()), end_(bytes.data() + bytes.size())
+    JsonReader(QByteArrayView bytes, std::shared_ptr<const ReadableFile> file)
+        : begin_(bytes.data()), p_(bytes.data()), end_(bytes.data() + bytes.size()), file_(std::move(file))
     {
     }
 
@@ -572,6 +588,29 @@ public:
         return true;
     }
 
+    // A content's bytes: large unescaped Base64 text in a file is checked
+    // and left there; anything else is decoded now.
+    bool field(ByteField *out, QByteArrayView forKey)
+    {
+        ws();
+        // Base64 text followed by a quote is a whole string token without
+        // escapes: found and checked in one pass.
+        qsizetype size = -1;
+        if (file_ && p_ < end_ && *p_ == '"')
+            size = base64TextBefore(QByteArrayView(p_ + 1, end_), '"');
+        if (size < kMinimumTextLeftInFile) {
+            QByteArray bytes;
+            if (!this->bytes(&bytes, forKey))
+                return false;
+            *out = ByteField(std::move(bytes));
+            return true;
+        }
+        const QByteArrayView text(p_ + 1, size);
+        *out = ByteField(file_, text.data() - begin_, size, base64DecodedSize(text));
+        p_ += size + 2;
+        return true;
+    }
+
     bool number(double *out, QByteArrayView forKey)
     {
         ws();
@@ -804,6 +843,7 @@ private:
     const char *begin_;
     const char *p_;
     const char *end_;
+    const std::shared_ptr<const ReadableFile> file_;
     QString error_;
 };
 
@@ -860,7 +900,7 @@ bool readCase(JsonReader &r, QByteArrayView caseName, CaseBit which, ClipboardCo
     bool has0 = false;
     bool has1 = false;
     QString string;
-    QByteArray data;
+    ByteField data;
     QList<PasteboardItemPayload> payloads;
     if (!r.object(caseName, [&](QByteArrayView k) {
             if (k == "_0") {
@@ -869,7 +909,7 @@ bool readCase(JsonReader &r, QByteArrayView caseName, CaseBit which, ClipboardCo
                 case TextCase:
                 case RichTextCase:
                 case UrlCase: return r.string(&string, k);
-                case ImageCase: return r.bytes(&data, k);
+                case ImageCase: return r.field(&data, k);
                 case RawCase:
                     payloads.clear();
                     return r.array(k, [&] {
@@ -883,7 +923,7 @@ bool readCase(JsonReader &r, QByteArrayView caseName, CaseBit which, ClipboardCo
             }
             if (k == "_1" && which == RichTextCase) {
                 has1 = true;
-                return r.bytes(&data, k);
+                return r.field(&data, k);
             }
             return r.skipValue();
         }))
@@ -1023,9 +1063,10 @@ bool readEntry(JsonReader &r, ClipboardItem *item)
 
 } // namespace
 
-bool decodeHistory(QByteArrayView bytes, QList<ClipboardItem> *out, QString *error)
+bool decodeHistory(QByteArrayView bytes, QList<ClipboardItem> *out, QString *error,
+                   std::shared_ptr<const ReadableFile> file)
 {
-    JsonReader r(bytes);
+    JsonReader r(bytes, std::move(file));
     QList<ClipboardItem> items;
     r.skipBom();
     bool ok = r.peek() == '[' || r.failHere("expected an array of entries");

@@ -84,6 +84,10 @@ public:
     {
         return local.read(path, error);
     }
+    std::shared_ptr<const ReadableFile> open(const QString &path, QString *error) const override
+    {
+        return local.open(path, error);
+    }
     FileError writeAtomically(const QString &path, const QByteArray &data, bool privateMode) override
     {
         ++writes;

@@ -48,41 +48,6 @@ void makeDirWithHistory(const QString &dir, const QList<ClipboardItem> &items)
     file.write(encodeHistory(items));
 }
 
-// A background queue whose tasks a test runs by hand, in any order. A task
-// marked as started can no longer be cancelled, as on a real queue.
-class ManualQueue : public BackgroundQueue {
-public:
-    struct Job : Cancellable {
-        std::function<void()> fn;
-        bool cancelled = false;
-        bool started = false;
-        void cancel() override
-        {
-            if (!started)
-                cancelled = true;
-        }
-        void run()
-        {
-            started = true;
-            if (!cancelled && fn)
-                std::exchange(fn, nullptr)();
-        }
-    };
-    TaskHandle after(int, std::function<void()> task) override
-    {
-        auto job = std::make_shared<Job>();
-        job->fn = std::move(task);
-        jobs.append(job);
-        return job;
-    }
-    void flush() override
-    {
-        for (auto &job : jobs)
-            job->run();
-    }
-    QList<std::shared_ptr<Job>> jobs;
-};
-
 class PersistenceTest : public ::testing::Test {
 protected:
     HistoryRig rig;
@@ -91,61 +56,51 @@ protected:
 
 // ---- location and migration -----------------------------------------------
 
-TEST_F(PersistenceTest, FirstStartCreatesThePrivateDataDirectory)
+TEST_F(PersistenceTest, FirstStartCreatesThePrivateDataDirectoryAndNarrowsWideModes)
 {
     auto manager = rig.make();
     EXPECT_EQ(manager->storageURL(), rig.historyPath());
-    EXPECT_TRUE(QFileInfo(rig.dataDir()).isDir());
     EXPECT_EQ(modeOf(rig.dataDir()), 0700);
     EXPECT_TRUE(manager->items().isEmpty());
     EXPECT_TRUE(log.lines.isEmpty());
-}
+    manager.reset();
 
-TEST_F(PersistenceTest, LegacyDirectoryIsTakenOverWithItsHistory)
-{
-    makeDirWithHistory(rig.dir.path() + "/Brisel", {textEntry("from brisel")});
-    auto manager = rig.make();
-    EXPECT_FALSE(QFileInfo::exists(rig.dir.path() + "/Brisel"));
-    EXPECT_EQ(texts(manager->items()), QStringList({"from brisel"}));
-}
-
-TEST_F(PersistenceTest, FirstLegacyDirectoryWinsAndTheSecondStays)
-{
-    makeDirWithHistory(rig.dir.path() + "/Brisel", {textEntry("from brisel")});
-    makeDirWithHistory(rig.dir.path() + "/Mopla", {textEntry("from mopla")});
-    auto manager = rig.make();
-    EXPECT_EQ(texts(manager->items()), QStringList({"from brisel"}));
-    EXPECT_TRUE(QFileInfo::exists(rig.dir.path() + "/Mopla/clipboard_history.json"));
-}
-
-TEST_F(PersistenceTest, SecondLegacyDirectoryIsTakenOverAlone)
-{
-    makeDirWithHistory(rig.dir.path() + "/Mopla", {textEntry("from mopla")});
-    auto manager = rig.make();
-    EXPECT_EQ(texts(manager->items()), QStringList({"from mopla"}));
-    EXPECT_FALSE(QFileInfo::exists(rig.dir.path() + "/Mopla"));
-}
-
-TEST_F(PersistenceTest, ExistingDataDirectoryLeavesLegacyOnesAlone)
-{
-    makeDirWithHistory(rig.dataDir(), {textEntry("current")});
-    makeDirWithHistory(rig.dir.path() + "/Brisel", {textEntry("from brisel")});
-    auto manager = rig.make();
-    EXPECT_EQ(texts(manager->items()), QStringList({"current"}));
-    EXPECT_TRUE(QFileInfo::exists(rig.dir.path() + "/Brisel/clipboard_history.json"));
-}
-
-TEST_F(PersistenceTest, ExistingWideModesAreNarrowed)
-{
     makeDirWithHistory(rig.dataDir(), {textEntry("kept")});
     ASSERT_EQ(::chmod(QFile::encodeName(rig.dataDir()).constData(), 0755), 0);
     ASSERT_EQ(::chmod(QFile::encodeName(rig.historyPath()).constData(), 0644), 0);
-    auto manager = rig.make();
+    manager = rig.make();
     EXPECT_EQ(modeOf(rig.dataDir()), 0700);
     manager->addCapturedItem(textEntry("new"));
     rig.time.advance(200);
     EXPECT_EQ(modeOf(rig.historyPath()), 0600);
     EXPECT_EQ(texts(rig.readHistoryFile()), QStringList({"new", "kept"}));
+}
+
+// Which of the data directory and the two legacy ones exist, which history
+// is loaded, and which directories are left.
+TEST_F(PersistenceTest, LegacyDirectoryIsTakenOverOnlyWhenThereIsNoDataDirectory)
+{
+    const struct {
+        QStringList present;
+        const char *loaded;
+        QStringList left;
+    } cases[] = {
+        {{"Brisel"}, "Brisel", {}},
+        {{"Mopla"}, "Mopla", {}},
+        {{"Brisel", "Mopla"}, "Brisel", {"Mopla"}},
+        {{"Kelvo", "Brisel"}, "Kelvo", {"Brisel"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.present.join(',').toStdString());
+        HistoryRig fresh;
+        for (const QString &name : c.present)
+            makeDirWithHistory(fresh.dir.path() + "/" + name, {textEntry(name)});
+        auto manager = fresh.make();
+        EXPECT_EQ(texts(manager->items()), QStringList({c.loaded}));
+        for (const char *legacy : {"Brisel", "Mopla"})
+            EXPECT_EQ(QFileInfo::exists(fresh.dir.path() + "/" + legacy + "/clipboard_history.json"),
+                      c.left.contains(legacy)) << legacy;
+    }
 }
 
 // ---- loading ---------------------------------------------------------------
@@ -162,14 +117,50 @@ TEST_F(PersistenceTest, StartCutsAHistoryWrittenUnderALargerLimitWithoutSaving)
     rig.time.advance(1000);
     EXPECT_EQ(rig.files.writes, 0);
     EXPECT_EQ(manager->filteredItems(ClipboardTab::pinned).size(), 1);
+    manager->setSearchQuery("t1"); // loaded entries are searchable
+    EXPECT_EQ(texts(manager->filteredItems(ClipboardTab::history)), QStringList({"T1"}));
 }
 
-TEST_F(PersistenceTest, LoadedEntriesAreSearchable)
+// Image bytes stay in the file that was read: held open, they paste
+// byte-identical and are saved again after the path was replaced or removed;
+// a file changed in place is never saved over.
+TEST_F(PersistenceTest, LoadedImagesSurviveTheFileBeingReplacedOrRemoved)
 {
-    rig.writeHistoryFile({textEntry("Needle in file"), textEntry("other")});
-    auto manager = rig.make();
-    manager->setSearchQuery("NEEDLE");
-    EXPECT_EQ(texts(manager->filteredItems(ClipboardTab::history)), QStringList({"Needle in file"}));
+    const QByteArray png = pngBytes(700, 700, qRgb(1, 2, 3)) + QByteArray(20000, 'x'); // large enough to stay
+    for (const char *change : {"replaced", "removed", "changed in place"}) {
+        SCOPED_TRACE(change);
+        HistoryRig fresh;
+        LogCapture lines;
+        fresh.writeHistoryFile({entry(ClipboardContent::image(png)), textEntry("older")});
+        auto manager = fresh.make();
+        ASSERT_EQ(manager->items().size(), 2);
+        ASSERT_FALSE(manager->items().first().content.dataField().isHeld());
+        const QByteArray before = fresh.files.local.read(fresh.historyPath(), nullptr).value_or(QByteArray());
+        if (change[0] == 'r' && change[2] == 'p')
+            fresh.writeHistoryFile({textEntry("someone else's")});
+        else if (change[0] == 'r')
+            ASSERT_TRUE(QFile::remove(fresh.historyPath()));
+        else {
+            QFile file(fresh.historyPath());
+            ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+            file.seek(before.indexOf(png.toBase64().mid(9000, 8)));
+            file.write("!!!!");
+        }
+        manager->writeToPasteboard(manager->items().first());
+        const bool inPlace = change[0] == 'c';
+        EXPECT_EQ(fresh.pasteboard.current->dataForType(PasteboardType::PNG), inPlace ? QByteArray("") : png);
+        manager->addCapturedItem(textEntry("new"));
+        fresh.time.advance(200);
+        if (inPlace) {
+            EXPECT_EQ(lines.lines.size(), 1);
+            EXPECT_TRUE(lines.lines.value(0).startsWith(kSavePrefix));
+            continue;
+        }
+        const QList<ClipboardItem> saved = fresh.readHistoryFile();
+        ASSERT_EQ(saved.size(), 3);
+        EXPECT_EQ(saved[1].content.data(), png);
+        EXPECT_TRUE(lines.lines.isEmpty());
+    }
 }
 
 TEST_F(PersistenceTest, CorruptFileIsReportedOnceAndKeptAsBackup)
@@ -207,29 +198,6 @@ TEST_F(PersistenceTest, CorruptFileIsReportedOnceAndKeptAsBackup)
     EXPECT_EQ(log.lines.size(), 1);
 }
 
-TEST_F(PersistenceTest, FailedBackupNeverOverwritesTheUnreadableFile)
-{
-    ASSERT_TRUE(QDir().mkpath(rig.dataDir()));
-    {
-        QFile file(rig.historyPath());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("{}");
-    }
-    auto manager = rig.make();
-    rig.files.failMoves = true;
-    manager->addCapturedItem(textEntry("A"));
-    rig.time.advance(200);
-    QString error;
-    EXPECT_EQ(rig.files.local.read(rig.historyPath(), &error), QByteArray("{}"));
-    ASSERT_EQ(log.lines.size(), 2);
-    EXPECT_EQ(log.lines.at(1), kSavePrefix + "move refused");
-
-    rig.files.failMoves = false;
-    manager->addCapturedItem(textEntry("B"));
-    rig.time.advance(200);
-    EXPECT_EQ(texts(rig.readHistoryFile()), QStringList({"B", "A"}));
-}
-
 // ---- saving ----------------------------------------------------------------
 
 TEST_F(PersistenceTest, BurstOfChangesGivesOneWriteWithAllOfThem)
@@ -256,33 +224,30 @@ TEST_F(PersistenceTest, BurstOfChangesGivesOneWriteWithAllOfThem)
     EXPECT_EQ(rig.files.writes, writes + 1);
 }
 
-TEST_F(PersistenceTest, WritesAreStoredWithAllFields)
+// The unreadable file is never overwritten while it cannot be set aside.
+TEST_F(PersistenceTest, FailedBackupOrWriteLogsAndTheNextSaveTriesAgain)
 {
+    ASSERT_TRUE(QDir().mkpath(rig.dataDir()));
+    {
+        QFile file(rig.historyPath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("{}");
+    }
     auto manager = rig.make();
-    ClipboardItem rich = ClipboardItem::make(ClipboardContent::richText("r", "{\\rtf1 r}"), QByteArray("<b>r</b>"),
-                                             QStringLiteral("Writer"), QImage(), 5);
-    manager->addCapturedItem(rich);
-    rig.time.advance(200);
-    const auto stored = rig.readHistoryFile();
-    ASSERT_EQ(stored.size(), 1);
-    EXPECT_EQ(stored.first().id, rich.id);
-    EXPECT_EQ(stored.first().richTextHTMLData, QByteArray("<b>r</b>"));
-    EXPECT_EQ(stored.first().sourceAppName, QStringLiteral("Writer"));
-    EXPECT_EQ(modeOf(rig.historyPath()), 0600);
-}
-
-TEST_F(PersistenceTest, FailedWriteLogsAndTheNextSaveTriesAgain)
-{
-    auto manager = rig.make();
-    rig.files.failWrites = true;
+    rig.files.failMoves = true;
     manager->addCapturedItem(textEntry("A"));
     rig.time.advance(200);
-    EXPECT_EQ(log.lines, QStringList({kSavePrefix + "disk full"}));
-    EXPECT_EQ(manager->items().size(), 1);
-    rig.files.failWrites = false;
+    EXPECT_EQ(rig.files.local.read(rig.historyPath(), nullptr), QByteArray("{}"));
+    rig.files.failMoves = false;
+    rig.files.failWrites = true;
     manager->addCapturedItem(textEntry("B"));
     rig.time.advance(200);
-    EXPECT_EQ(texts(rig.readHistoryFile()), QStringList({"B", "A"}));
+    ASSERT_EQ(log.lines.size(), 3);
+    EXPECT_EQ(log.lines.mid(1), QStringList({kSavePrefix + "move refused", kSavePrefix + "disk full"}));
+    rig.files.failWrites = false;
+    manager->addCapturedItem(textEntry("C"));
+    rig.time.advance(200);
+    EXPECT_EQ(texts(rig.readHistoryFile()), QStringList({"C", "B", "A"}));
 }
 
 TEST_F(PersistenceTest, FlushWritesThePendingSaveAtOnce)
@@ -299,30 +264,21 @@ TEST_F(PersistenceTest, FlushWritesThePendingSaveAtOnce)
     EXPECT_EQ(texts(rig.readHistoryFile()), QStringList({"last change"}));
     rig.time.advance(1000);
     EXPECT_EQ(rig.files.writes, 1); // the scheduled write was replaced, not repeated
-}
 
-TEST_F(PersistenceTest, ReleaseDropsAPendingSave)
-{
-    auto manager = rig.make();
     manager->addCapturedItem(textEntry("unsaved"));
-    manager.reset();
+    manager.reset(); // release drops a pending save
     rig.time.advance(1000);
-    EXPECT_EQ(rig.files.writes, 0);
+    EXPECT_EQ(rig.files.writes, 1);
 }
 
 TEST_F(PersistenceTest, OlderWriteFinishingLateNeverReplacesANewerOne)
 {
-    ManualQueue queue;
-    rig.backgroundOverride = &queue;
-    auto manager = rig.make();
-    manager->addCapturedItem(textEntry("A"));
-    ASSERT_EQ(queue.jobs.size(), 1);
-    queue.jobs[0]->started = true; // already running, and slow
-    manager->addCapturedItem(textEntry("B"));
-    ASSERT_EQ(queue.jobs.size(), 2);
-    queue.jobs[1]->run();
-    queue.jobs[0]->run();
+    HistoryFile file(rig.files, rig.historyPath());
+    (void)rig.files.createDirectories(rig.dataDir(), true);
+    file.write({textEntry("B"), textEntry("A")}, 2);
+    file.write({textEntry("A")}, 1); // the older list's write, late
     EXPECT_EQ(texts(rig.readHistoryFile()), QStringList({"B", "A"}));
+    EXPECT_EQ(rig.files.writes, 1);
 }
 
 TEST_F(PersistenceTest, FlushWaitsForARunningWriteAndLandsLast)

@@ -15,7 +15,12 @@
 #include <atomic>
 
 #include <chrono>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace kelvo {
 
@@ -208,6 +213,71 @@ std::optional<QByteArray> LocalFileSystem::read(const QString &path, QString *er
         return std::nullopt;
     }
     return bytes;
+}
+
+namespace {
+
+// The descriptor keeps the opened inode (and so its bytes) alive after the
+// path is replaced or removed.
+class DescriptorFile : public ReadableFile {
+public:
+    DescriptorFile(int fd, qint64 size) : fd_(fd), size_(size) {}
+    ~DescriptorFile() override { ::close(fd_); }
+
+    qint64 size() const override { return size_; }
+
+    bool read(qint64 offset, qint64 size, char *out) const override
+    {
+        if (offset < 0 || size < 0 || offset > size_ || size > size_ - offset)
+            return false;
+        while (size > 0) {
+            const ssize_t n = ::pread(fd_, out, size_t(size), off_t(offset));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            out += n;
+            offset += n;
+            size -= n;
+        }
+        return true;
+    }
+
+    bool scan(const std::function<bool(QByteArrayView)> &pass) const override
+    {
+        if (size_ == 0)
+            return pass(QByteArrayView());
+        // Mapped with its pages populated at once: from the page cache this
+        // costs no copy, and unmapping leaves nothing of it resident.
+        void *map = ::mmap(nullptr, size_t(size_), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd_, 0);
+        if (map == MAP_FAILED) {
+            QByteArray bytes(size_, Qt::Uninitialized);
+            return read(0, size_, bytes.data()) && pass(bytes);
+        }
+        const bool result = pass(QByteArrayView(static_cast<const char *>(map), size_));
+        ::munmap(map, size_t(size_));
+        return result;
+    }
+
+private:
+    const int fd_;
+    const qint64 size_;
+};
+
+} // namespace
+
+std::shared_ptr<const ReadableFile> LocalFileSystem::open(const QString &path, QString *error) const
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    struct stat info {};
+    if (fd < 0 || ::fstat(fd, &info) != 0) {
+        if (error)
+            *error = QString::fromLocal8Bit(std::strerror(errno));
+        if (fd >= 0)
+            ::close(fd);
+        return nullptr;
+    }
+    return std::make_shared<DescriptorFile>(fd, qint64(info.st_size));
 }
 
 FileError LocalFileSystem::writeAtomically(const QString &path, const QByteArray &data, bool privateMode)

@@ -69,6 +69,7 @@ public:
     FileError move(const QString &from, const QString &to) override;
     FileError createDirectories(const QString &path, bool privateMode) override;
     std::optional<QByteArray> read(const QString &path, QString *error) const override;
+    std::shared_ptr<const ReadableFile> open(const QString &path, QString *error) const override;
     FileError writeAtomically(const QString &path, const QByteArray &data, bool privateMode) override;
 
 private:

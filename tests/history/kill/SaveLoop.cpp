@@ -1,8 +1,10 @@
 // Drives the history file's writer the way the store does, as fast as it
 // can, so that a kill from outside lands at every possible moment of a
-// save: `save-loop write <dir>` writes a changing history until killed;
-// `save-loop check <dir>` exits 0 when the file parses as a complete
-// history whose entries agree with each other.
+// save: `save-loop write <dir>` loads the history left by the last run (its
+// picture's bytes stay in that file and are copied through by every save)
+// and writes a changing history until killed; `save-loop check <dir>` exits
+// 0 when the file parses as a complete history whose entries agree with
+// each other and whose picture is intact.
 #include "history/HistoryFile.h"
 #include "model/HistoryCodec.h"
 #include "platform/qt/QtPlatform.h"
@@ -17,9 +19,20 @@ using namespace kelvo;
 
 namespace {
 
-// Entry i of generation g: texts of a few sizes, one image now and then.
-// Every entry names the generation, so a mixed file is detected.
-QList<ClipboardItem> historyOfGeneration(quint64 generation)
+const QByteArray &picture()
+{
+    static const QByteArray bytes = [] {
+        QByteArray b(60000, Qt::Uninitialized);
+        for (int i = 0; i < b.size(); ++i)
+            b[i] = char(i * 7 + i / 251);
+        return b;
+    }();
+    return bytes;
+}
+
+// Entry i of generation g: texts of a few sizes, and the picture last.
+// Every text names the generation, so a mixed file is detected.
+QList<ClipboardItem> historyOfGeneration(quint64 generation, const ClipboardItem &pictureEntry)
 {
     QList<ClipboardItem> items;
     const int count = 5 + int(generation % 40);
@@ -28,6 +41,7 @@ QList<ClipboardItem> historyOfGeneration(quint64 generation)
         items.append(ClipboardItem::make(ClipboardContent::text(text), std::nullopt, QStringLiteral("Editor"),
                                          QImage(), 700000000.0 + double(generation)));
     }
+    items.append(pictureEntry);
     return items;
 }
 
@@ -43,7 +57,7 @@ int check(const QString &path)
         QTextStream(stderr) << "unreadable: " << error << Qt::endl;
         return 1;
     }
-    if (items.isEmpty())
+    if (items.size() < 2 || items.takeLast().content.data() != picture())
         return 1;
     const QString generation = items.first().content.string().section(u' ', 1, 1);
     const int expected = 5 + int(generation.toULongLong() % 40);
@@ -70,8 +84,11 @@ int main(int argc, char **argv)
 
     LocalFileSystem files(dir);
     HistoryFile file(files, path);
+    const QList<ClipboardItem> loaded = file.load(QStringLiteral("unreadable"));
+    const ClipboardItem pictureEntry = !loaded.isEmpty() ? loaded.last()
+        : ClipboardItem::make(ClipboardContent::image(picture()), std::nullopt, std::nullopt, QImage(), 1);
     for (quint64 generation = 1;; ++generation) {
-        file.write(historyOfGeneration(generation), generation);
+        file.write(historyOfGeneration(generation, pictureEntry), generation);
         if (generation == 1) {
             std::puts("writing");
             std::fflush(stdout);
