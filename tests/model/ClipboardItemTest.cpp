@@ -3,6 +3,8 @@
 #include <QBuffer>
 #include <QImage>
 
+#include <zlib.h>
+
 #include <gtest/gtest.h>
 
 using namespace kelvo;
@@ -96,6 +98,10 @@ TEST(ImageEntry, SizeByteCountAndThumbnailOrFixedTexts)
     for (int at : {16, 20}) // width and height, big-endian
         for (int i = 0; i < 4; ++i)
             forged[at + i] = char(quint32(16385 * 2) >> (24 - 8 * i));
+    // A fresh checksum, so the header is read and only its size refuses it.
+    const quint32 crc = crc32(0, reinterpret_cast<const Bytef *>(forged.constData() + 12), 17);
+    for (int i = 0; i < 4; ++i)
+        forged[29 + i] = char(crc >> (24 - 8 * i));
     const QByteArray notDecodable[] = {forged, QByteArray(), QByteArray("\x89PNG\r\n\x1a\n", 8)};
     for (const QByteArray &bytes : notDecodable)
         EXPECT_FALSE(imageMetadata(ClipboardContent::image(bytes)).has_value());
