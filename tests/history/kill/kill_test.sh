@@ -13,12 +13,12 @@ bad=0
 for ((i = 1; i <= kills; i++)); do
   "$loop" write "$dir" > "$dir/out" &
   pid=$!
-  # Wait until the first save has landed, then a random 0-50 ms more.
+  # Wait until the first save has landed (at most 2 s), then a random 0-50 ms more.
   for _ in $(seq 200); do
     [ -s "$dir/out" ] && break
-    sleep 0.01
+    sleep 0.01 # the poll interval inside the 2 s bound
   done
-  sleep "0.0$(printf '%02d' $((RANDOM % 50)))"
+  sleep "0.0$(printf '%02d' $((RANDOM % 50)))" # the time is the subject: where in a save the kill lands
   kill -KILL "$pid" 2> /dev/null
   wait "$pid" 2> /dev/null
   if ! "$loop" check "$dir"; then
