@@ -94,9 +94,14 @@ public:
             return fail("cannot start timeout/sway");
         }
         socket_ = runtimeDir_ + QStringLiteral("/wayland-1");
-        const bool up = waitUntil([this] { return accepts() || exited(); }, 20000) && !exited();
+        // sway opens its IPC socket after the Wayland one, and answers on
+        // it once its event loop runs.
+        const bool up = waitUntil([this] { return (accepts() && !ipcSocket().isEmpty()) || exited(); }, 20000)
+            && !exited();
         if (!up)
-            return fail("sway did not open its socket; its log: " + readLog());
+            return fail("sway did not open its sockets; its log: " + readLog());
+        if (run(QStringLiteral("swaymsg"), {QStringLiteral("-t"), QStringLiteral("get_version")}).exitCode != 0)
+            return fail("sway does not answer on its IPC socket; its log: " + readLog());
         return true;
     }
 
@@ -123,6 +128,13 @@ public:
             QDir(runtimeDir_).removeRecursively();
             runtimeDir_.clear();
         }
+    }
+
+    // Stops or continues sway (and the processes around it) as a whole.
+    void pause(bool paused)
+    {
+        if (pid_ > 0)
+            kill(-pid_, paused ? SIGSTOP : SIGCONT);
     }
 
     QString error() const { return error_; }

@@ -4,6 +4,9 @@
 #include "wayland/SwayFixture.h"
 
 #include "platform/wayland/SwayHotKeyService.h"
+#include "platform/wayland/SwayIpc.h"
+
+#include <QJsonDocument>
 
 using kelvo::testing::SwayServer;
 using kelvo::wayland::SwayHotKeyService;
@@ -52,6 +55,21 @@ TEST_F(SwayHotKeyServiceTest, PressesReachTheHandlerAndBindingsGoWithTheirRegist
     }
     // Gone with the service.
     EXPECT_FALSE(bound(QStringLiteral("Ctrl+Mod1+k")));
+}
+
+// sway's replies name no request: one that comes after its request was given
+// up on must not be read as the next request's.
+TEST_F(SwayHotKeyServiceTest, ALateReplyIsNotTakenForTheNextRequests)
+{
+    namespace ipc = kelvo::wayland::swayipc;
+    ipc::Connection connection(server().ipcSocket());
+    ASSERT_TRUE(connection.isValid());
+    server().pause(true);
+    EXPECT_FALSE(connection.request(ipc::kGetTree, {}));
+    server().pause(false);
+    const auto reply = connection.request(ipc::kRunCommand, "nop");
+    ASSERT_TRUE(reply);
+    EXPECT_TRUE(QJsonDocument::fromJson(*reply).isArray()) << reply->left(60).toStdString();
 }
 
 TEST(SwayHotKeyWithoutSway, RegistrationFailsWithAStatus)

@@ -6,8 +6,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <unistd.h>
-
 namespace kelvo::wayland {
 
 namespace {
@@ -34,25 +32,18 @@ std::optional<QRect> findFocused(const QJsonObject &node, int depth)
 
 } // namespace
 
-SwayDesktop::SwayDesktop(Desktop &fallback, const QString &socketPath) : fallback_(fallback)
+SwayDesktop::SwayDesktop(Desktop &fallback, const QString &socketPath) : fallback_(fallback), ipc_(socketPath)
 {
     retry_.setSingleShot(true);
     retry_.setInterval(20);
     QObject::connect(&retry_, &QTimer::timeout, [this] { tryPlacing(); });
-    fd_ = swayipc::connectTo(socketPath.isEmpty() ? qEnvironmentVariable("SWAYSOCK") : socketPath);
-}
-
-SwayDesktop::~SwayDesktop()
-{
-    if (fd_ >= 0)
-        close(fd_);
 }
 
 std::optional<QRect> SwayDesktop::activeWindowFrame()
 {
-    if (fd_ < 0)
+    if (!isValid())
         return std::nullopt;
-    const auto tree = swayipc::request(fd_, swayipc::kGetTree, {});
+    const auto tree = ipc_.request(swayipc::kGetTree, {});
     return tree ? focusedFrame(*tree) : std::nullopt;
 }
 
@@ -75,7 +66,7 @@ QString SwayDesktop::placementCommand(quint32 x11Window, const QRect &frame)
 
 void SwayDesktop::placeWindow(quint32 x11Window, const QRect &frame)
 {
-    if (fd_ < 0)
+    if (!isValid())
         return;
     pending_ = placementCommand(x11Window, frame);
     placeDeadline_ = QDeadlineTimer(2000);
@@ -88,7 +79,7 @@ void SwayDesktop::tryPlacing()
         return;
     // One result per command; "No matching node" while sway does not know
     // the window yet.
-    const auto reply = swayipc::request(fd_, swayipc::kRunCommand, pending_.toUtf8());
+    const auto reply = ipc_.request(swayipc::kRunCommand, pending_.toUtf8());
     bool done = reply.has_value();
     if (reply) {
         const QJsonArray results = QJsonDocument::fromJson(*reply).array();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Desktop.h"
+#include "platform/wayland/SwayIpc.h"
 
 #include <QByteArray>
 #include <QDeadlineTimer>
@@ -20,9 +21,8 @@ public:
     // `fallback` must outlive this object. An empty socket path means
     // $SWAYSOCK.
     SwayDesktop(Desktop &fallback, const QString &socketPath = {});
-    ~SwayDesktop() override;
 
-    bool isValid() const { return fd_ >= 0; }
+    bool isValid() const { return ipc_.isValid(); }
 
     std::optional<QRect> activeWindowFrame() override;
     bool reduceMotion() override { return fallback_.reduceMotion(); }
@@ -49,7 +49,7 @@ private:
     void tryPlacing();
 
     Desktop &fallback_;
-    int fd_ = -1;
+    swayipc::Connection ipc_;
     QString pending_;
     QDeadlineTimer placeDeadline_;
     QTimer retry_;

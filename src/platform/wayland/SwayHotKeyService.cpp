@@ -32,10 +32,10 @@ const QString kCommandPrefix = QStringLiteral("nop kelvo-hotkey-");
 
 } // namespace
 
-SwayHotKeyService::SwayHotKeyService(const QString &socketPath, QObject *parent) : QObject(parent)
+SwayHotKeyService::SwayHotKeyService(const QString &socketPath, QObject *parent)
+    : QObject(parent), commands_(socketPath)
 {
     const QString path = socketPath.isEmpty() ? qEnvironmentVariable("SWAYSOCK") : socketPath;
-    commands_ = swayipc::connectTo(path);
     events_ = swayipc::connectTo(path);
     if (events_ < 0)
         return;
@@ -51,10 +51,8 @@ SwayHotKeyService::SwayHotKeyService(const QString &socketPath, QObject *parent)
 
 SwayHotKeyService::~SwayHotKeyService()
 {
-    for (const QString &binding : std::as_const(bindings_))
-        request(kRunCommand, ("unbindsym " + binding).toUtf8());
-    if (commands_ >= 0)
-        close(commands_);
+    for (const QString &binding : std::as_const(unanswered_) + bindings_.values())
+        commands_.request(kRunCommand, ("unbindsym " + binding).toUtf8());
     if (events_ >= 0)
         close(events_);
 }
@@ -83,11 +81,6 @@ std::optional<QString> SwayHotKeyService::bindingFor(quint32 keyCode, quint32 mo
     return parts.join(u'+');
 }
 
-std::optional<QByteArray> SwayHotKeyService::request(quint32 type, const QByteArray &payload)
-{
-    return swayipc::request(commands_, type, payload);
-}
-
 void SwayHotKeyService::installHandler(std::function<void()> onPressed)
 {
     onPressed_ = std::move(onPressed);
@@ -101,9 +94,12 @@ HotKeyRegistration SwayHotKeyService::registerHotKey(quint32 keyCode, quint32 mo
     if (!binding)
         return {std::nullopt, UnknownKeyStatus};
     const quint64 handle = nextHandle_++;
-    const auto reply = request(kRunCommand, QStringLiteral("bindsym %1 %2%3").arg(*binding, kCommandPrefix).arg(handle).toUtf8());
-    if (!reply)
+    const auto reply = commands_.request(kRunCommand, QStringLiteral("bindsym %1 %2%3").arg(*binding, kCommandPrefix).arg(handle).toUtf8());
+    if (!reply) {
+        // sway may still make the binding once it gets round to it.
+        unanswered_.append(*binding);
         return {std::nullopt, NoSwayStatus};
+    }
     const QJsonArray results = QJsonDocument::fromJson(*reply).array();
     if (results.isEmpty() || !results.first().toObject().value(QLatin1String("success")).toBool())
         return {std::nullopt, RefusedStatus};
@@ -116,7 +112,7 @@ void SwayHotKeyService::unregisterHotKey(quint64 handle)
     const auto it = bindings_.find(handle);
     if (it == bindings_.end())
         return;
-    request(kRunCommand, ("unbindsym " + *it).toUtf8());
+    commands_.request(kRunCommand, ("unbindsym " + *it).toUtf8());
     bindings_.erase(it);
 }
 

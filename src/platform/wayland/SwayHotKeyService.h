@@ -1,11 +1,13 @@
 #pragma once
 
 #include "platform/HotKeys.h"
+#include "platform/wayland/SwayIpc.h"
 
 #include <QByteArray>
 #include <QHash>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class QSocketNotifier;
 
@@ -26,7 +28,7 @@ public:
     explicit SwayHotKeyService(const QString &socketPath = {}, QObject *parent = nullptr);
     ~SwayHotKeyService() override;
 
-    bool isValid() const { return commands_ >= 0 && events_ >= 0; }
+    bool isValid() const { return commands_.isValid() && events_ >= 0; }
 
     void installHandler(std::function<void()> onPressed) override;
     HotKeyRegistration registerHotKey(quint32 keyCode, quint32 modifiers) override;
@@ -36,15 +38,15 @@ public:
     static std::optional<QString> bindingFor(quint32 keyCode, quint32 modifiers);
 
 private:
-    std::optional<QByteArray> request(quint32 type, const QByteArray &payload);
     void readEvents();
 
-    int commands_ = -1;
+    swayipc::Connection commands_;
     int events_ = -1;
     QSocketNotifier *notifier_ = nullptr;
     QByteArray buffer_;
     std::function<void()> onPressed_;
     QHash<quint64, QString> bindings_;
+    QStringList unanswered_; // bindings whose request went unanswered
     quint64 nextHandle_ = 1;
 };
 

@@ -81,27 +81,54 @@ std::optional<std::pair<quint32, QByteArray>> takeMessage(QByteArray &buffer)
     return std::pair{type, payload};
 }
 
-std::optional<QByteArray> request(int fd, quint32 type, const QByteArray &payload)
+Connection::Connection(const QString &path)
+    : path_(path.isEmpty() ? qEnvironmentVariable("SWAYSOCK") : path), fd_(connectTo(path_)), valid_(fd_ >= 0)
 {
-    if (fd < 0)
+}
+
+Connection::~Connection()
+{
+    drop();
+}
+
+void Connection::drop()
+{
+    if (fd_ >= 0)
+        close(fd_);
+    fd_ = -1;
+}
+
+std::optional<QByteArray> Connection::request(quint32 type, const QByteArray &payload)
+{
+    if (fd_ < 0)
+        fd_ = connectTo(path_);
+    if (fd_ < 0)
         return std::nullopt;
     const QDeadlineTimer deadline(kReplyLimitMs);
-    if (!sendAll(fd, message(type, payload), deadline))
-        return std::nullopt;
     QByteArray buffer;
-    for (;;) {
-        if (auto m = takeMessage(buffer))
-            return m->second;
-        pollfd p{fd, POLLIN, 0};
-        if (deadline.hasExpired() || poll(&p, 1, int(std::max<qint64>(1, deadline.remainingTime()))) <= 0)
-            return std::nullopt;
-        char chunk[4096];
-        const ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
-        if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR))
-            return std::nullopt;
-        if (n > 0)
-            buffer.append(chunk, n);
+    if (sendAll(fd_, message(type, payload), deadline)) {
+        for (;;) {
+            if (auto m = takeMessage(buffer))
+                return m->second;
+            pollfd p{fd_, POLLIN, 0};
+            if (deadline.hasExpired())
+                break;
+            const int ready = poll(&p, 1, int(std::max<qint64>(1, deadline.remainingTime())));
+            if (ready < 0 && errno == EINTR)
+                continue;
+            if (ready <= 0)
+                break;
+            char chunk[4096];
+            const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
+            if (n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR))
+                break;
+            if (n > 0)
+                buffer.append(chunk, n);
+        }
     }
+    // Whatever of this request is still to come must not meet the next one.
+    drop();
+    return std::nullopt;
 }
 
 } // namespace kelvo::wayland::swayipc

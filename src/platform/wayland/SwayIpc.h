@@ -22,7 +22,31 @@ QByteArray message(quint32 type, const QByteArray &payload);
 bool sendAll(int fd, const QByteArray &data, const QDeadlineTimer &deadline);
 // One whole message (type, payload) out of `buffer`, if it holds one.
 std::optional<std::pair<quint32, QByteArray>> takeMessage(QByteArray &buffer);
-// Sends a request on `fd` and waits at most kReplyLimitMs for its reply.
-std::optional<QByteArray> request(int fd, quint32 type, const QByteArray &payload);
+
+// A request-and-reply connection. sway answers the requests of one
+// connection in order and its replies name no request, so a reply that comes
+// after its request was given up would be read as the next request's. A
+// request that is not answered in time (or a broken connection) therefore
+// closes the connection; the next request opens a new one.
+class Connection {
+public:
+    // An empty path means $SWAYSOCK.
+    explicit Connection(const QString &path);
+    ~Connection();
+    Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
+
+    // Whether sway answered the connection when it was made.
+    bool isValid() const { return valid_; }
+    // Sends a request and waits at most kReplyLimitMs for its reply.
+    std::optional<QByteArray> request(quint32 type, const QByteArray &payload);
+
+private:
+    void drop();
+
+    QString path_;
+    int fd_ = -1;
+    bool valid_ = false;
+};
 
 } // namespace kelvo::wayland::swayipc
