@@ -2,6 +2,7 @@
 
 #include "platform/Log.h"
 #include "platform/MimeSnapshot.h"
+#include "platform/wayland/DataControlProtocols.h"
 
 #include "wlr-data-control-unstable-v1-client.h"
 
@@ -12,6 +13,7 @@
 
 #include <wayland-client.h>
 
+#include <array>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -96,9 +98,20 @@ public:
         registry_ = wl_display_get_registry(display_);
         wl_registry_add_listener(registry_, &registryListener, this);
         wl_display_roundtrip(display_);
+        // The preferred protocol of those offered, at version 1: the
+        // primary selection is never read or written.
+        for (size_t i = 0; i < offered_.size() && !manager_; ++i) {
+            if (offered_[i]) {
+                protocol_ = &dataControlProtocols()[i];
+                manager_ = static_cast<zwlr_data_control_manager_v1 *>(
+                    wl_registry_bind(registry_, offered_[i], protocol_->manager, 1));
+            }
+        }
         if (!manager_ || !seat_)
             return;
-        device_ = zwlr_data_control_manager_v1_get_data_device(manager_, seat_);
+        device_ = reinterpret_cast<zwlr_data_control_device_v1 *>(
+            wl_proxy_marshal_flags(reinterpret_cast<wl_proxy *>(manager_), ZWLR_DATA_CONTROL_MANAGER_V1_GET_DATA_DEVICE,
+                                   protocol_->device, 1, 0, nullptr, seat_));
         zwlr_data_control_device_v1_add_listener(device_, &deviceListener, this);
         // The selection as it is now arrives here: it is read, not counted.
         wl_display_roundtrip(display_);
@@ -165,7 +178,10 @@ public:
         post([this, data = std::move(data)] {
             auto *s = new Source;
             s->connection = this;
-            s->proxy = zwlr_data_control_manager_v1_create_data_source(manager_);
+            s->proxy = reinterpret_cast<zwlr_data_control_source_v1 *>(
+                wl_proxy_marshal_flags(reinterpret_cast<wl_proxy *>(manager_),
+                                       ZWLR_DATA_CONTROL_MANAGER_V1_CREATE_DATA_SOURCE, protocol_->source, 1, 0,
+                                       nullptr));
             s->data = data;
             for (const auto &[mime, bytes] : *data) {
                 s->mimes.append(mime);
@@ -465,10 +481,11 @@ private:
     static void onGlobal(void *data, wl_registry *registry, uint32_t name, const char *interface, uint32_t version)
     {
         auto *self = static_cast<Connection *>(data);
-        if (std::strcmp(interface, zwlr_data_control_manager_v1_interface.name) == 0 && !self->manager_)
-            self->manager_ = static_cast<zwlr_data_control_manager_v1 *>(
-                wl_registry_bind(registry, name, &zwlr_data_control_manager_v1_interface, 1));
-        else if (std::strcmp(interface, wl_seat_interface.name) == 0 && !self->seat_)
+        const auto protocols = dataControlProtocols();
+        for (size_t i = 0; i < protocols.size(); ++i)
+            if (std::strcmp(interface, protocols[i].manager->name) == 0 && !self->offered_[i])
+                self->offered_[i] = name;
+        if (std::strcmp(interface, wl_seat_interface.name) == 0 && !self->seat_)
             self->seat_ = static_cast<wl_seat *>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
         (void)version;
     }
@@ -502,7 +519,8 @@ private:
     }
     static void onPrimarySelection(void *data, zwlr_data_control_device_v1 *, zwlr_data_control_offer_v1 *proxy)
     {
-        // Only bound at version 1, so never sent; dropped should it come.
+        // The primary selection is not Kelvo's: the wlroots protocol at
+        // version 1 never sends it, ext_data_control_v1 does; dropped.
         auto *self = static_cast<Connection *>(data);
         if (proxy)
             self->forget(static_cast<Offer *>(zwlr_data_control_offer_v1_get_user_data(proxy)));
@@ -524,6 +542,10 @@ private:
     wl_display *display_ = nullptr;
     wl_registry *registry_ = nullptr;
     wl_seat *seat_ = nullptr;
+    // The registry names of the data-control managers offered, in the
+    // order of dataControlProtocols() (0: not offered).
+    std::array<uint32_t, kDataControlProtocolCount> offered_{};
+    const DataControlProtocol *protocol_ = nullptr;
     zwlr_data_control_manager_v1 *manager_ = nullptr;
     zwlr_data_control_device_v1 *device_ = nullptr;
     int wake_ = -1;
@@ -578,8 +600,9 @@ bool WaylandPasteboard::offersDataControl(const QString &displayName)
     wl_registry *registry = wl_display_get_registry(display);
     static const wl_registry_listener listener = {
         [](void *data, wl_registry *, uint32_t, const char *interface, uint32_t) {
-            if (std::strcmp(interface, zwlr_data_control_manager_v1_interface.name) == 0)
-                *static_cast<bool *>(data) = true;
+            for (const DataControlProtocol &p : dataControlProtocols())
+                if (std::strcmp(interface, p.manager->name) == 0)
+                    *static_cast<bool *>(data) = true;
         },
         [](void *, wl_registry *, uint32_t) {}};
     wl_registry_add_listener(registry, &listener, &found);
