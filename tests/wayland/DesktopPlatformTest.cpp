@@ -18,11 +18,6 @@ struct ChoiceCase {
     bool shortcutLine; // the settings window shows the line to bind `kelvo toggle`
 };
 
-void PrintTo(const ChoiceCase &c, std::ostream *os)
-{
-    *os << c.name;
-}
-
 class DesktopPlatformTest : public kelvo::testing::SwayTest, public ::testing::WithParamInterface<ChoiceCase> {
 protected:
     void SetUp() override
@@ -38,6 +33,11 @@ protected:
     }
     QStringList log_;
 };
+
+void PrintTo(const ChoiceCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
 
 TEST_P(DesktopPlatformTest, ChoosesOnceAndSaysWhich)
 {
@@ -62,14 +62,24 @@ TEST_P(DesktopPlatformTest, ChoosesOnceAndSaysWhich)
         // So are the paste keystroke and the windows (no X server here).
         EXPECT_TRUE(platform.keyboard->isTrusted());
         EXPECT_TRUE(platform.hotKeys->registerHotKey(9, 768).handle);
-        const QString path = QDir::temp().filePath(QStringLiteral("kelvo-platform-test.txt"));
-        ASSERT_TRUE(server().startClient(QStringLiteral("mousepad"), {path}));
-        EXPECT_TRUE(SwayServer::waitUntil(
-            [&] {
-                const auto app = platform.applications->frontmostApplication();
-                return app && app->localizedName == QStringLiteral("Mousepad");
-            },
-            20000));
+        // The window in front, named from its desktop entry, one number per
+        // window; either of two can be activated again.
+        auto front = [&] { return platform.applications->frontmostApplication(); };
+        auto openEditor = [&](quint64 before) {
+            EXPECT_TRUE(server().startClient(QStringLiteral("mousepad"), {}));
+            EXPECT_TRUE(SwayServer::waitUntil([&] { return front() && front()->windowHandle != before; }, 20000));
+            return front().value_or(kelvo::RunningApplication{});
+        };
+        EXPECT_FALSE(front()) << "nothing is open yet";
+        const kelvo::RunningApplication first = openEditor(0);
+        EXPECT_EQ(first.localizedName, QStringLiteral("Mousepad"));
+        const kelvo::RunningApplication second = openEditor(first.windowHandle);
+        EXPECT_NE(first.processIdentifier, 0);
+        EXPECT_NE(second.processIdentifier, first.processIdentifier);
+        for (const auto &app : {first, second}) {
+            platform.applications->activate(app);
+            EXPECT_TRUE(SwayServer::waitUntil([&] { return front() && front()->windowHandle == app.windowHandle; }, 10000));
+        }
     }
 }
 

@@ -91,7 +91,6 @@ public:
 
     bool isValid() const { return valid_ && wl_display_get_error(display_) == 0; }
     int fd() const { return display_ ? wl_display_get_fd(display_) : -1; }
-    bool hasManager() const { return manager_ != nullptr; }
 
     // Reads and handles whatever the compositor has sent, without waiting.
     void pump()
@@ -238,12 +237,6 @@ WaylandApplications::~WaylandApplications() = default;
 bool WaylandApplications::isValid() const
 {
     return connection_->isValid();
-}
-
-bool WaylandApplications::offersToplevelManagement(const QString &displayName)
-{
-    Connection probe(displayName, {QStringLiteral("/nonexistent")});
-    return probe.hasManager();
 }
 
 std::optional<RunningApplication> WaylandApplications::frontmostApplication() const

@@ -26,8 +26,6 @@ public:
     ~WaylandApplications() override;
 
     bool isValid() const;
-    // Whether the compositor at displayName offers foreign-toplevel management.
-    static bool offersToplevelManagement(const QString &displayName = {});
 
     std::optional<RunningApplication> frontmostApplication() const override;
     // Asks the compositor to activate the application's window.
