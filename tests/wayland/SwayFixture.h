@@ -12,18 +12,14 @@
 
 #include <gtest/gtest.h>
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-
-#include <wayland-client.h>
+#include <QProcess>
+#include <QTemporaryDir>
 
 #include <csignal>
-#include <cstdlib>
-#include <fcntl.h>
 #include <pwd.h>
 #include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace kelvo::testing {
@@ -35,70 +31,41 @@ public:
     SwayServer() { quietClients_ = true; }
     ~SwayServer() override { stop(); }
 
-    // Starts sway; true once its Wayland socket accepts connections. On
-    // failure error() says why.
-    bool start(const QByteArray &extraConfig = {})
+    // Starts sway; true once it answers on its sockets. On failure error()
+    // says why.
+    bool start()
     {
-        QByteArray dirTemplate = "/tmp/kelvo-sway-XXXXXX";
-        if (!mkdtemp(dirTemplate.data()))
+        QFile config(dir_.filePath(QStringLiteral("config")));
+        if (!dir_.isValid() || !config.open(QIODevice::WriteOnly))
             return fail("no runtime directory");
-        runtimeDir_ = QString::fromLocal8Bit(dirTemplate);
-        const QString config = runtimeDir_ + QStringLiteral("/config");
-        {
-            QFile f(config);
-            if (!f.open(QIODevice::WriteOnly))
-                return fail("cannot write the configuration");
-            f.write("xwayland disable\n"
-                    "output HEADLESS-1 resolution 1280x800\n"
-                    "default_border none\n");
-            f.write(extraConfig);
-        }
-        QList<QByteArray> args = {"timeout", "-k", "5", "600"};
+        config.write("xwayland disable\noutput HEADLESS-1 resolution 1280x800\ndefault_border none\n");
+        config.close();
+        QStringList args = {QStringLiteral("-k"), QStringLiteral("5"), QStringLiteral("600")};
         if (geteuid() == 0) {
             const passwd *pw = getpwnam(kUser);
             if (!pw)
                 return fail("sway does not run as root and the user kelvo-sway is missing "
                             "(create it: useradd --system kelvo-sway)");
-            if (chown(dirTemplate.constData(), pw->pw_uid, pw->pw_gid) != 0
-                || chown(QFile::encodeName(config).constData(), pw->pw_uid, pw->pw_gid) != 0)
+            if (chown(QFile::encodeName(dir_.path()).constData(), pw->pw_uid, pw->pw_gid) != 0
+                || chown(QFile::encodeName(config.fileName()).constData(), pw->pw_uid, pw->pw_gid) != 0)
                 return fail("cannot hand the runtime directory to kelvo-sway");
-            args += {"runuser", "-u", kUser, "--"};
+            args << QStringLiteral("runuser") << QStringLiteral("-u") << QLatin1String(kUser) << QStringLiteral("--");
         }
-        args += {"env", "XDG_RUNTIME_DIR=" + dirTemplate, "WLR_BACKENDS=headless", "WLR_LIBINPUT_NO_DEVICES=1",
-                 "WLR_RENDERER=pixman", "sway", "-c", QFile::encodeName(config)};
-        std::vector<char *> argv;
-        for (QByteArray &a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        const QByteArray log = QFile::encodeName(runtimeDir_ + QStringLiteral("/sway.log"));
-        // Forked by hand for the parent-death signal: should the test die,
-        // timeout passes the signal on and sway (and its clients) go too.
-        const pid_t parent = getpid();
-        pid_ = fork();
-        if (pid_ == 0) {
-            prctl(PR_SET_PDEATHSIG, SIGTERM);
-            if (getppid() != parent)
-                _exit(127);
-            const int in = open("/dev/null", O_RDONLY);
-            const int out = open(log.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            dup2(in, 0);
-            dup2(out, 1);
-            dup2(out, 2);
-            for (int fd = 3; fd < 1024; ++fd)
-                close(fd);
-            execvp("timeout", argv.data());
-            _exit(127);
-        }
-        if (pid_ < 0) {
-            pid_ = -1;
-            return fail("cannot start timeout/sway");
-        }
-        socket_ = runtimeDir_ + QStringLiteral("/wayland-1");
+        args << QStringLiteral("env") << QStringLiteral("XDG_RUNTIME_DIR=") + dir_.path()
+             << QStringLiteral("WLR_BACKENDS=headless") << QStringLiteral("WLR_LIBINPUT_NO_DEVICES=1")
+             << QStringLiteral("WLR_RENDERER=pixman") << QStringLiteral("sway") << QStringLiteral("-c")
+             << config.fileName();
+        sway_.setProcessChannelMode(QProcess::MergedChannels);
+        sway_.setStandardOutputFile(dir_.filePath(QStringLiteral("sway.log")));
+        // Should the test die, timeout passes the signal on and sway (and
+        // its clients) go too.
+        sway_.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
+        sway_.start(QStringLiteral("timeout"), args);
+        socket_ = dir_.filePath(QStringLiteral("wayland-1"));
         // sway opens its IPC socket after the Wayland one, and answers on
-        // it once its event loop runs.
-        const bool up = waitUntil([this] { return (accepts() && !ipcSocket().isEmpty()) || exited(); }, 20000)
-            && !exited();
-        if (!up)
+        // it once its event loop runs: then both are up.
+        auto exited = [this] { return sway_.state() == QProcess::NotRunning; };
+        if (!waitUntil([&] { return !ipcSocket().isEmpty() || exited(); }, 20000) || exited())
             return fail("sway did not open its sockets; its log: " + readLog());
         if (run(QStringLiteral("swaymsg"), {QStringLiteral("-t"), QStringLiteral("get_version")}).exitCode != 0)
             return fail("sway does not answer on its IPC socket; its log: " + readLog());
@@ -108,50 +75,38 @@ public:
     void stop()
     {
         stopClients();
-        if (pid_ > 0) {
+        if (sway_.state() != QProcess::NotRunning) {
             // timeout passes the signal on to sway and kills it for good
             // after 5 s (-k); it leads its own process group.
-            kill(pid_, SIGTERM);
-            QDeadlineTimer deadline(10000);
-            int status = 0;
-            while (waitpid(pid_, &status, WNOHANG) == 0) {
-                if (deadline.hasExpired()) {
-                    kill(-pid_, SIGKILL);
-                    waitpid(pid_, &status, 0);
-                    break;
-                }
-                QThread::msleep(20); // the poll interval inside the deadline above
+            sway_.terminate();
+            if (!sway_.waitForFinished(10000)) {
+                kill(-pid_t(sway_.processId()), SIGKILL);
+                sway_.waitForFinished(3000);
             }
-            pid_ = -1;
-        }
-        if (!runtimeDir_.isEmpty()) {
-            QDir(runtimeDir_).removeRecursively();
-            runtimeDir_.clear();
         }
     }
 
     // Stops or continues sway (and the processes around it) as a whole.
     void pause(bool paused)
     {
-        if (pid_ > 0)
-            kill(-pid_, paused ? SIGSTOP : SIGCONT);
+        if (sway_.state() != QProcess::NotRunning)
+            kill(-pid_t(sway_.processId()), paused ? SIGSTOP : SIGCONT);
     }
 
     QString error() const { return error_; }
     // The compositor's socket, an absolute path usable as WAYLAND_DISPLAY.
     QString display() const { return socket_; }
-    QString runtimeDir() const { return runtimeDir_; }
     QString ipcSocket() const
     {
-        const QStringList found = QDir(runtimeDir_).entryList({QStringLiteral("sway-ipc.*.sock")}, QDir::System);
-        return found.isEmpty() ? QString() : runtimeDir_ + u'/' + found.first();
+        const QStringList found = QDir(dir_.path()).entryList({QStringLiteral("sway-ipc.*.sock")}, QDir::System);
+        return found.isEmpty() ? QString() : dir_.filePath(found.first());
     }
 
     QProcessEnvironment environment() const override
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("WAYLAND_DISPLAY"), socket_);
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir_);
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir_.path());
         env.insert(QStringLiteral("SWAYSOCK"), ipcSocket());
         env.remove(QStringLiteral("DISPLAY"));
         // Toolkits on their Wayland backends; GTK keeps its settings in memory.
@@ -167,33 +122,14 @@ private:
         error_ = why;
         return false;
     }
-    bool accepts() const
-    {
-        if (!QFile::exists(socket_))
-            return false;
-        wl_display *d = wl_display_connect(QFile::encodeName(socket_).constData());
-        if (!d)
-            return false;
-        wl_display_disconnect(d);
-        return true;
-    }
-    bool exited()
-    {
-        int status = 0;
-        if (pid_ > 0 && waitpid(pid_, &status, WNOHANG) == pid_) {
-            pid_ = -1;
-            return true;
-        }
-        return pid_ <= 0;
-    }
     QString readLog() const
     {
-        QFile f(runtimeDir_ + QStringLiteral("/sway.log"));
+        QFile f(dir_.filePath(QStringLiteral("sway.log")));
         return f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll().right(2000)) : QString();
     }
 
-    pid_t pid_ = -1;
-    QString runtimeDir_;
+    QTemporaryDir dir_{QStringLiteral("/tmp/kelvo-sway-XXXXXX")};
+    QProcess sway_;
     QString socket_;
     QString error_;
 };

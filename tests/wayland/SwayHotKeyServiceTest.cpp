@@ -13,26 +13,18 @@ using kelvo::wayland::SwayHotKeyService;
 
 namespace {
 
-class SwayHotKeyServiceTest : public kelvo::testing::SwayTest {
-protected:
-    // wtype holding the modifiers around a key.
-    void press(const QStringList &modifiers, const QString &key)
-    {
-        QStringList args;
-        for (const QString &m : modifiers)
-            args << QStringLiteral("-M") << m;
-        args << key;
-        for (const QString &m : modifiers)
-            args << QStringLiteral("-m") << m;
-        ASSERT_EQ(server().run(QStringLiteral("wtype"), args).exitCode, 0);
-    }
-};
+using SwayHotKeyServiceTest = kelvo::testing::SwayTest;
 
 TEST_F(SwayHotKeyServiceTest, PressesReachTheHandlerAndBindingsGoWithTheirRegistration)
 {
     // Whether sway still holds a binding: removing it again fails when not.
     auto bound = [&](const QString &combination) {
         return server().run(QStringLiteral("swaymsg"), {QStringLiteral("unbindsym"), combination}).exitCode == 0;
+    };
+    // wtype holding the modifiers around a key.
+    auto press = [&](const char *first, const char *second, const char *key) {
+        const QStringList args = {"-M", first, "-M", second, key, "-m", second, "-m", first};
+        ASSERT_EQ(server().run(QStringLiteral("wtype"), args).exitCode, 0);
     };
     int presses = 0;
     {
@@ -41,16 +33,16 @@ TEST_F(SwayHotKeyServiceTest, PressesReachTheHandlerAndBindingsGoWithTheirRegist
         service.installHandler([&] { ++presses; });
         const auto first = service.registerHotKey(9, 256 | 512); // Super+Shift+V
         ASSERT_TRUE(first.handle) << first.status;
-        press({QStringLiteral("logo"), QStringLiteral("shift")}, QStringLiteral("v"));
+        press("logo", "shift", "v");
         ASSERT_TRUE(SwayServer::waitUntil([&] { return presses == 1; }, 10000));
-        press({QStringLiteral("logo"), QStringLiteral("shift")}, QStringLiteral("v"));
+        press("logo", "shift", "v");
         ASSERT_TRUE(SwayServer::waitUntil([&] { return presses == 2; }, 10000));
 
         service.unregisterHotKey(*first.handle);
         EXPECT_FALSE(bound(QStringLiteral("Mod4+Shift+v")));
         const auto second = service.registerHotKey(40, 4096 | 2048); // Control+Alt+K
         ASSERT_TRUE(second.handle) << second.status;
-        press({QStringLiteral("ctrl"), QStringLiteral("alt")}, QStringLiteral("k"));
+        press("ctrl", "alt", "k");
         ASSERT_TRUE(SwayServer::waitUntil([&] { return presses == 3; }, 10000));
     }
     // Gone with the service.
