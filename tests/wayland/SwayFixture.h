@@ -67,7 +67,12 @@ public:
         auto exited = [this] { return sway_.state() == QProcess::NotRunning; };
         if (!waitUntil([&] { return !ipcSocket().isEmpty() || exited(); }, 20000) || exited())
             return fail("sway did not open its sockets; its log: " + readLog());
-        if (run(QStringLiteral("swaymsg"), {QStringLiteral("-t"), QStringLiteral("get_version")}).exitCode != 0)
+        // The socket's file exists from its bind; a connection before sway
+        // listens on it is refused, so the first answer is waited for.
+        auto answers = [&] {
+            return run(QStringLiteral("swaymsg"), {QStringLiteral("-t"), QStringLiteral("get_version")}).exitCode == 0;
+        };
+        if (!waitUntil([&] { return answers() || exited(); }, 20000) || exited())
             return fail("sway does not answer on its IPC socket; its log: " + readLog());
         return true;
     }
