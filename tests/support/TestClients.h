@@ -49,26 +49,31 @@ public:
         QByteArray out;
     };
     // Runs a client to its end (killed when it takes longer than timeoutMs).
+    // The event loop keeps turning meanwhile: the client may be talking to
+    // this process (reading the clipboard it owns).
     Result run(const QString &program, const QStringList &arguments, const QByteArray &input = {},
                int timeoutMs = 15000)
     {
         QProcess process;
         process.setProcessEnvironment(environment());
         process.start(program, arguments);
-        Result result;
         if (!process.waitForStarted(timeoutMs))
-            return result;
+            return {};
         if (!input.isNull())
             process.write(input);
         process.closeWriteChannel();
-        if (!process.waitForFinished(timeoutMs)) {
+        QByteArray out;
+        const bool ended = waitUntil([&] {
+            out += process.readAllStandardOutput();
+            return process.state() == QProcess::NotRunning || process.waitForFinished(5);
+        }, timeoutMs);
+        if (!ended) {
             process.kill();
             process.waitForFinished(3000);
-            return result;
+            return {};
         }
-        result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        result.out = process.readAllStandardOutput();
-        return result;
+        const int code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        return {code, out + process.readAllStandardOutput()};
     }
 
     // Runs the Qt event loop until `condition` holds or the time is up.

@@ -8,7 +8,6 @@
 #include "platform/x11/X11Pasteboard.h"
 
 #include <QBuffer>
-#include <QElapsedTimer>
 #include <QImage>
 #include <QTimer>
 
@@ -20,12 +19,6 @@ using kelvo::x11::X11Pasteboard;
 using namespace kelvo::testing;
 
 namespace {
-
-struct Fetched {
-    bool called = false;
-    std::shared_ptr<const PasteboardContents> contents;
-    qint64 elapsedMs = 0;
-};
 
 QByteArray encoded(const QImage &image, const char *format)
 {
@@ -43,50 +36,7 @@ QByteArray pngBytes(int w, int h)
     return encoded(image, "PNG");
 }
 
-class X11PasteboardTest : public XvfbTest {
-protected:
-    // Starts a fetch; the result is filled in when its callback runs.
-    static std::shared_ptr<Fetched> startFetch(X11Pasteboard &pb)
-    {
-        auto f = std::make_shared<Fetched>();
-        QElapsedTimer timer;
-        timer.start();
-        pb.fetchContents([f, timer](std::shared_ptr<const PasteboardContents> c) {
-            f->called = true;
-            f->contents = std::move(c);
-            f->elapsedMs = timer.elapsed();
-        });
-        return f;
-    }
-    std::shared_ptr<const PasteboardContents> fetch(X11Pasteboard &pb, int timeoutMs = 5000)
-    {
-        const auto f = startFetch(pb);
-        EXPECT_TRUE(XvfbServer::waitUntil([f] { return f->called; }, timeoutMs)) << "the fetch never ended";
-        return f->contents;
-    }
-
-    // Reads with xclip while the event loop serves the request.
-    XvfbServer::Result xclipGetServed(const QString &target)
-    {
-        QProcess process;
-        process.setProcessEnvironment(server().environment());
-        process.start("xclip", {"-o", "-selection", "clipboard", "-t", target});
-        XvfbServer::Result result;
-        QByteArray out;
-        const bool ended = process.waitForStarted(5000) && XvfbServer::waitUntil([&] {
-            out += process.readAllStandardOutput();
-            return process.state() == QProcess::NotRunning;
-        }, 20000);
-        if (!ended) {
-            process.kill();
-            process.waitForFinished(3000);
-            return result;
-        }
-        result.exitCode = process.exitCode();
-        result.out = out + process.readAllStandardOutput();
-        return result;
-    }
-};
+class X11PasteboardTest : public XvfbTest {};
 
 TEST_F(X11PasteboardTest, CountsExternalWritesAndOwnWritesOnce)
 {
@@ -201,7 +151,7 @@ TEST_F(X11PasteboardTest, LargePayloadsTravelIncrementallyBothWays)
 
     std::reverse(big.begin(), big.end());
     ASSERT_TRUE(pb.write({{{"application/x-blob", big}}}));
-    const auto r = xclipGetServed("application/x-blob");
+    const auto r = xclipRead("application/x-blob");
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out.size(), big.size());
     EXPECT_TRUE(r.out == big);
@@ -213,19 +163,19 @@ TEST_F(X11PasteboardTest, WritesAreServedUnderEveryAlias)
     const QString text = QStringLiteral("alias ü");
     ASSERT_TRUE(pb.write({{{PasteboardType::String, text.toUtf8()}, {PasteboardType::HTML, "<i>a</i>"}},
                           {{PasteboardType::String, "second item loses"}, {"application/x-figma-data", "fig"}}}));
-    const auto targets = xclipGetServed("TARGETS");
+    const auto targets = xclipRead("TARGETS");
     ASSERT_EQ(targets.exitCode, 0);
     const QStringList offered = QString::fromUtf8(targets.out).split(u'\n', Qt::SkipEmptyParts);
     for (const char *t : {"TARGETS", "STRING", "text/html", "application/x-figma-data"})
         EXPECT_TRUE(offered.contains(QString::fromLatin1(t))) << t;
     for (const char *t : {"UTF8_STRING", "text/plain;charset=utf-8", "text/plain", "TEXT"}) {
         EXPECT_TRUE(offered.contains(QString::fromLatin1(t))) << t;
-        EXPECT_EQ(QString::fromUtf8(xclipGetServed(QString::fromLatin1(t)).out), text) << t;
+        EXPECT_EQ(QString::fromUtf8(xclipRead(t).out), text) << t;
     }
-    EXPECT_EQ(QString::fromLatin1(xclipGetServed("STRING").out), text);
-    EXPECT_EQ(xclipGetServed("text/html").out, QByteArray("<i>a</i>"));
-    EXPECT_EQ(xclipGetServed("application/x-figma-data").out, QByteArray("fig"));
-    EXPECT_NE(xclipGetServed("image/png").exitCode, 0);
+    EXPECT_EQ(QString::fromLatin1(xclipRead("STRING").out), text);
+    EXPECT_EQ(xclipRead("text/html").out, QByteArray("<i>a</i>"));
+    EXPECT_EQ(xclipRead("application/x-figma-data").out, QByteArray("fig"));
+    EXPECT_NE(xclipRead("image/png").exitCode, 0);
 
     // Reading back through the clipboard sees the same single item.
     auto contents = fetch(pb);

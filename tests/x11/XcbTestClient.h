@@ -1,11 +1,17 @@
 #pragma once
 
 // The tests' own X clients: windows with the properties a program sets, a
-// thread that serves the events of one connection, and a clipboard owner.
+// thread that serves the events of one connection, reading the clipboard
+// and owning it.
 
 #include "platform/x11/X11Connection.h"
+#include "platform/x11/X11Pasteboard.h"
+#include "support/TestClients.h"
+
+#include <gtest/gtest.h>
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QList>
 #include <QRect>
 
@@ -80,6 +86,33 @@ private:
     std::atomic<bool> stop_{false};
     std::thread thread_;
 };
+
+// A fetch of the clipboard's contents; filled in when its callback runs.
+struct Fetched {
+    bool called = false;
+    std::shared_ptr<const PasteboardContents> contents;
+    qint64 elapsedMs = 0;
+};
+
+inline std::shared_ptr<Fetched> startFetch(x11::X11Pasteboard &pb)
+{
+    auto f = std::make_shared<Fetched>();
+    QElapsedTimer timer;
+    timer.start();
+    pb.fetchContents([f, timer](std::shared_ptr<const PasteboardContents> c) {
+        f->called = true;
+        f->contents = std::move(c);
+        f->elapsedMs = timer.elapsed();
+    });
+    return f;
+}
+
+inline std::shared_ptr<const PasteboardContents> fetch(x11::X11Pasteboard &pb, int timeoutMs = 5000)
+{
+    const auto f = startFetch(pb);
+    EXPECT_TRUE(TestClients::waitUntil([f] { return f->called; }, timeoutMs)) << "the fetch never ended";
+    return f->contents;
+}
 
 using Targets = QList<std::pair<QByteArray, QByteArray>>; // target, data
 

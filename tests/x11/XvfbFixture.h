@@ -140,6 +140,12 @@ protected:
         }, 8000);
     }
 
+    // What a selection holds as `target`, read with xclip.
+    TestClients::Result xclipRead(const QString &target, const QString &selection = QStringLiteral("clipboard"))
+    {
+        return server_->run(QStringLiteral("xclip"), {"-o", "-selection", selection, "-t", target});
+    }
+
     // Copies `data` as `target` with xclip, whose background copy goes on
     // owning the clipboard. xclip returns before that copy owns it: waits
     // until the clipboard serves these bytes (or, for big data, the target).
@@ -148,7 +154,7 @@ protected:
         ASSERT_EQ(server_->run("xclip", {"-selection", "clipboard", "-t", target, "-i"}, data).exitCode, 0);
         const bool small = data.size() <= 64 * 1024;
         ASSERT_TRUE(XvfbServer::waitUntil([&] {
-            const auto read = server_->run("xclip", {"-o", "-selection", "clipboard", "-t", small ? target : "TARGETS"});
+            const auto read = xclipRead(small ? target : QStringLiteral("TARGETS"));
             return read.exitCode == 0 && (small ? read.out == data : read.out.split('\n').contains(target.toLatin1()));
         }, 5000)) << "xclip did not take the clipboard";
     }
