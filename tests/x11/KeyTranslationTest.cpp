@@ -61,20 +61,6 @@ TEST(ModifierTranslation, MasksAndFlagsOfSuperShiftAltControl)
     EXPECT_EQ(eventFlagsForX11State(X11Mod::Mod2), 0u); // Num Lock
 }
 
-TEST(LockVariants, PlainCombinationFirstThenEveryLockState)
-{
-    const quint16 combo = X11Mod::Mod4 | X11Mod::Shift;
-    const QList<quint16> v = withLockVariants(combo, X11Mod::Mod2);
-    ASSERT_EQ(v.size(), 4);
-    EXPECT_EQ(v[0], combo);
-    EXPECT_EQ(QSet<quint16>(v.begin(), v.end()),
-              (QSet<quint16>{combo, quint16(combo | X11Mod::Lock), quint16(combo | X11Mod::Mod2),
-                             quint16(combo | X11Mod::Lock | X11Mod::Mod2)}));
-    // No Num Lock on the keyboard: only Caps Lock doubles the grab.
-    EXPECT_EQ(withLockVariants(X11Mod::Control, 0), (QList<quint16>{X11Mod::Control, quint16(X11Mod::Control | X11Mod::Lock)}));
-    EXPECT_EQ(withLockVariants(0, X11Mod::Mod2).size(), 4); // a bare key too
-}
-
 TEST(KeyEventTranslation, PositionFlagsAndCharactersOfAnX11Key)
 {
     const quint32 none = 0xFFFF;
