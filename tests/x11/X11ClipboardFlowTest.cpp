@@ -81,7 +81,7 @@ TEST_F(X11ClipboardFlowTest, AWriteIsOneOwnerChangeWithItsWholeContentAndIsNotRe
     X11HistoryRig rig(display());
     auto manager = rig.make();
     x11::X11Pasteboard other(nullptr, display()); // another program's view of the clipboard
-    const qint64 start = other.changeCount();
+    const qint64 start = other.changeCount(), ownStart = rig.pasteboard.changeCount();
     const ClipboardItem rich = ClipboardItem::make(ClipboardContent::richText("Bold words", "{\\rtf1 Bold words}"),
                                                    QByteArray("<p><b>Bold</b> words</p>"), std::nullopt, QImage(),
                                                    rig.clock.now());
@@ -92,6 +92,7 @@ TEST_F(X11ClipboardFlowTest, AWriteIsOneOwnerChangeWithItsWholeContentAndIsNotRe
     for (const auto &[item, types] : writes) {
         const qint64 seen = other.changeCount();
         manager->writeToPasteboard(item);
+        EXPECT_EQ(rig.pasteboard.changeCount(), ownStart + (seen - start) + 1) << "an own write is counted at once";
         ASSERT_TRUE(XvfbServer::waitUntil([&] { return other.changeCount() > seen; }, 5000));
         const auto contents = kelvo::testing::fetch(other);
         ASSERT_TRUE(contents && contents->types());
@@ -103,5 +104,6 @@ TEST_F(X11ClipboardFlowTest, AWriteIsOneOwnerChangeWithItsWholeContentAndIsNotRe
     ASSERT_TRUE(XvfbServer::waitUntil([&] { return other.changeCount() >= start + 4 && !manager->items().isEmpty(); },
                                       5000));
     EXPECT_EQ(other.changeCount(), start + 4);
+    EXPECT_EQ(rig.pasteboard.changeCount(), ownStart + 4) << "the echo of an own write was counted";
     EXPECT_EQ(texts(manager->items()), "after the writes") << "own writes are not captured";
 }
