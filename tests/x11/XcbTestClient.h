@@ -17,7 +17,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <functional>
 #include <optional>
 #include <poll.h>
 #include <thread>
@@ -57,35 +56,6 @@ inline xcb_window_t makeWindow(x11::X11Connection &c, const WindowOptions &optio
     c.sync();
     return w;
 }
-
-// Hands every event of `connection` to `handle` on a thread of its own
-// until it is destroyed. Intern the atoms the handler needs before.
-class EventThread {
-public:
-    EventThread(xcb_connection_t *connection, std::function<void(xcb_generic_event_t *)> handle)
-        : thread_([this, connection, handle = std::move(handle)] {
-              while (!stop_) {
-                  if (xcb_generic_event_t *e = xcb_poll_for_event(connection)) {
-                      handle(e);
-                      std::free(e);
-                      continue;
-                  }
-                  pollfd p{xcb_get_file_descriptor(connection), POLLIN, 0};
-                  poll(&p, 1, 20); // the poll interval: the stop flag is read between polls
-              }
-          })
-    {
-    }
-    ~EventThread()
-    {
-        stop_ = true;
-        thread_.join();
-    }
-
-private:
-    std::atomic<bool> stop_{false};
-    std::thread thread_;
-};
 
 // A fetch of the clipboard's contents; filled in when its callback runs.
 struct Fetched {
@@ -139,13 +109,29 @@ public:
         window_ = makeWindow(c_, options);
         take();
         if (!silent)
-            thread_.emplace(c_.get(), [this](xcb_generic_event_t *e) {
-                if ((e->response_type & 0x7f) == XCB_SELECTION_REQUEST)
-                    serve(*reinterpret_cast<xcb_selection_request_event_t *>(e));
-            });
+            thread_ = std::thread([this] { serveUntilStopped(); });
+    }
+    ~TestOwner()
+    {
+        stop_ = true;
+        if (thread_.joinable())
+            thread_.join();
     }
 
 private:
+    void serveUntilStopped()
+    {
+        while (!stop_) {
+            if (xcb_generic_event_t *e = xcb_poll_for_event(c_.get())) {
+                if ((e->response_type & 0x7f) == XCB_SELECTION_REQUEST)
+                    serve(*reinterpret_cast<xcb_selection_request_event_t *>(e));
+                std::free(e);
+                continue;
+            }
+            pollfd p{xcb_get_file_descriptor(c_.get()), POLLIN, 0};
+            poll(&p, 1, 20); // the poll interval: the stop flag is read between polls
+        }
+    }
     void take()
     {
         xcb_set_selection_owner(c_.get(), window_, clipboard_, XCB_CURRENT_TIME);
@@ -163,13 +149,9 @@ private:
             xcb_change_property(c_.get(), XCB_PROP_MODE_REPLACE, r.requestor, r.property, r.target, 8,
                                 quint32(copies_[current_][i - 1].second.size()),
                                 copies_[current_][i - 1].second.constData());
-        xcb_selection_notify_event_t n{};
-        n.response_type = XCB_SELECTION_NOTIFY;
-        n.requestor = r.requestor;
-        n.selection = r.selection;
-        n.target = r.target;
-        n.time = r.time;
-        n.property = known ? r.property : xcb_atom_t(XCB_ATOM_NONE);
+        const xcb_selection_notify_event_t n{.response_type = XCB_SELECTION_NOTIFY, .pad0 = 0, .sequence = 0, .time = r.time,
+                                             .requestor = r.requestor, .selection = r.selection, .target = r.target,
+                                             .property = known ? r.property : xcb_atom_t(XCB_ATOM_NONE)};
         if (i == 0 && deferred_) {
             send(*deferred_);
             deferred_.reset();
@@ -195,7 +177,8 @@ private:
     std::optional<xcb_selection_notify_event_t> deferred_;
     xcb_atom_t clipboard_ = XCB_ATOM_NONE;
     xcb_window_t window_ = 0;
-    std::optional<EventThread> thread_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
 };
 
 } // namespace kelvo::testing
