@@ -93,12 +93,7 @@ public:
     // Keeps the event loop running for a while (to see that nothing comes).
     static void spin(int ms)
     {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < ms) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-            QThread::msleep(10); // the poll interval of the time watched
-        }
+        waitUntil([] { return false; }, ms);
     }
 
 protected:
