@@ -14,22 +14,6 @@ using namespace kelvo::testing;
 
 namespace {
 
-// A top-level window made by the test itself, for properties that the
-// Debian programs do not all set (an icon, a class without desktop entry).
-struct OwnWindow {
-    OwnWindow(const QString &display, const QByteArray &wmClass, quint32 pid, std::vector<quint32> icon = {})
-        : c(display)
-    {
-        WindowOptions options;
-        options.wmClass = wmClass;
-        options.pid = pid;
-        options.icon = std::move(icon);
-        window = makeWindow(c, options);
-    }
-    X11Connection c;
-    xcb_window_t window = 0;
-};
-
 // The frontmost application once it is the one of `window`.
 std::optional<RunningApplication> waitFront(X11Applications &apps, quint64 window)
 {
@@ -106,25 +90,33 @@ TEST_F(X11ApplicationsWithoutWindowManagerTest, FocusStandsInForTheActiveWindowW
     }
     X11Applications apps(display(), {data.path()});
     EXPECT_FALSE(apps.hasEwmhWindowManager());
-    OwnWindow first(display(), QByteArray("first\0First\0", 12), 100);
-    OwnWindow second(display(), QByteArray("sketch\0SketchMain\0", 18), 4242,
-                     {2, 2, 0xff0000ff, 0xff00ff00, 0xffff0000, 0x80ffffff});
+    // Windows made by the test itself, with properties that the Debian
+    // programs do not all set (an icon, a class named by StartupWMClass).
+    X11Connection c(display());
+    WindowOptions options;
+    options.wmClass = QByteArray("first\0First\0", 12);
+    options.pid = 100;
+    const xcb_window_t first = makeWindow(c, options);
+    options.wmClass = QByteArray("sketch\0SketchMain\0", 18);
+    options.pid = 4242;
+    options.icon = {2, 2, 0xff0000ff, 0xff00ff00, 0xffff0000, 0x80ffffff};
+    const xcb_window_t second = makeWindow(c, options);
 
     RunningApplication target;
-    target.windowHandle = second.window;
+    target.windowHandle = second;
     apps.activate(target);
-    const auto front = waitFront(apps, second.window);
+    const auto front = waitFront(apps, second);
     ASSERT_TRUE(front);
-    EXPECT_EQ(xdotool({"getwindowfocus"}).toULongLong(), second.window);
+    EXPECT_EQ(xdotool({"getwindowfocus"}).toULongLong(), second);
     EXPECT_EQ(front->processIdentifier, 4242);
     EXPECT_EQ(front->localizedName, "Sketch Pad"); // by the entry's StartupWMClass
     ASSERT_EQ(front->icon.size(), QSize(2, 2));
     EXPECT_EQ(front->icon.pixel(1, 0), 0xff00ff00u);
     EXPECT_EQ(front->icon.pixel(1, 1), 0x80ffffffu);
 
-    target.windowHandle = first.window;
+    target.windowHandle = first;
     apps.activate(target);
-    EXPECT_TRUE(waitFront(apps, first.window));
+    EXPECT_TRUE(waitFront(apps, first));
 }
 
 TEST(X11ApplicationsWithoutDisplay, KnowsNoApplication)
