@@ -65,6 +65,8 @@ public:
         QByteArray out;
         const bool ended = waitUntil([&] {
             out += process.readAllStandardOutput();
+            // waitForFinished also moves the pipes along; its 5 ms are the
+            // poll interval inside the deadline.
             return process.state() == QProcess::NotRunning || process.waitForFinished(5);
         }, timeoutMs);
         if (!ended) {

@@ -29,19 +29,14 @@ QByteArray encoded(const QImage &image, const char *format)
     return bytes;
 }
 
-QByteArray pngBytes(int w, int h)
-{
-    QImage image(w, h, QImage::Format_ARGB32);
-    image.fill(qRgba(10, 200, 30, 128));
-    return encoded(image, "PNG");
-}
-
 class X11PasteboardTest : public XvfbTest {};
 
 TEST_F(X11PasteboardTest, WhatXclipOffersIsReadAsItsType)
 {
     const QString text = QStringLiteral("Grüße, 日本語 — ✓");
-    const QByteArray png = pngBytes(37, 21);
+    QImage image(37, 21, QImage::Format_ARGB32);
+    image.fill(qRgba(10, 200, 30, 128));
+    const QByteArray png = encoded(image, "PNG");
     const struct {
         QByteArray target, bytes;
         QString type, string;
@@ -113,7 +108,7 @@ TEST_F(X11PasteboardTest, OtherImagesAreEncodedToPngAndBadOrHugeOnesSkipped)
         EXPECT_EQ(decoded.pixelColor(3, 3), QColor(Qt::red));
     }
     // A PNG header claiming 20000 x 20000 pixels is refused without decoding.
-    QByteArray huge = pngBytes(1, 1);
+    QByteArray huge = encoded(image, "PNG");
     for (const int at : {16, 20})
         huge.replace(at, 4, QByteArray("\x00\x00\x4e\x20", 4));
     TestOwner owner(display(), {Targets{{"image/png", huge}}});
