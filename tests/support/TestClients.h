@@ -49,26 +49,33 @@ public:
         QByteArray out;
     };
     // Runs a client to its end (killed when it takes longer than timeoutMs).
+    // The event loop keeps turning meanwhile: the client may be talking to
+    // this process (reading the clipboard it owns).
     Result run(const QString &program, const QStringList &arguments, const QByteArray &input = {},
                int timeoutMs = 15000)
     {
         QProcess process;
         process.setProcessEnvironment(environment());
         process.start(program, arguments);
-        Result result;
         if (!process.waitForStarted(timeoutMs))
-            return result;
+            return {};
         if (!input.isNull())
             process.write(input);
         process.closeWriteChannel();
-        if (!process.waitForFinished(timeoutMs)) {
+        QByteArray out;
+        const bool ended = waitUntil([&] {
+            out += process.readAllStandardOutput();
+            // waitForFinished also moves the pipes along; its 5 ms are the
+            // poll interval inside the deadline.
+            return process.state() == QProcess::NotRunning || process.waitForFinished(5);
+        }, timeoutMs);
+        if (!ended) {
             process.kill();
             process.waitForFinished(3000);
-            return result;
+            return {};
         }
-        result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        result.out = process.readAllStandardOutput();
-        return result;
+        const int code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        return {code, out + process.readAllStandardOutput()};
     }
 
     // Runs the Qt event loop until `condition` holds or the time is up.
@@ -88,12 +95,7 @@ public:
     // Keeps the event loop running for a while (to see that nothing comes).
     static void spin(int ms)
     {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < ms) {
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-            QThread::msleep(10); // the poll interval of the time watched
-        }
+        waitUntil([] { return false; }, ms);
     }
 
 protected:

@@ -45,9 +45,6 @@ TEST(KeysymLookup, BothLevelsNameTheirPosition)
 TEST(ModifierTranslation, MasksAndFlagsOfSuperShiftAltControl)
 {
     EXPECT_EQ(x11ModifiersForCarbon(768), X11Mod::Mod4 | X11Mod::Shift); // the default Super+Shift
-    EXPECT_EQ(x11ModifiersForCarbon(CarbonMod::Option), X11Mod::Mod1);
-    EXPECT_EQ(x11ModifiersForCarbon(CarbonMod::Control), X11Mod::Control);
-    EXPECT_EQ(x11ModifiersForCarbon(0), 0);
     // Bits without an X11 meaning (Caps Lock 1024, anything else) are dropped.
     EXPECT_EQ(x11ModifiersForCarbon(1024 | 0x10000 | CarbonMod::Command), X11Mod::Mod4);
     const quint32 all = CarbonMod::Command | CarbonMod::Shift | CarbonMod::Option | CarbonMod::Control;
@@ -59,20 +56,6 @@ TEST(ModifierTranslation, MasksAndFlagsOfSuperShiftAltControl)
     EXPECT_EQ(eventFlagsForX11State(X11Mod::Control | X11Mod::Mod1), EventFlag::Control | EventFlag::Option);
     EXPECT_EQ(eventFlagsForX11State(X11Mod::Lock), EventFlag::CapsLock);
     EXPECT_EQ(eventFlagsForX11State(X11Mod::Mod2), 0u); // Num Lock
-}
-
-TEST(LockVariants, PlainCombinationFirstThenEveryLockState)
-{
-    const quint16 combo = X11Mod::Mod4 | X11Mod::Shift;
-    const QList<quint16> v = withLockVariants(combo, X11Mod::Mod2);
-    ASSERT_EQ(v.size(), 4);
-    EXPECT_EQ(v[0], combo);
-    EXPECT_EQ(QSet<quint16>(v.begin(), v.end()),
-              (QSet<quint16>{combo, quint16(combo | X11Mod::Lock), quint16(combo | X11Mod::Mod2),
-                             quint16(combo | X11Mod::Lock | X11Mod::Mod2)}));
-    // No Num Lock on the keyboard: only Caps Lock doubles the grab.
-    EXPECT_EQ(withLockVariants(X11Mod::Control, 0), (QList<quint16>{X11Mod::Control, quint16(X11Mod::Control | X11Mod::Lock)}));
-    EXPECT_EQ(withLockVariants(0, X11Mod::Mod2).size(), 4); // a bare key too
 }
 
 TEST(KeyEventTranslation, PositionFlagsAndCharactersOfAnX11Key)

@@ -78,18 +78,4 @@ TEST_F(SettingsPreferencesStoreTest, HandEditedNonsenseReadsSafely)
     EXPECT_EQ(store.integer("hotkeyCode"), 12);
 }
 
-TEST(SettingsPreferencesStoreLocation, LivesInTheUserConfigDirectory)
-{
-    QTemporaryDir config;
-    const QByteArray old = qgetenv("XDG_CONFIG_HOME");
-    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
-    {
-        SettingsPreferencesStore store;
-        EXPECT_EQ(store.fileName(), config.filePath("Kelvo/Kelvo.conf"));
-        store.setValue("hotkeyCode", 9);
-    }
-    EXPECT_TRUE(QFile::exists(config.filePath("Kelvo/Kelvo.conf")));
-    old.isNull() ? qunsetenv("XDG_CONFIG_HOME") : qputenv("XDG_CONFIG_HOME", old);
-}
-
 } // namespace

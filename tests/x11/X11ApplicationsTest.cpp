@@ -14,22 +14,6 @@ using namespace kelvo::testing;
 
 namespace {
 
-// A top-level window made by the test itself, for properties that the
-// Debian programs do not all set (an icon, a class without desktop entry).
-struct OwnWindow {
-    OwnWindow(const QString &display, const QByteArray &wmClass, quint32 pid, std::vector<quint32> icon = {})
-        : c(display)
-    {
-        WindowOptions options;
-        options.wmClass = wmClass;
-        options.pid = pid;
-        options.icon = std::move(icon);
-        window = makeWindow(c, options);
-    }
-    X11Connection c;
-    xcb_window_t window = 0;
-};
-
 // The frontmost application once it is the one of `window`.
 std::optional<RunningApplication> waitFront(X11Applications &apps, quint64 window)
 {
@@ -50,17 +34,6 @@ protected:
         XvfbTest::SetUp();
     }
 
-    // Starts a program and returns its top-level window once it is shown.
-    quint64 startWindow(const QString &program, const QStringList &args, const QString &wmClass, qint64 *pid = nullptr)
-    {
-        QProcess *p = server().startClient(program, args);
-        EXPECT_TRUE(p) << program.toStdString();
-        if (!p)
-            return 0;
-        if (pid)
-            *pid = p->processId();
-        return xdotool({"search", "--sync", "--onlyvisible", "--classname", wmClass}).split('\n').last().toULongLong();
-    }
     // While the window manager moves the focus there can be a moment with no
     // active window, when xdotool fails: that reads as none, not as an error.
     quint64 activeWindowByXdotool()
@@ -104,7 +77,9 @@ TEST_F(X11ApplicationsTest, TheFrontmostApplicationIsTheActiveWindowAndActivatio
     ASSERT_TRUE(XvfbServer::waitUntil([&] { return activeWindowByXdotool() == editor; }, 5000));
 }
 
-TEST_F(X11ApplicationsTest, NameFromStartupWMClassAndIconFromTheWindow)
+class X11ApplicationsWithoutWindowManagerTest : public XvfbTest {};
+
+TEST_F(X11ApplicationsWithoutWindowManagerTest, FocusStandsInForTheActiveWindowWhoseNameAndIconAreRead)
 {
     QTemporaryDir data;
     QDir().mkpath(data.filePath("applications"));
@@ -113,41 +88,35 @@ TEST_F(X11ApplicationsTest, NameFromStartupWMClassAndIconFromTheWindow)
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("[Desktop Entry]\nType=Application\nName=Sketch Pad\nStartupWMClass=SketchMain\n");
     }
-    OwnWindow own(display(), QByteArray("sketch\0SketchMain\0", 18), 4242,
-                  {2, 2, 0xff0000ff, 0xff00ff00, 0xffff0000, 0x80ffffff});
-    ASSERT_TRUE(activateByXdotool(own.window));
-
     X11Applications apps(display(), {data.path()});
-    const auto front = waitFront(apps, own.window);
-    ASSERT_TRUE(front) << "xdotool sees " << activeWindowByXdotool() << ", own " << own.window;
-    EXPECT_EQ(front->localizedName, "Sketch Pad");
+    EXPECT_FALSE(apps.hasEwmhWindowManager());
+    // Windows made by the test itself, with properties that the Debian
+    // programs do not all set (an icon, a class named by StartupWMClass).
+    X11Connection c(display());
+    WindowOptions options;
+    options.wmClass = QByteArray("first\0First\0", 12);
+    options.pid = 100;
+    const xcb_window_t first = makeWindow(c, options);
+    options.wmClass = QByteArray("sketch\0SketchMain\0", 18);
+    options.pid = 4242;
+    options.icon = {2, 2, 0xff0000ff, 0xff00ff00, 0xffff0000, 0x80ffffff};
+    const xcb_window_t second = makeWindow(c, options);
+
+    RunningApplication target;
+    target.windowHandle = second;
+    apps.activate(target);
+    const auto front = waitFront(apps, second);
+    ASSERT_TRUE(front);
+    EXPECT_EQ(xdotool({"getwindowfocus"}).toULongLong(), second);
     EXPECT_EQ(front->processIdentifier, 4242);
+    EXPECT_EQ(front->localizedName, "Sketch Pad"); // by the entry's StartupWMClass
     ASSERT_EQ(front->icon.size(), QSize(2, 2));
     EXPECT_EQ(front->icon.pixel(1, 0), 0xff00ff00u);
     EXPECT_EQ(front->icon.pixel(1, 1), 0x80ffffffu);
-}
 
-class X11ApplicationsWithoutWindowManagerTest : public XvfbTest {};
-
-TEST_F(X11ApplicationsWithoutWindowManagerTest, FocusStandsInForTheActiveWindow)
-{
-    X11Applications apps(display());
-    EXPECT_FALSE(apps.hasEwmhWindowManager());
-    OwnWindow first(display(), QByteArray("first\0First\0", 12), 100);
-    OwnWindow second(display(), QByteArray("second\0Second\0", 14), 200);
-
-    RunningApplication target;
-    target.windowHandle = second.window;
+    target.windowHandle = first;
     apps.activate(target);
-    const auto front = waitFront(apps, second.window);
-    ASSERT_TRUE(front);
-    EXPECT_EQ(xdotool({"getwindowfocus"}).toULongLong(), second.window);
-    EXPECT_EQ(front->processIdentifier, 200);
-    EXPECT_EQ(front->localizedName, "Second");
-
-    target.windowHandle = first.window;
-    apps.activate(target);
-    ASSERT_TRUE(XvfbServer::waitUntil([&] { return apps.frontmostApplication()->processIdentifier == 100; }, 5000));
+    EXPECT_TRUE(waitFront(apps, first));
 }
 
 TEST(X11ApplicationsWithoutDisplay, KnowsNoApplication)

@@ -12,41 +12,32 @@ using kelvo::testing::XvfbTest;
 
 namespace {
 
-// An XSETTINGS blob in the byte order of this machine.
-class SettingsBlob {
-public:
-    SettingsBlob &integer(const QByteArray &name, qint32 value) { return add(0, name, card32(quint32(value))); }
-    SettingsBlob &string(const QByteArray &name, const QByteArray &value) {
-        return add(1, name, card32(quint32(value.size())) + pad(value));
-    }
-    SettingsBlob &colour(const QByteArray &name) { return add(2, name, QByteArray(8, '\x7f')); }
-    QByteArray bytes() const {
-        QByteArray head(4, '\0');
-        head[0] = QSysInfo::ByteOrder == QSysInfo::BigEndian ? 1 : 0;
-        return head + card32(7) + card32(count_) + body_;
-    }
+QByteArray card32(quint32 v) { return QByteArray(reinterpret_cast<const char *>(&v), 4); }
+QByteArray padded(const QByteArray &b) { return b + QByteArray((4 - b.size() % 4) % 4, '\0'); }
+QByteArray integer(qint32 v) { return card32(quint32(v)); }
+QByteArray string(const QByteArray &s) { return card32(quint32(s.size())) + padded(s); }
+const QByteArray colour(8, '\x7f');
 
-private:
-    static QByteArray card32(quint32 v) { return QByteArray(reinterpret_cast<const char *>(&v), 4); }
-    static QByteArray pad(QByteArray b) { return b + QByteArray((4 - b.size() % 4) % 4, '\0'); }
-    SettingsBlob &add(char type, const QByteArray &name, const QByteArray &value) {
+// An XSETTINGS blob in the byte order of this machine: settings of type
+// 0 (integer), 1 (string) or 2 (colour) with their encoded values.
+QByteArray settingsBlob(const QList<std::tuple<char, QByteArray, QByteArray>> &settings)
+{
+    QByteArray blob(4, '\0');
+    blob[0] = QSysInfo::ByteOrder == QSysInfo::BigEndian ? 1 : 0;
+    blob += card32(7) + card32(quint32(settings.size()));
+    for (const auto &[type, name, value] : settings) {
         const quint16 length = quint16(name.size());
-        body_ += QByteArray(1, type) + QByteArray(1, '\0') + QByteArray(reinterpret_cast<const char *>(&length), 2) +
-                 pad(name) + card32(1) + value;
-        ++count_;
-        return *this;
+        blob += QByteArray(1, type) + '\0' + QByteArray(reinterpret_cast<const char *>(&length), 2) + padded(name) +
+                card32(1) + value;
     }
-    QByteArray body_;
-    quint32 count_ = 0;
-};
+    return blob;
+}
 
 TEST(XSettingsTest, FindsTheIntegerAfterOtherKinds) {
-    const QByteArray blob = SettingsBlob()
-                                .string("Net/ThemeName", "Adwaita")
-                                .colour("Gtk/Colour")
-                                .integer("Gtk/EnableAnimations", 0)
-                                .integer("Net/DoubleClickTime", 400)
-                                .bytes();
+    const QByteArray blob = settingsBlob({{1, "Net/ThemeName", string("Adwaita")},
+                                          {2, "Gtk/Colour", colour},
+                                          {0, "Gtk/EnableAnimations", integer(0)},
+                                          {0, "Net/DoubleClickTime", integer(400)}});
     EXPECT_EQ(xsettingsInteger(blob, "Gtk/EnableAnimations"), 0);
     EXPECT_EQ(xsettingsInteger(blob, "Net/DoubleClickTime"), 400);
     EXPECT_EQ(xsettingsInteger(blob, "Net/ThemeName"), std::nullopt); // a string
@@ -73,7 +64,7 @@ protected:
     std::unique_ptr<X11Connection> c;
 };
 
-TEST_F(X11DesktopTest, ActiveWindowFrameFromEwmhElseInputFocus) {
+TEST_F(X11DesktopTest, ActiveWindowFrameFromEwmhElseInputFocusAndReducedMotionFromTheSettingsManager) {
     X11Desktop desktop(display());
     const xcb_window_t focused = makeWindow(500, 300, 320, 200);
     const xcb_window_t active = makeWindow(40, 60, 200, 100);
@@ -91,12 +82,8 @@ TEST_F(X11DesktopTest, ActiveWindowFrameFromEwmhElseInputFocus) {
     xcb_destroy_window(c->get(), active); // a stale property
     c->sync();
     EXPECT_EQ(desktop.activeWindowFrame(), std::nullopt);
-}
 
-TEST_F(X11DesktopTest, ReducedMotionFollowsTheSettingsManager) {
-    X11Desktop desktop(display());
     EXPECT_FALSE(desktop.reduceMotion()); // no settings manager
-
     const xcb_window_t manager = makeWindow(0, 0, 1, 1);
     xcb_set_selection_owner(c->get(), manager, c->atom("_XSETTINGS_S0"), XCB_CURRENT_TIME);
     auto publish = [&](const QByteArray &blob) {
@@ -105,12 +92,10 @@ TEST_F(X11DesktopTest, ReducedMotionFollowsTheSettingsManager) {
         c->sync();
     };
     EXPECT_FALSE(desktop.reduceMotion()); // owner without settings
-    publish(SettingsBlob().string("Net/ThemeName", "Adwaita").integer("Gtk/EnableAnimations", 0).bytes());
+    publish(settingsBlob({{1, "Net/ThemeName", string("Adwaita")}, {0, "Gtk/EnableAnimations", integer(0)}}));
     EXPECT_TRUE(desktop.reduceMotion());
-    publish(SettingsBlob().integer("Gtk/EnableAnimations", 1).bytes());
-    EXPECT_FALSE(desktop.reduceMotion());
-    publish(SettingsBlob().integer("Net/DoubleClickTime", 400).bytes());
-    EXPECT_FALSE(desktop.reduceMotion());
+    publish(settingsBlob({{0, "Gtk/EnableAnimations", integer(1)}}));
+    EXPECT_FALSE(desktop.reduceMotion()); // read again, not kept
 }
 
 TEST_F(X11DesktopTest, ButtonPressesAnywhereReachTheWatcherButNotTheWheel) {

@@ -8,9 +8,7 @@
 #include "platform/x11/X11Pasteboard.h"
 
 #include <QBuffer>
-#include <QElapsedTimer>
 #include <QImage>
-#include <QTemporaryFile>
 #include <QTimer>
 
 #include <algorithm>
@@ -22,59 +20,6 @@ using namespace kelvo::testing;
 
 namespace {
 
-using Targets = QList<std::pair<QByteArray, QByteArray>>;
-
-// An owner of CLIPBOARD on its own connection and thread, offering fixed
-// targets (or never answering at all when silent).
-class TestOwner {
-public:
-    TestOwner(const QString &display, const Targets &targets, bool silent = false) : c_(display)
-    {
-        const xcb_atom_t targetsAtom = c_.atom("TARGETS"), clipboard = c_.atom("CLIPBOARD");
-        std::vector<xcb_atom_t> atoms{targetsAtom};
-        for (const auto &t : targets)
-            atoms.push_back(c_.atom(t.first.constData()));
-        WindowOptions options;
-        options.inputOnly = true;
-        const xcb_window_t window = makeWindow(c_, options);
-        xcb_set_selection_owner(c_.get(), window, clipboard, XCB_CURRENT_TIME);
-        c_.sync();
-        if (silent)
-            return;
-        thread_.emplace(c_.get(), [this, atoms, targets](xcb_generic_event_t *e) {
-            if ((e->response_type & 0x7f) != XCB_SELECTION_REQUEST)
-                return;
-            auto *r = reinterpret_cast<xcb_selection_request_event_t *>(e);
-            xcb_selection_notify_event_t n{};
-            n.response_type = XCB_SELECTION_NOTIFY;
-            n.requestor = r->requestor;
-            n.selection = r->selection;
-            n.target = r->target;
-            n.time = r->time;
-            const int i = int(std::find(atoms.begin(), atoms.end(), r->target) - atoms.begin());
-            if (i == 0)
-                xcb_change_property(c_.get(), XCB_PROP_MODE_REPLACE, r->requestor, r->property, XCB_ATOM_ATOM, 32,
-                                    quint32(atoms.size()), atoms.data());
-            else if (i < int(atoms.size()))
-                xcb_change_property(c_.get(), XCB_PROP_MODE_REPLACE, r->requestor, r->property, r->target, 8,
-                                    quint32(targets[i - 1].second.size()), targets[i - 1].second.constData());
-            n.property = i < int(atoms.size()) ? r->property : xcb_atom_t(XCB_ATOM_NONE);
-            xcb_send_event(c_.get(), 0, r->requestor, 0, reinterpret_cast<const char *>(&n));
-            xcb_flush(c_.get());
-        });
-    }
-
-private:
-    x11::X11Connection c_;
-    std::optional<EventThread> thread_;
-};
-
-struct Fetched {
-    bool called = false;
-    std::shared_ptr<const PasteboardContents> contents;
-    qint64 elapsedMs = 0;
-};
-
 QByteArray encoded(const QImage &image, const char *format)
 {
     QByteArray bytes;
@@ -84,99 +29,14 @@ QByteArray encoded(const QImage &image, const char *format)
     return bytes;
 }
 
-QByteArray pngBytes(int w, int h)
-{
-    QImage image(w, h, QImage::Format_ARGB32);
-    image.fill(qRgba(10, 200, 30, 128));
-    return encoded(image, "PNG");
-}
-
-class X11PasteboardTest : public XvfbTest {
-protected:
-    // Starts a fetch; the result is filled in when its callback runs.
-    static std::shared_ptr<Fetched> startFetch(X11Pasteboard &pb)
-    {
-        auto f = std::make_shared<Fetched>();
-        QElapsedTimer timer;
-        timer.start();
-        pb.fetchContents([f, timer](std::shared_ptr<const PasteboardContents> c) {
-            f->called = true;
-            f->contents = std::move(c);
-            f->elapsedMs = timer.elapsed();
-        });
-        return f;
-    }
-    std::shared_ptr<const PasteboardContents> fetch(X11Pasteboard &pb, int timeoutMs = 5000)
-    {
-        const auto f = startFetch(pb);
-        EXPECT_TRUE(XvfbServer::waitUntil([f] { return f->called; }, timeoutMs)) << "the fetch never ended";
-        return f->contents;
-    }
-
-    // Puts bytes on the clipboard through xclip (which stays as the owner).
-    void xclipPut(const QByteArray &target, const QByteArray &data)
-    {
-        auto file = std::make_unique<QTemporaryFile>();
-        ASSERT_TRUE(file->open());
-        file->write(data);
-        file->flush();
-        const QString t = QString::fromUtf8(target);
-        ASSERT_EQ(server().run("xclip", {"-selection", "clipboard", "-t", t, "-i", file->fileName()}).exitCode, 0);
-        files_.push_back(std::move(file));
-        // xclip returns before its background copy owns the selection: wait
-        // until the clipboard serves these bytes (or, for big data, the target).
-        const bool small = data.size() <= 64 * 1024;
-        ASSERT_TRUE(XvfbServer::waitUntil([&] {
-            const auto read = server().run("xclip", {"-o", "-selection", "clipboard", "-t", small ? t : "TARGETS"});
-            return read.exitCode == 0 && (small ? read.out == data : read.out.split('\n').contains(target));
-        }, 5000)) << "xclip did not take the clipboard";
-    }
-
-    // Reads with xclip while the event loop serves the request.
-    XvfbServer::Result xclipGetServed(const QString &target)
-    {
-        QProcess process;
-        process.setProcessEnvironment(server().environment());
-        process.start("xclip", {"-o", "-selection", "clipboard", "-t", target});
-        XvfbServer::Result result;
-        QByteArray out;
-        const bool ended = process.waitForStarted(5000) && XvfbServer::waitUntil([&] {
-            out += process.readAllStandardOutput();
-            return process.state() == QProcess::NotRunning;
-        }, 20000);
-        if (!ended) {
-            process.kill();
-            process.waitForFinished(3000);
-            return result;
-        }
-        result.exitCode = process.exitCode();
-        result.out = out + process.readAllStandardOutput();
-        return result;
-    }
-
-    std::vector<std::unique_ptr<QTemporaryFile>> files_;
-};
-
-TEST_F(X11PasteboardTest, CountsExternalWritesAndOwnWritesOnce)
-{
-    X11Pasteboard pb;
-    ASSERT_TRUE(pb.isValid());
-    const qint64 start = pb.changeCount();
-    xclipPut("UTF8_STRING", "one");
-    ASSERT_TRUE(XvfbServer::waitUntil([&] { return pb.changeCount() == start + 1; }, 5000));
-    ASSERT_TRUE(pb.write({{{PasteboardType::String, "mine"}}}));
-    EXPECT_EQ(pb.changeCount(), start + 2) << "an own write is counted at once";
-    // The server reports owner changes in order: once the next copy is
-    // counted, the echo of the own write has been seen and must not count.
-    xclipPut("UTF8_STRING", "three");
-    ASSERT_TRUE(XvfbServer::waitUntil([&] { return pb.changeCount() >= start + 3; }, 5000));
-    EXPECT_EQ(pb.changeCount(), start + 3) << "the echo of the own write was counted";
-}
+class X11PasteboardTest : public XvfbTest {};
 
 TEST_F(X11PasteboardTest, WhatXclipOffersIsReadAsItsType)
 {
     const QString text = QStringLiteral("Grüße, 日本語 — ✓");
-    const QByteArray png = pngBytes(37, 21);
+    QImage image(37, 21, QImage::Format_ARGB32);
+    image.fill(qRgba(10, 200, 30, 128));
+    const QByteArray png = encoded(image, "PNG");
     const struct {
         QByteArray target, bytes;
         QString type, string;
@@ -188,7 +48,7 @@ TEST_F(X11PasteboardTest, WhatXclipOffersIsReadAsItsType)
     X11Pasteboard pb;
     for (const auto &c : cases) {
         SCOPED_TRACE(c.target.toStdString());
-        xclipPut(c.target, c.bytes);
+        xclipCopy(c.bytes, QString::fromLatin1(c.target));
         const auto contents = fetch(pb);
         ASSERT_TRUE(contents);
         EXPECT_EQ(contents->types(), QStringList{c.type});
@@ -203,26 +63,28 @@ TEST_F(X11PasteboardTest, WhatXclipOffersIsReadAsItsType)
         EXPECT_EQ(contents->textObjects(), QStringList{c.string});
         EXPECT_EQ(items->first()->stringForType(PasteboardType::String), c.string);
     }
-    const QString back = QStringLiteral("zurück: ½ — ☃");
-    ASSERT_TRUE(pb.write({{{PasteboardType::String, back.toUtf8()}}}));
-    const auto r = xclipGetServed("UTF8_STRING");
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(QString::fromUtf8(r.out), back);
 }
 
-TEST_F(X11PasteboardTest, TypesAreMappedMetaTargetsDroppedOrderKept)
+TEST_F(X11PasteboardTest, TypesAreMappedMetaTargetsDroppedOrderKeptAndThousandsOfTargetsHandled)
 {
     X11Pasteboard pb;
-    TestOwner owner(display(), {{"TIMESTAMP", "x"}, {"MULTIPLE", "x"}, {"text/html", "<b>hi</b>"},
-                                {"SAVE_TARGETS", ""}, {"application/x-custom-data", "raw\x01"}, {"UTF8_STRING", "hi"},
-                                {"STRING", "hi-latin"}, {"text/uri-list", "file:///tmp/a\r\n"}, {"DELETE", ""}});
-    const auto contents = fetch(pb);
+    Targets targets{{"TIMESTAMP", "x"},  {"MULTIPLE", "x"},  {"text/html", "<b>hi</b>"},
+                    {"SAVE_TARGETS", ""}, {"application/x-custom-data", "raw\x01"},
+                    {"UTF8_STRING", "hi"}, {"STRING", "hi-latin"}, {"text/uri-list", "file:///tmp/a\r\n"},
+                    {"DELETE", ""}};
+    for (int i = 0; i < 5000; ++i)
+        targets.append({"application/x-kind-" + QByteArray::number(i), QByteArray::number(i)});
+    TestOwner owner(display(), {targets});
+    const auto contents = fetch(pb, 10000);
     ASSERT_TRUE(contents);
-    EXPECT_EQ(contents->types(), (QStringList{PasteboardType::HTML, "application/x-custom-data",
-                                              PasteboardType::String, PasteboardType::FileURL}));
+    ASSERT_TRUE(contents->types() && contents->types()->size() > 5);
+    EXPECT_EQ(contents->types()->mid(0, 5), (QStringList{PasteboardType::HTML, "application/x-custom-data",
+                                                        PasteboardType::String, PasteboardType::FileURL,
+                                                        "application/x-kind-0"}));
     EXPECT_EQ(contents->stringForType(PasteboardType::String), "hi") << "the first target present wins";
     EXPECT_EQ(contents->dataForType("application/x-custom-data"), QByteArray("raw\x01"));
     EXPECT_EQ(contents->dataForType(PasteboardType::HTML), QByteArray("<b>hi</b>"));
+    EXPECT_EQ(contents->dataForType("application/x-kind-0"), QByteArray("0"));
     EXPECT_FALSE(contents->dataForType("TIMESTAMP"));
     const auto items = contents->items();
     ASSERT_TRUE(items);
@@ -236,7 +98,7 @@ TEST_F(X11PasteboardTest, OtherImagesAreEncodedToPngAndBadOrHugeOnesSkipped)
     QImage image(8, 5, QImage::Format_RGB32);
     image.fill(Qt::red);
     {
-        TestOwner owner(display(), {{"image/png", "not a png"}, {"image/bmp", encoded(image, "BMP")}});
+        TestOwner owner(display(), {Targets{{"image/png", "not a png"}, {"image/bmp", encoded(image, "BMP")}}});
         const auto contents = fetch(pb);
         ASSERT_TRUE(contents);
         const auto png = contents->imagePNG();
@@ -246,10 +108,10 @@ TEST_F(X11PasteboardTest, OtherImagesAreEncodedToPngAndBadOrHugeOnesSkipped)
         EXPECT_EQ(decoded.pixelColor(3, 3), QColor(Qt::red));
     }
     // A PNG header claiming 20000 x 20000 pixels is refused without decoding.
-    QByteArray huge = pngBytes(1, 1);
+    QByteArray huge = encoded(image, "PNG");
     for (const int at : {16, 20})
         huge.replace(at, 4, QByteArray("\x00\x00\x4e\x20", 4));
-    TestOwner owner(display(), {{"image/png", huge}});
+    TestOwner owner(display(), {Targets{{"image/png", huge}}});
     const auto contents = fetch(pb);
     ASSERT_TRUE(contents);
     EXPECT_FALSE(contents->imagePNG());
@@ -261,14 +123,14 @@ TEST_F(X11PasteboardTest, LargePayloadsTravelIncrementallyBothWays)
     QByteArray big;
     for (int i = 0; big.size() < 6 * 1024 * 1024; ++i)
         big += QByteArray::number(i) + ' ';
-    xclipPut("text/plain", big);
+    xclipCopy(big, "text/plain");
     const auto contents = fetch(pb, 8000);
     ASSERT_TRUE(contents);
     EXPECT_TRUE(contents->dataForType(PasteboardType::String) == big);
 
     std::reverse(big.begin(), big.end());
     ASSERT_TRUE(pb.write({{{"application/x-blob", big}}}));
-    const auto r = xclipGetServed("application/x-blob");
+    const auto r = xclipRead("application/x-blob");
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_EQ(r.out.size(), big.size());
     EXPECT_TRUE(r.out == big);
@@ -280,76 +142,42 @@ TEST_F(X11PasteboardTest, WritesAreServedUnderEveryAlias)
     const QString text = QStringLiteral("alias ü");
     ASSERT_TRUE(pb.write({{{PasteboardType::String, text.toUtf8()}, {PasteboardType::HTML, "<i>a</i>"}},
                           {{PasteboardType::String, "second item loses"}, {"application/x-figma-data", "fig"}}}));
-    const auto targets = xclipGetServed("TARGETS");
+    const auto targets = xclipRead("TARGETS");
     ASSERT_EQ(targets.exitCode, 0);
     const QStringList offered = QString::fromUtf8(targets.out).split(u'\n', Qt::SkipEmptyParts);
     for (const char *t : {"TARGETS", "STRING", "text/html", "application/x-figma-data"})
         EXPECT_TRUE(offered.contains(QString::fromLatin1(t))) << t;
     for (const char *t : {"UTF8_STRING", "text/plain;charset=utf-8", "text/plain", "TEXT"}) {
         EXPECT_TRUE(offered.contains(QString::fromLatin1(t))) << t;
-        EXPECT_EQ(QString::fromUtf8(xclipGetServed(QString::fromLatin1(t)).out), text) << t;
+        EXPECT_EQ(QString::fromUtf8(xclipRead(t).out), text) << t;
     }
-    EXPECT_EQ(QString::fromLatin1(xclipGetServed("STRING").out), text);
-    EXPECT_EQ(xclipGetServed("text/html").out, QByteArray("<i>a</i>"));
-    EXPECT_EQ(xclipGetServed("application/x-figma-data").out, QByteArray("fig"));
-    EXPECT_NE(xclipGetServed("image/png").exitCode, 0);
+    EXPECT_EQ(QString::fromLatin1(xclipRead("STRING").out), text);
+    EXPECT_EQ(xclipRead("text/html").out, QByteArray("<i>a</i>"));
+    EXPECT_EQ(xclipRead("application/x-figma-data").out, QByteArray("fig"));
+    EXPECT_NE(xclipRead("image/png").exitCode, 0);
 
     // Reading back through the clipboard sees the same single item.
-    auto contents = fetch(pb);
+    const auto contents = fetch(pb);
     ASSERT_TRUE(contents);
     EXPECT_EQ(contents->types(), (QStringList{PasteboardType::String, PasteboardType::HTML, "application/x-figma-data"}));
-
-    // Losing the ownership forgets the data.
-    xclipPut("UTF8_STRING", "other");
-    contents = fetch(pb);
-    ASSERT_TRUE(contents);
-    EXPECT_EQ(contents->stringForType(PasteboardType::String), "other");
 }
 
-TEST_F(X11PasteboardTest, SilentOwnerGivesNullWithinTheLimitAndTheMainThreadKeepsTurning)
+TEST_F(X11PasteboardTest, SilentOwnerGivesNullAtTheLimitAndTheMainThreadKeepsTurning)
 {
     X11Pasteboard pb;
-    pb.setFetchTimeLimit(1500);
-    TestOwner owner(display(), {{"UTF8_STRING", "never"}}, true);
-    QElapsedTimer timer;
-    timer.start();
+    pb.setFetchTimeLimit(1000);
+    TestOwner owner(display(), {Targets{{"UTF8_STRING", "never"}}}, true);
     const auto f = startFetch(pb);
-    // While the fetch waits, a 50 ms timer keeps firing: a fetch that held
-    // the main thread would make it late by the whole limit. The bound is
-    // far from both, so that a loaded machine cannot fail it.
+    // A fetch that held the main thread for the whole limit would let a
+    // 50 ms timer fire at most once (late timer events are merged).
     int turns = 0;
-    qint64 last = 0, worstLateMs = 0;
     QTimer ticker;
-    ticker.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        worstLateMs = std::max(worstLateMs, timer.elapsed() - last - 50);
-        last = timer.elapsed();
-        ++turns;
-    });
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++turns; });
     ticker.start(50);
-    ASSERT_TRUE(XvfbServer::waitUntil([f] { return f->called; }, 6000));
+    ASSERT_TRUE(XvfbServer::waitUntil([f] { return f->called; }, 8000)) << "the fetch never gave up";
     EXPECT_FALSE(f->contents);
-    EXPECT_GE(f->elapsedMs, 1400);
-    EXPECT_LT(f->elapsedMs, 4000);
-    EXPECT_GE(turns, 10);
-    EXPECT_LE(worstLateMs, 500);
-    RecordProperty("worst_late_ms", int(worstLateMs));
-}
-
-TEST_F(X11PasteboardTest, FiveThousandTargetsAreHandled)
-{
-    X11Pasteboard pb;
-    Targets targets;
-    for (int i = 0; i < 5000; ++i)
-        targets.append({"application/x-kind-" + QByteArray::number(i), QByteArray::number(i)});
-    TestOwner owner(display(), targets);
-    const auto contents = fetch(pb, 10000);
-    ASSERT_TRUE(contents);
-    const auto types = contents->types();
-    ASSERT_TRUE(types && !types->isEmpty());
-    EXPECT_LE(types->size(), 5000);
-    EXPECT_EQ(types->first(), "application/x-kind-0");
-    EXPECT_EQ(contents->dataForType("application/x-kind-0"), QByteArray("0"));
+    EXPECT_GE(f->elapsedMs, 900);
+    EXPECT_GE(turns, 3);
 }
 
 TEST_F(X11PasteboardTest, ABrokenConnectionIsLoggedOnceAndReopenedWithoutSpinning)
@@ -382,7 +210,7 @@ TEST_F(X11PasteboardTest, ABrokenConnectionIsLoggedOnceAndReopenedWithoutSpinnin
     EXPECT_EQ(lines.size(), 1);
 
     const qint64 count = pb.changeCount();
-    xclipPut("UTF8_STRING", "after the break");
+    xclipCopy("after the break");
     EXPECT_TRUE(XvfbServer::waitUntil([&] { return pb.changeCount() > count; }, 5000)) << "changes are seen again";
     const auto contents = fetch(pb);
     ASSERT_TRUE(contents);

@@ -12,28 +12,17 @@ class X11SyntheticKeyboardTest : public kelvo::testing::XvfbTest {
 protected:
     bool wantsWindowManager() const override { return true; }
 
-    QByteArray read(const char *selection)
+    // An empty Mousepad with the keyboard focus. Typing is repeated until
+    // the text view has taken it (it is mapped after the window).
+    void startEditor()
     {
-        return server().run("xclip", {"-o", "-selection", selection}).out;
-    }
-    // Mousepad with the keyboard focus, holding `text` with the cursor at
-    // its end. Typing is repeated until the text view has taken it all (it
-    // is mapped after the window).
-    void startEditor(const QByteArray &text)
-    {
-        ASSERT_TRUE(server().startClient("mousepad", {"--disable-server"}));
-        const QByteArray editor =
-            xdotool({"search", "--sync", "--onlyvisible", "--classname", "mousepad"}).split('\n').last();
-        ASSERT_TRUE(activateByXdotool(editor.toULongLong()));
+        ASSERT_TRUE(activateByXdotool(startWindow("mousepad", {"--disable-server"}, "mousepad")));
         ASSERT_TRUE(XvfbServer::waitUntil([&] {
             xdotool({"key", "ctrl+a"});
             xdotool({"type", "ready"});
             return editorText("ready", 500) == "ready";
         }, 10000)) << "the editor did not take the text";
         xdotool({"key", "BackSpace"}); // all of it is selected
-        typeAtEnd(QString::fromUtf8(text));
-        ASSERT_EQ(editorText(text), text);
-        xdotool({"key", "End"});
     }
     // The editor's whole text: selecting it all makes the editor offer it as
     // the PRIMARY selection, which leaves the clipboard alone (the editor may
@@ -44,30 +33,10 @@ protected:
         QByteArray text;
         XvfbServer::waitUntil([&] {
             xdotool({"key", "ctrl+a"});
-            text = read("primary");
+            text = xclipRead("UTF8_STRING", "primary").out;
             return text == expected;
         }, timeoutMs);
         return text;
-    }
-    // Types at the end of the (one-line) text: a modifier left held by the
-    // keyboard would turn these keys into shortcuts (Control+A selects all).
-    // No Control here: pressing it would release a stray one.
-    void typeAtEnd(const QString &keys)
-    {
-        xdotool({"key", "End"});
-        xdotool({"type", keys});
-    }
-    void setClipboard(const QByteArray &text)
-    {
-        // xclip stays in the background serving the selection.
-        ASSERT_EQ(server().run("xclip", {"-selection", "clipboard", "-i"}, text).exitCode, 0);
-        ASSERT_TRUE(XvfbServer::waitUntil([&] { return read("clipboard") == text; }, 5000));
-    }
-    static void paste(X11SyntheticKeyboard &keyboard)
-    {
-        ASSERT_TRUE(keyboard.createKeyEvent(9, true));
-        ASSERT_TRUE(keyboard.createKeyEvent(9, false));
-        keyboard.postPendingEvents();
     }
 };
 
@@ -81,30 +50,31 @@ TEST_F(X11SyntheticKeyboardTest, ControlVPastesAfterReleasingHeldModifiersAndLea
     EXPECT_FALSE(keyboard.openSettings());
     // The editor is empty for the paste: reading its text selects it all,
     // and a paste still on its way would then replace the selection.
-    startEditor({});
-    setClipboard("pasted");
+    startEditor();
+    xclipCopy("pasted");
 
     // The user still holds Shift and Super from the shortcut.
     xdotool({"keydown", "shift"});
     xdotool({"keydown", "super"});
     ASSERT_EQ(keyboard.heldModifierKeys().size(), 2);
-    paste(keyboard);
+    ASSERT_TRUE(keyboard.createKeyEvent(9, true));
+    ASSERT_TRUE(keyboard.createKeyEvent(9, false));
+    keyboard.postPendingEvents();
     EXPECT_TRUE(keyboard.heldModifierKeys().isEmpty()); // Control is let go as well
     EXPECT_EQ(editorText("pasted"), QByteArray("pasted"));
-    typeAtEnd("az"); // now into an editor holding text
-    EXPECT_EQ(editorText("pastedaz"), QByteArray("pastedaz"));
-}
 
-TEST_F(X11SyntheticKeyboardTest, NothingIsPostedWithoutEvents)
-{
-    startEditor("kept");
-    setClipboard("unused");
-    X11SyntheticKeyboard keyboard(display());
+    // Posting with nothing queued, or after a key of no position, sends
+    // nothing either.
     keyboard.postPendingEvents();
-    EXPECT_FALSE(keyboard.createKeyEvent(0xFFFF, true)); // no such position
+    EXPECT_FALSE(keyboard.createKeyEvent(0xFFFF, true));
     keyboard.postPendingEvents();
-    typeAtEnd("az");
-    EXPECT_EQ(editorText("keptaz"), QByteArray("keptaz"));
+    // Typed at the end of the text: a modifier left held by the keyboard
+    // would turn these keys into shortcuts (Control+A selects all, Control+Z
+    // takes the paste back). No Control here: pressing it would release a
+    // stray one.
+    xdotool({"key", "End"});
+    xdotool({"type", "az"});
+    EXPECT_EQ(editorText("pastedaz"), QByteArray("pastedaz"));
 }
 
 class X11SyntheticKeyboardWithoutXTestTest : public kelvo::testing::XvfbTest {

@@ -1,15 +1,22 @@
 #pragma once
 
-// The tests' own X clients: windows with the properties a program sets, and
-// a thread that serves the events of one connection.
+// The tests' own X clients: windows with the properties a program sets, a
+// thread that serves the events of one connection, reading the clipboard
+// and owning it.
 
 #include "platform/x11/X11Connection.h"
+#include "platform/x11/X11Pasteboard.h"
+#include "support/TestClients.h"
+
+#include <gtest/gtest.h>
 
 #include <QByteArray>
+#include <QElapsedTimer>
+#include <QList>
 #include <QRect>
 
+#include <algorithm>
 #include <atomic>
-#include <functional>
 #include <optional>
 #include <poll.h>
 #include <thread>
@@ -50,31 +57,126 @@ inline xcb_window_t makeWindow(x11::X11Connection &c, const WindowOptions &optio
     return w;
 }
 
-// Hands every event of `connection` to `handle` on a thread of its own
-// until it is destroyed. Intern the atoms the handler needs before.
-class EventThread {
+// A fetch of the clipboard's contents; filled in when its callback runs.
+struct Fetched {
+    bool called = false;
+    std::shared_ptr<const PasteboardContents> contents;
+    qint64 elapsedMs = 0;
+};
+
+inline std::shared_ptr<Fetched> startFetch(x11::X11Pasteboard &pb)
+{
+    auto f = std::make_shared<Fetched>();
+    QElapsedTimer timer;
+    timer.start();
+    pb.fetchContents([f, timer](std::shared_ptr<const PasteboardContents> c) {
+        f->called = true;
+        f->contents = std::move(c);
+        f->elapsedMs = timer.elapsed();
+    });
+    return f;
+}
+
+inline std::shared_ptr<const PasteboardContents> fetch(x11::X11Pasteboard &pb, int timeoutMs = 5000)
+{
+    const auto f = startFetch(pb);
+    EXPECT_TRUE(TestClients::waitUntil([f] { return f->called; }, timeoutMs)) << "the fetch never ended";
+    return f->contents;
+}
+
+using Targets = QList<std::pair<QByteArray, QByteArray>>; // target, data
+
+// An owner of CLIPBOARD on its own connection and thread. It offers the
+// targets of the first copy. When a program asks for the data of a target,
+// it copies the next one (takes CLIPBOARD again with the next targets), as a
+// user who copies again while the last copy is being read, and answers only
+// once the next read has begun (asks for TARGETS): the reads overlap. A
+// silent owner never answers.
+class TestOwner {
 public:
-    EventThread(xcb_connection_t *connection, std::function<void(xcb_generic_event_t *)> handle)
-        : thread_([this, connection, handle = std::move(handle)] {
-              while (!stop_) {
-                  if (xcb_generic_event_t *e = xcb_poll_for_event(connection)) {
-                      handle(e);
-                      std::free(e);
-                      continue;
-                  }
-                  pollfd p{xcb_get_file_descriptor(connection), POLLIN, 0};
-                  poll(&p, 1, 20); // the poll interval: the stop flag is read between polls
-              }
-          })
+    TestOwner(const QString &display, std::vector<Targets> copies, bool silent = false)
+        : c_(display), copies_(std::move(copies))
     {
+        for (const Targets &targets : copies_) {
+            std::vector<xcb_atom_t> atoms{c_.atom("TARGETS")};
+            for (const auto &t : targets)
+                atoms.push_back(c_.atom(t.first.constData()));
+            atoms_.push_back(std::move(atoms));
+        }
+        clipboard_ = c_.atom("CLIPBOARD");
+        WindowOptions options;
+        options.inputOnly = true;
+        window_ = makeWindow(c_, options);
+        take();
+        if (!silent)
+            thread_ = std::thread([this] { serveUntilStopped(); });
     }
-    ~EventThread()
+    ~TestOwner()
     {
         stop_ = true;
-        thread_.join();
+        if (thread_.joinable())
+            thread_.join();
     }
 
 private:
+    void serveUntilStopped()
+    {
+        while (!stop_) {
+            if (xcb_generic_event_t *e = xcb_poll_for_event(c_.get())) {
+                if ((e->response_type & 0x7f) == XCB_SELECTION_REQUEST)
+                    serve(*reinterpret_cast<xcb_selection_request_event_t *>(e));
+                std::free(e);
+                continue;
+            }
+            pollfd p{xcb_get_file_descriptor(c_.get()), POLLIN, 0};
+            poll(&p, 1, 20); // the poll interval: the stop flag is read between polls
+        }
+    }
+    void take()
+    {
+        xcb_set_selection_owner(c_.get(), window_, clipboard_, XCB_CURRENT_TIME);
+        c_.sync();
+    }
+    void serve(const xcb_selection_request_event_t &r)
+    {
+        const std::vector<xcb_atom_t> &atoms = atoms_[current_];
+        const qsizetype i = std::find(atoms.begin(), atoms.end(), r.target) - atoms.begin();
+        const bool known = i < qsizetype(atoms.size());
+        if (i == 0)
+            xcb_change_property(c_.get(), XCB_PROP_MODE_REPLACE, r.requestor, r.property, XCB_ATOM_ATOM, 32,
+                                quint32(atoms.size()), atoms.data());
+        else if (known)
+            xcb_change_property(c_.get(), XCB_PROP_MODE_REPLACE, r.requestor, r.property, r.target, 8,
+                                quint32(copies_[current_][i - 1].second.size()),
+                                copies_[current_][i - 1].second.constData());
+        const xcb_selection_notify_event_t n{.response_type = XCB_SELECTION_NOTIFY, .pad0 = 0, .sequence = 0, .time = r.time,
+                                             .requestor = r.requestor, .selection = r.selection, .target = r.target,
+                                             .property = known ? r.property : xcb_atom_t(XCB_ATOM_NONE)};
+        if (i == 0 && deferred_) {
+            send(*deferred_);
+            deferred_.reset();
+        }
+        if (i > 0 && known && current_ + 1 < copies_.size()) {
+            ++current_;
+            take();
+            deferred_ = n;
+        } else {
+            send(n);
+        }
+    }
+    void send(const xcb_selection_notify_event_t &n)
+    {
+        xcb_send_event(c_.get(), 0, n.requestor, 0, reinterpret_cast<const char *>(&n));
+        xcb_flush(c_.get());
+    }
+
+    x11::X11Connection c_;
+    std::vector<Targets> copies_;
+    std::vector<std::vector<xcb_atom_t>> atoms_;
+    std::size_t current_ = 0;
+    std::optional<xcb_selection_notify_event_t> deferred_;
+    xcb_atom_t clipboard_ = XCB_ATOM_NONE;
+    xcb_window_t window_ = 0;
     std::atomic<bool> stop_{false};
     std::thread thread_;
 };

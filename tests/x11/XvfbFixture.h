@@ -9,82 +9,32 @@
 
 #include <gtest/gtest.h>
 
-#include <QByteArray>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QList>
 #include <QProcess>
-#include <QProcessEnvironment>
-#include <QString>
-#include <QStringList>
 
-#include <xcb/xcb.h>
-
-#include <cerrno>
-#include <csignal>
-#include <cstdlib>
-#include <cstring>
-#include <fcntl.h>
-#include <functional>
 #include <memory>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char **environ;
 
 namespace kelvo::testing {
 
 class XvfbServer : public TestClients {
 public:
     explicit XvfbServer(QStringList extraArguments = {}) : extraArguments_(std::move(extraArguments)) {}
-    ~XvfbServer() { stop(); }
-    XvfbServer(const XvfbServer &) = delete;
-    XvfbServer &operator=(const XvfbServer &) = delete;
+    ~XvfbServer() override { stop(); }
 
-    // Starts Xvfb; true once it accepts connections.
+    // Starts Xvfb; true once it accepts connections, which is when it writes
+    // its display number to the descriptor named by -displayfd.
     bool start()
     {
-        int fds[2];
-        if (pipe(fds) != 0)
-            return false;
-        QList<QByteArray> args = {"Xvfb", "-displayfd", QByteArray::number(fds[1]), "-screen", "0",
-                                  "1280x800x24", "-nolisten", "tcp", "-noreset"};
-        for (const QString &a : std::as_const(extraArguments_))
-            args.append(a.toLocal8Bit());
-        std::vector<char *> argv;
-        for (QByteArray &a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addclose(&actions, fds[0]);
-        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-        const int rc = posix_spawnp(&serverPid_, "Xvfb", &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        close(fds[1]);
-        if (rc != 0) {
-            close(fds[0]);
-            serverPid_ = -1;
-            return false;
+        server_.setStandardErrorFile(QProcess::nullDevice());
+        server_.start(QStringLiteral("Xvfb"), QStringList{"-displayfd", "1", "-screen", "0", "1280x800x24",
+                                                          "-nolisten", "tcp", "-noreset"} + extraArguments_);
+        const QDeadlineTimer deadline(15000);
+        while (!server_.canReadLine() && server_.waitForReadyRead(int(deadline.remainingTime()))) {
         }
-        QByteArray number;
-        QDeadlineTimer deadline(15000);
-        while (!number.endsWith('\n') && !deadline.hasExpired()) {
-            pollfd p{fds[0], POLLIN, 0};
-            if (poll(&p, 1, int(deadline.remainingTime())) <= 0)
-                break;
-            char buf[32];
-            const ssize_t n = read(fds[0], buf, sizeof buf);
-            if (n <= 0)
-                break;
-            number.append(buf, n);
-        }
-        close(fds[0]);
-        if (!number.endsWith('\n'))
+        if (!server_.canReadLine())
             return false;
-        display_ = u':' + QString::fromLatin1(number.trimmed());
+        display_ = u':' + QString::fromLatin1(server_.readLine().trimmed());
         qputenv("DISPLAY", display_.toLocal8Bit());
         return true;
     }
@@ -92,11 +42,12 @@ public:
     void stop()
     {
         stopClients();
-        if (serverPid_ > 0) {
-            kill(serverPid_, SIGTERM);
-            int status = 0;
-            waitpid(serverPid_, &status, 0);
-            serverPid_ = -1;
+        if (server_.state() == QProcess::NotRunning)
+            return;
+        server_.terminate();
+        if (!server_.waitForFinished(5000)) {
+            server_.kill();
+            server_.waitForFinished(3000);
         }
     }
 
@@ -111,37 +62,18 @@ public:
         return env;
     }
 
-    // Starts openbox and waits until it manages the screen.
+    // Starts openbox and waits until it manages the screen (it then names
+    // its check window on the root).
     bool startWindowManager()
     {
-        if (!startClient(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")}))
-            return false;
-        return waitUntil([this] { return hasWindowManager(); }, 10000);
-    }
-
-    bool hasWindowManager() const
-    {
-        xcb_connection_t *c = xcb_connect(display_.toLocal8Bit().constData(), nullptr);
-        bool found = false;
-        if (!xcb_connection_has_error(c)) {
-            const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-            const char name[] = "_NET_SUPPORTING_WM_CHECK";
-            auto *atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof name - 1, name), nullptr);
-            if (atom) {
-                auto *prop = xcb_get_property_reply(
-                    c, xcb_get_property(c, 0, root, atom->atom, XCB_ATOM_WINDOW, 0, 1), nullptr);
-                found = prop && xcb_get_property_value_length(prop) == 4;
-                std::free(prop);
-                std::free(atom);
-            }
-        }
-        xcb_disconnect(c);
-        return found;
+        return startClient(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")}) && waitUntil([this] {
+            return run(QStringLiteral("xprop"), {"-root", "_NET_SUPPORTING_WM_CHECK"}).out.contains("window id");
+        }, 10000);
     }
 
 private:
     QStringList extraArguments_;
-    pid_t serverPid_ = -1;
+    QProcess server_;
     QString display_;
 };
 
@@ -181,18 +113,50 @@ protected:
         return r.out.trimmed();
     }
 
+    // Starts a program and returns its top-level window once it is shown.
+    quint64 startWindow(const QString &program, const QStringList &args, const QString &wmClass,
+                        qint64 *pid = nullptr)
+    {
+        QProcess *p = server_->startClient(program, args);
+        EXPECT_TRUE(p) << program.toStdString();
+        if (!p)
+            return 0;
+        if (pid)
+            *pid = p->processId();
+        return xdotool({"search", "--sync", "--onlyvisible", "--classname", wmClass}).split('\n').last().toULongLong();
+    }
+
     // Asks the window manager (through xdotool) to activate a window until
     // it is active: a request made before the window manager has taken the
     // new window on is dropped.
     bool activateByXdotool(quint64 window)
     {
-        const QString id = QString::number(window);
+        const QByteArray id = QByteArray::number(window);
         return XvfbServer::waitUntil([&] {
-            server_->run(QStringLiteral("xdotool"), {QStringLiteral("windowactivate"), id});
-            XvfbServer::spin(50);
-            return server_->run(QStringLiteral("xdotool"), {QStringLiteral("getactivewindow")}).out.trimmed() ==
-                   id.toLatin1();
+            if (server_->run(QStringLiteral("xdotool"), {"getactivewindow"}).out.trimmed() == id)
+                return true;
+            server_->run(QStringLiteral("xdotool"), {"windowactivate", QString::fromLatin1(id)});
+            return false;
         }, 8000);
+    }
+
+    // What a selection holds as `target`, read with xclip.
+    TestClients::Result xclipRead(const QString &target, const QString &selection = QStringLiteral("clipboard"))
+    {
+        return server_->run(QStringLiteral("xclip"), {"-o", "-selection", selection, "-t", target});
+    }
+
+    // Copies `data` as `target` with xclip, whose background copy goes on
+    // owning the clipboard. xclip returns before that copy owns it: waits
+    // until the clipboard serves these bytes (or, for big data, the target).
+    void xclipCopy(const QByteArray &data, const QString &target = QStringLiteral("UTF8_STRING"))
+    {
+        ASSERT_EQ(server_->run("xclip", {"-selection", "clipboard", "-t", target, "-i"}, data).exitCode, 0);
+        const bool small = data.size() <= 64 * 1024;
+        ASSERT_TRUE(XvfbServer::waitUntil([&] {
+            const auto read = xclipRead(small ? target : QStringLiteral("TARGETS"));
+            return read.exitCode == 0 && (small ? read.out == data : read.out.split('\n').contains(target.toLatin1()));
+        }, 5000)) << "xclip did not take the clipboard";
     }
 
     std::unique_ptr<XvfbServer> server_;
