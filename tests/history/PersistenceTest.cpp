@@ -135,7 +135,7 @@ TEST_F(PersistenceTest, LoadedImagesSurviveTheFileBeingReplacedOrRemoved)
         auto manager = fresh.make();
         ASSERT_EQ(manager->items().size(), 2);
         ASSERT_FALSE(manager->items().first().content.dataField().isHeld());
-        const QByteArray before = fresh.files.local.read(fresh.historyPath(), nullptr).value_or(QByteArray());
+        const QByteArray before = fresh.files.read(fresh.historyPath(), nullptr).value_or(QByteArray());
         if (change[0] == 'r' && change[2] == 'p')
             fresh.writeHistoryFile({textEntry("someone else's")});
         else if (change[0] == 'r')
@@ -182,19 +182,19 @@ TEST_F(PersistenceTest, CorruptFileIsReportedOnceAndKeptAsBackup)
     // Untouched until the first save.
     rig.time.advance(2000);
     QString error;
-    EXPECT_EQ(rig.files.local.read(rig.historyPath(), &error), garbage);
+    EXPECT_EQ(rig.files.read(rig.historyPath(), &error), garbage);
 
     rig.pasteboard.copy(textContents("first after corruption"));
     manager->checkPasteboard();
     rig.time.advance(200);
     EXPECT_EQ(texts(rig.readHistoryFile()), QStringList({"first after corruption"}));
     const QString backup = rig.dataDir() + "/clipboard_history.json.corrupt-1800000000";
-    EXPECT_EQ(rig.files.local.read(backup, &error), garbage);
+    EXPECT_EQ(rig.files.read(backup, &error), garbage);
 
     // Later saves leave the backup alone; the load line is not repeated.
     manager->clearHistory();
     rig.time.advance(200);
-    EXPECT_EQ(rig.files.local.read(backup, &error), garbage);
+    EXPECT_EQ(rig.files.read(backup, &error), garbage);
     EXPECT_EQ(log.lines.size(), 1);
 }
 
@@ -237,7 +237,7 @@ TEST_F(PersistenceTest, FailedBackupOrWriteLogsAndTheNextSaveTriesAgain)
     rig.files.failMoves = true;
     manager->addCapturedItem(textEntry("A"));
     rig.time.advance(200);
-    EXPECT_EQ(rig.files.local.read(rig.historyPath(), nullptr), QByteArray("{}"));
+    EXPECT_EQ(rig.files.read(rig.historyPath(), nullptr), QByteArray("{}"));
     rig.files.failMoves = false;
     rig.files.failWrites = true;
     manager->addCapturedItem(textEntry("B"));

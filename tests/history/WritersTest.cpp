@@ -130,7 +130,7 @@ TEST_F(ExportTest, SavedFileIsTheStoredBytesAndTheHistoryIsUnchanged)
     rig.saveDialog.answer = target;
     manager->saveImageAsPNG(item);
     QString error;
-    EXPECT_EQ(rig.files.local.read(target, &error), png);
+    EXPECT_EQ(rig.files.read(target, &error), png);
     EXPECT_EQ(rig.files.writes, writes + 1);
     rig.time.advance(1000);
     EXPECT_EQ(rig.files.writes, writes + 1); // no history save

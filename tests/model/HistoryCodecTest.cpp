@@ -1,6 +1,6 @@
 #include "model/HistoryCodec.h"
+#include "model/TestImages.h"
 
-#include <QBuffer>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -11,19 +11,9 @@
 #include <gtest/gtest.h>
 
 using namespace kelvo;
+using kelvo::test::pngBytes;
 
 namespace {
-
-QByteArray pngOfSize(int w, int h)
-{
-    QImage image(w, h, QImage::Format_RGB32);
-    image.fill(Qt::green);
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return png;
-}
 
 // A history file in memory; a test may change its bytes in place.
 class BytesFile : public ReadableFile {
@@ -206,7 +196,7 @@ TEST(HistoryWriter, WritesTheFileFormatByteForByte)
 
 TEST(HistoryReader, OlderFileDerivesDisplayFields)
 {
-    const QByteArray png = pngOfSize(1000, 500);
+    const QByteArray png = pngBytes(1000, 500);
     const QByteArray json = "[{\"id\":\"e621e1f8-c36c-495a-93fc-0c247a3e6e5f\",\"timestamp\":0,"
                             "\"content\":{\"image\":{\"_0\":\"" + png.toBase64() + "\"}}},"
                             "{\"id\":\"00000000-0000-0000-0000-000000000001\",\"timestamp\":-5,"
