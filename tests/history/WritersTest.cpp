@@ -74,66 +74,41 @@ TEST_F(WritersTest, RawPayloadsBecomeOneItemEachInOrder)
     EXPECT_EQ(manager->items().first().id, empty.id);
 }
 
-TEST_F(WritersTest, WriteRecordsTheChangeCountMovesFirstAndIsNotCapturedAgain)
+// The list may change between showing an entry and choosing it.
+TEST_F(WritersTest, AnEntryNoLongerInTheListStillReachesTheClipboard)
 {
-    const ClipboardItem item = stored(ClipboardContent::text("reuse me"));
-    older();
-    rig.time.advance(7000);
-    manager->writeToPasteboard(item);
-    EXPECT_EQ(manager->lastChangeCount(), rig.pasteboard.changeCount());
-    EXPECT_EQ(manager->items().first().id, item.id);
-    EXPECT_DOUBLE_EQ(manager->items().first().timestamp, rig.time.now());
-
-    const int fetches = rig.pasteboard.fetchCount;
-    rig.time.advance(2000); // several polls
-    EXPECT_EQ(rig.pasteboard.fetchCount, fetches);
-    EXPECT_EQ(manager->items().size(), 2);
-    rig.time.advance(200);
-    EXPECT_EQ(rig.readHistoryFile().first().id, item.id); // the move was saved
-
-    // An entry no longer in the list still reaches the clipboard.
+    const ClipboardItem item = stored(ClipboardContent::text("removed meanwhile"));
     manager->removeItem(item.id);
     rig.pasteboard.writeLog.clear();
     manager->writeToPasteboard(item);
     EXPECT_EQ(log(), QStringList({"write " + S}));
-    EXPECT_EQ(manager->items().size(), 1);
+    EXPECT_TRUE(manager->items().isEmpty());
 }
 
 // ---- image export ----------------------------------------------------------
 
-class ExportTest : public WritersTest {
-protected:
-    LogCapture captured;
-};
-
-TEST_F(ExportTest, ProposedNameUsesWholeUnixSecondsAndCancelWritesNothing)
+TEST_F(WritersTest, ExportProposesANameInWholeUnixSecondsAndWritesTheStoredBytes)
 {
+    LogCapture captured;
     manager->saveImageAsPNG(stored(ClipboardContent::text("text")));
     manager->saveImageAsPNG(stored(ClipboardContent::raw({{{{"x-app/a", "1"}}}})));
     EXPECT_TRUE(rig.saveDialog.proposedNames.isEmpty()) << "no dialog for other kinds";
-    rig.time.setWallClock(1700000000.9 - kUnixToReferenceOffset);
-    rig.saveDialog.answer.reset();
-    const int writes = rig.files.writes;
-    manager->saveImageAsPNG(stored(ClipboardContent::image(pngBytes(2, 2))));
-    EXPECT_EQ(rig.saveDialog.proposedNames, QStringList({"kelvo-1700000000.png"}));
-    EXPECT_EQ(rig.files.writes, writes);
-    EXPECT_TRUE(captured.lines.isEmpty());
-}
-
-TEST_F(ExportTest, SavedFileIsTheStoredBytesAndTheHistoryIsUnchanged)
-{
     const QByteArray png = pngBytes(300, 100);
     const ClipboardItem item = stored(ClipboardContent::image(png));
     rig.time.advance(1000);
     const int writes = rig.files.writes;
+    rig.time.setWallClock(1700000000.9 - kUnixToReferenceOffset);
+    rig.saveDialog.answer.reset();
+    manager->saveImageAsPNG(item);
+    EXPECT_EQ(rig.saveDialog.proposedNames, QStringList({"kelvo-1700000000.png"}));
+    EXPECT_EQ(rig.files.writes, writes) << "cancelled: nothing written";
+
     const QString target = rig.dir.path() + "/export.png";
     rig.saveDialog.answer = target;
     manager->saveImageAsPNG(item);
-    QString error;
-    EXPECT_EQ(rig.files.read(target, &error), png);
-    EXPECT_EQ(rig.files.writes, writes + 1);
+    EXPECT_EQ(rig.files.read(target, nullptr), png);
     rig.time.advance(1000);
-    EXPECT_EQ(rig.files.writes, writes + 1); // no history save
+    EXPECT_EQ(rig.files.writes, writes + 1) << "the export alone, no history save";
     EXPECT_TRUE(captured.lines.isEmpty());
 
     rig.saveDialog.answer = rig.dir.path() + "/missing-dir/export.png";
