@@ -29,7 +29,6 @@ class FakeStyledText : public StyledTextConverter {
 public:
     std::optional<StyledText> read(const QByteArray &data, StyledDocumentType type) const override
     {
-        ++reads;
         switch (type) {
         case StyledDocumentType::RTF:
             if (!data.startsWith("{\\rtf1 ") || !data.endsWith("}"))
@@ -60,7 +59,6 @@ public:
         }
         return std::nullopt;
     }
-    mutable int reads = 0;
 };
 
 // Real files in a temporary directory, with switches for failures and a
