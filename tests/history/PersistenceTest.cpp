@@ -259,7 +259,8 @@ TEST_F(PersistenceTest, FlushWaitsForARunningWriteAndLandsLast)
     };
     auto manager = rig.make();
     manager->addCapturedItem(textEntry("older"));
-    entered.get_future().wait(); // the background write of the older list is under way
+    // The background write of the older list is under way.
+    ASSERT_EQ(entered.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
 
     manager->addCapturedItem(textEntry("newer"));
     // The older write is let go once the flush waits for it; a flush that
