@@ -338,8 +338,9 @@ TEST_F(StoreTest, SearchFoldsCaseAndGreekButNotAccentsAndSeesOnlyTheText)
         {"CAF\u00c9", {road}},
         {" quick", {"Styled QUICK words", "the quick brown fox"}}, // not trimmed
         {" brown ", {"the quick brown fox"}},
-        // nothing but the text: not the raw data, source, or the labels
-        {"x-app", {}}, {"abc", {}}, {"edit", {}}, {"\u56fe\u7247", {}}, {"\u4e2a\u5b57\u7b26", {}},
+        // nothing but the text: not the raw data, the picture's bytes (its
+        // header chunk), the source, or the labels
+        {"x-app", {}}, {"abc", {}}, {"ihdr", {}}, {"edit", {}}, {"\u56fe\u7247", {}}, {"\u4e2a\u5b57\u7b26", {}},
     };
     for (const auto &c : cases) {
         manager->setSearchQuery(QString::fromUtf8(c.query));
