@@ -7,8 +7,8 @@
 #include "platform/memory/VirtualTime.h"
 #include "platform/qt/QtPlatform.h"
 
-#include <QBuffer>
-#include <QImage>
+#include "model/TestImages.h"
+
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -29,7 +29,6 @@ class FakeStyledText : public StyledTextConverter {
 public:
     std::optional<StyledText> read(const QByteArray &data, StyledDocumentType type) const override
     {
-        ++reads;
         switch (type) {
         case StyledDocumentType::RTF:
             if (!data.startsWith("{\\rtf1 ") || !data.endsWith("}"))
@@ -60,33 +59,18 @@ public:
         }
         return std::nullopt;
     }
-    mutable int reads = 0;
 };
 
 // Real files in a temporary directory, with switches for failures and a
 // hook that runs inside each history write.
-class TestFileSystem : public FileSystem {
+class TestFileSystem : public LocalFileSystem {
 public:
-    explicit TestFileSystem(const QString &root) : local(root) {}
-    QString applicationSupportDirectory() const override { return local.applicationSupportDirectory(); }
-    bool exists(const QString &path) const override { return local.exists(path); }
+    using LocalFileSystem::LocalFileSystem;
     FileError move(const QString &from, const QString &to) override
     {
         if (failMoves)
             return QStringLiteral("move refused");
-        return local.move(from, to);
-    }
-    FileError createDirectories(const QString &path, bool privateMode) override
-    {
-        return local.createDirectories(path, privateMode);
-    }
-    std::optional<QByteArray> read(const QString &path, QString *error) const override
-    {
-        return local.read(path, error);
-    }
-    std::shared_ptr<const ReadableFile> open(const QString &path, QString *error) const override
-    {
-        return local.open(path, error);
+        return LocalFileSystem::move(from, to);
     }
     FileError writeAtomically(const QString &path, const QByteArray &data, bool privateMode) override
     {
@@ -95,10 +79,9 @@ public:
             duringWrite(data);
         if (failWrites)
             return QStringLiteral("disk full");
-        return local.writeAtomically(path, data, privateMode);
+        return LocalFileSystem::writeAtomically(path, data, privateMode);
     }
 
-    LocalFileSystem local;
     bool failWrites = false;
     bool failMoves = false;
     std::function<void(const QByteArray &)> duringWrite;
@@ -115,17 +98,6 @@ public:
     ~LogCapture() { setLogSink(nullptr); }
     QStringList lines;
 };
-
-inline QByteArray pngBytes(int width, int height, QRgb color = qRgb(200, 30, 30))
-{
-    QImage image(width, height, QImage::Format_ARGB32);
-    image.fill(color);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
 
 inline std::shared_ptr<memory::MemoryContents> textContents(const QString &text)
 {
@@ -175,7 +147,7 @@ struct HistoryRig {
     {
         QString error;
         QList<ClipboardItem> items;
-        const auto bytes = files.local.read(historyPath(), &error);
+        const auto bytes = files.read(historyPath(), &error);
         EXPECT_TRUE(bytes.has_value()) << error.toStdString();
         if (bytes) {
             EXPECT_TRUE(decodeHistory(*bytes, &items, &error)) << error.toStdString();
@@ -183,10 +155,18 @@ struct HistoryRig {
         return items;
     }
 
-    void writeHistoryFile(const QList<ClipboardItem> &items)
+    // Puts a history file in place, bypassing the counting and the failure
+    // switches; `dir` defaults to the data directory.
+    void writeHistoryFile(const QList<ClipboardItem> &items, const QString &dir = {})
     {
-        (void)files.local.createDirectories(dataDir(), true);
-        ASSERT_FALSE(files.local.writeAtomically(historyPath(), encodeHistory(items), true));
+        writeRawHistoryFile(encodeHistory(items), dir);
+    }
+    void writeRawHistoryFile(const QByteArray &bytes, QString dir = {})
+    {
+        if (dir.isEmpty())
+            dir = dataDir();
+        (void)files.createDirectories(dir, true);
+        ASSERT_FALSE(files.LocalFileSystem::writeAtomically(dir + QStringLiteral("/clipboard_history.json"), bytes, true));
     }
 };
 

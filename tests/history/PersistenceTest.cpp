@@ -1,6 +1,5 @@
 #include "HistoryTestSupport.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -40,14 +39,6 @@ bool threadSleeps(pid_t tid)
     return nameEnd >= 0 && line.size() > nameEnd + 2 && line.at(nameEnd + 2) == 'S';
 }
 
-void makeDirWithHistory(const QString &dir, const QList<ClipboardItem> &items)
-{
-    ASSERT_TRUE(QDir().mkpath(dir));
-    QFile file(dir + QStringLiteral("/clipboard_history.json"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(encodeHistory(items));
-}
-
 class PersistenceTest : public ::testing::Test {
 protected:
     HistoryRig rig;
@@ -56,19 +47,16 @@ protected:
 
 // ---- location and migration -----------------------------------------------
 
-TEST_F(PersistenceTest, FirstStartCreatesThePrivateDataDirectoryAndNarrowsWideModes)
+// The directory and the file are private even where an older version or
+// the user made them readable to others.
+TEST_F(PersistenceTest, StartNarrowsWideModesOfTheDataDirectoryAndFile)
 {
-    auto manager = rig.make();
-    EXPECT_EQ(manager->storageURL(), rig.historyPath());
-    EXPECT_EQ(modeOf(rig.dataDir()), 0700);
-    EXPECT_TRUE(manager->items().isEmpty());
-    EXPECT_TRUE(log.lines.isEmpty());
-    manager.reset();
-
-    makeDirWithHistory(rig.dataDir(), {textEntry("kept")});
+    rig.make();
+    EXPECT_TRUE(log.lines.isEmpty()) << "a first start without a file is no failure";
+    rig.writeHistoryFile({textEntry("kept")});
     ASSERT_EQ(::chmod(QFile::encodeName(rig.dataDir()).constData(), 0755), 0);
     ASSERT_EQ(::chmod(QFile::encodeName(rig.historyPath()).constData(), 0644), 0);
-    manager = rig.make();
+    auto manager = rig.make();
     EXPECT_EQ(modeOf(rig.dataDir()), 0700);
     manager->addCapturedItem(textEntry("new"));
     rig.time.advance(200);
@@ -94,7 +82,7 @@ TEST_F(PersistenceTest, LegacyDirectoryIsTakenOverOnlyWhenThereIsNoDataDirectory
         SCOPED_TRACE(c.present.join(',').toStdString());
         HistoryRig fresh;
         for (const QString &name : c.present)
-            makeDirWithHistory(fresh.dir.path() + "/" + name, {textEntry(name)});
+            fresh.writeHistoryFile({textEntry(name)}, fresh.dir.path() + "/" + name);
         auto manager = fresh.make();
         EXPECT_EQ(texts(manager->items()), QStringList({c.loaded}));
         for (const char *legacy : {"Brisel", "Mopla"})
@@ -135,7 +123,7 @@ TEST_F(PersistenceTest, LoadedImagesSurviveTheFileBeingReplacedOrRemoved)
         auto manager = fresh.make();
         ASSERT_EQ(manager->items().size(), 2);
         ASSERT_FALSE(manager->items().first().content.dataField().isHeld());
-        const QByteArray before = fresh.files.local.read(fresh.historyPath(), nullptr).value_or(QByteArray());
+        const QByteArray before = fresh.files.read(fresh.historyPath(), nullptr).value_or(QByteArray());
         if (change[0] == 'r' && change[2] == 'p')
             fresh.writeHistoryFile({textEntry("someone else's")});
         else if (change[0] == 'r')
@@ -163,39 +151,42 @@ TEST_F(PersistenceTest, LoadedImagesSurviveTheFileBeingReplacedOrRemoved)
     }
 }
 
-TEST_F(PersistenceTest, CorruptFileIsReportedOnceAndKeptAsBackup)
+// An unreadable file is reported once, left alone until the first save,
+// never overwritten while it cannot be set aside, and then kept as a backup
+// named after the whole second it was found in.
+TEST_F(PersistenceTest, CorruptFileIsReportedOnceAndKeptAsBackupBeforeAnySave)
 {
-    ASSERT_TRUE(QDir().mkpath(rig.dataDir()));
     const QByteArray garbage = "[{\"id\": \"not a uuid\"";
-    {
-        QFile file(rig.historyPath());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(garbage);
-    }
-    rig.time.setWallClock(1800000000.0 - kUnixToReferenceOffset + 0.9);
+    rig.writeRawHistoryFile(garbage);
+    rig.time.setWallClock(1800000000.9 - kUnixToReferenceOffset);
     auto manager = rig.make();
     EXPECT_TRUE(manager->items().isEmpty());
     ASSERT_EQ(log.lines.size(), 1);
     EXPECT_TRUE(log.lines.first().startsWith(kLoadPrefix));
     EXPECT_GT(log.lines.first().size(), kLoadPrefix.size());
-
-    // Untouched until the first save.
     rig.time.advance(2000);
-    QString error;
-    EXPECT_EQ(rig.files.local.read(rig.historyPath(), &error), garbage);
+    EXPECT_EQ(rig.files.read(rig.historyPath(), nullptr), garbage) << "untouched until the first save";
 
-    rig.pasteboard.copy(textContents("first after corruption"));
-    manager->checkPasteboard();
+    rig.files.failMoves = true;
+    manager->addCapturedItem(textEntry("A"));
     rig.time.advance(200);
-    EXPECT_EQ(texts(rig.readHistoryFile()), QStringList({"first after corruption"}));
+    EXPECT_EQ(rig.files.read(rig.historyPath(), nullptr), garbage) << "not set aside, so not overwritten";
+    rig.files.failMoves = false;
+    rig.files.failWrites = true;
+    manager->addCapturedItem(textEntry("B"));
+    rig.time.advance(200);
+    EXPECT_EQ(log.lines.mid(1), QStringList({kSavePrefix + "move refused", kSavePrefix + "disk full"}));
+    rig.files.failWrites = false;
+    manager->addCapturedItem(textEntry("C"));
+    rig.time.advance(200);
+    EXPECT_EQ(texts(rig.readHistoryFile()), QStringList({"C", "B", "A"})) << "each save tries again";
     const QString backup = rig.dataDir() + "/clipboard_history.json.corrupt-1800000000";
-    EXPECT_EQ(rig.files.local.read(backup, &error), garbage);
+    EXPECT_EQ(rig.files.read(backup, nullptr), garbage);
 
-    // Later saves leave the backup alone; the load line is not repeated.
     manager->clearHistory();
     rig.time.advance(200);
-    EXPECT_EQ(rig.files.local.read(backup, &error), garbage);
-    EXPECT_EQ(log.lines.size(), 1);
+    EXPECT_EQ(rig.files.read(backup, nullptr), garbage) << "later saves leave the backup alone";
+    EXPECT_EQ(log.lines.size(), 3) << "the load failure is not reported again";
 }
 
 // ---- saving ----------------------------------------------------------------
@@ -224,32 +215,6 @@ TEST_F(PersistenceTest, BurstOfChangesGivesOneWriteWithAllOfThem)
     EXPECT_EQ(rig.files.writes, writes + 1);
 }
 
-// The unreadable file is never overwritten while it cannot be set aside.
-TEST_F(PersistenceTest, FailedBackupOrWriteLogsAndTheNextSaveTriesAgain)
-{
-    ASSERT_TRUE(QDir().mkpath(rig.dataDir()));
-    {
-        QFile file(rig.historyPath());
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("{}");
-    }
-    auto manager = rig.make();
-    rig.files.failMoves = true;
-    manager->addCapturedItem(textEntry("A"));
-    rig.time.advance(200);
-    EXPECT_EQ(rig.files.local.read(rig.historyPath(), nullptr), QByteArray("{}"));
-    rig.files.failMoves = false;
-    rig.files.failWrites = true;
-    manager->addCapturedItem(textEntry("B"));
-    rig.time.advance(200);
-    ASSERT_EQ(log.lines.size(), 3);
-    EXPECT_EQ(log.lines.mid(1), QStringList({kSavePrefix + "move refused", kSavePrefix + "disk full"}));
-    rig.files.failWrites = false;
-    manager->addCapturedItem(textEntry("C"));
-    rig.time.advance(200);
-    EXPECT_EQ(texts(rig.readHistoryFile()), QStringList({"C", "B", "A"}));
-}
-
 TEST_F(PersistenceTest, FlushWritesThePendingSaveAtOnce)
 {
     auto manager = rig.make();
@@ -257,9 +222,7 @@ TEST_F(PersistenceTest, FlushWritesThePendingSaveAtOnce)
     EXPECT_EQ(rig.files.writes, 0);
 
     manager->addCapturedItem(textEntry("last change"));
-    EXPECT_TRUE(manager->hasPendingSave());
     manager->flushPendingSave();
-    EXPECT_FALSE(manager->hasPendingSave());
     EXPECT_EQ(rig.files.writes, 1);
     EXPECT_EQ(texts(rig.readHistoryFile()), QStringList({"last change"}));
     rig.time.advance(1000);
@@ -296,7 +259,8 @@ TEST_F(PersistenceTest, FlushWaitsForARunningWriteAndLandsLast)
     };
     auto manager = rig.make();
     manager->addCapturedItem(textEntry("older"));
-    entered.get_future().wait(); // the background write of the older list is under way
+    // The background write of the older list is under way.
+    ASSERT_EQ(entered.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
 
     manager->addCapturedItem(textEntry("newer"));
     // The older write is let go once the flush waits for it; a flush that
