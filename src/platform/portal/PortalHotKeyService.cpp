@@ -45,6 +45,7 @@ QString describe(const QString &trigger)
 
 PortalHotKeyService::PortalHotKeyService(const QDBusConnection &bus, QObject *parent) : QObject(parent), bus_(bus)
 {
+    qDBusRegisterMetaType<QPair<QString, QVariantMap>>();
     qDBusRegisterMetaType<Shortcuts>();
     bus_.connect(kPortal, kDesktopPath, kShortcuts, QStringLiteral("Activated"), this,
                  SLOT(onActivated(QDBusMessage)));
@@ -75,14 +76,14 @@ std::optional<QString> PortalHotKeyService::triggerFor(quint32 keyCode, quint32 
     if (!keysym || xkb_keysym_get_name(*keysym, name, sizeof name) <= 0)
         return std::nullopt;
     QStringList parts;
+    if (modifiers & x11::CarbonMod::Command)
+        parts << QStringLiteral("LOGO");
     if (modifiers & x11::CarbonMod::Control)
         parts << QStringLiteral("CTRL");
     if (modifiers & x11::CarbonMod::Option)
         parts << QStringLiteral("ALT");
     if (modifiers & x11::CarbonMod::Shift)
         parts << QStringLiteral("SHIFT");
-    if (modifiers & x11::CarbonMod::Command)
-        parts << QStringLiteral("LOGO");
     parts << QString::fromLatin1(name);
     return parts.join(u'+');
 }
