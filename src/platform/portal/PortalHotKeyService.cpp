@@ -61,7 +61,8 @@ PortalHotKeyService::~PortalHotKeyService()
 
 bool PortalHotKeyService::offered(const QDBusConnection &bus, int limitMs)
 {
-    QDBusMessage get = QDBusMessage::createMethodCall(kPortal, kDesktopPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+    QDBusMessage get = QDBusMessage::createMethodCall(kPortal, kDesktopPath,
+                                                      QStringLiteral("org.freedesktop.DBus.Properties"),
                                                       QStringLiteral("Get"));
     get << kShortcuts << QStringLiteral("version");
     const QDBusMessage reply = QDBusConnection(bus).call(get, QDBus::Block, limitMs);
