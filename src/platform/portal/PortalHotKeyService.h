@@ -48,7 +48,7 @@ public:
     // Whether the bus's portal offers GlobalShortcuts (its `version`
     // property answers within limitMs).
     static bool offered(const QDBusConnection &bus, int limitMs = 1000);
-    // The combination as the shortcuts specification writes it
+    // The combination in the freedesktop.org trigger format
     // ("LOGO+SHIFT+v"); nothing for a key without a name.
     static std::optional<QString> triggerFor(quint32 keyCode, quint32 modifiers);
 
