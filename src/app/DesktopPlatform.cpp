@@ -1,6 +1,7 @@
 #include "app/DesktopPlatform.h"
 
 #include "platform/Log.h"
+#include "platform/portal/PortalHotKeyService.h"
 #include "platform/x11/X11Applications.h"
 #include "platform/x11/X11Desktop.h"
 #include "platform/x11/X11HotKeyService.h"
@@ -14,7 +15,28 @@
 #include "platform/wayland/WaylandSyntheticKeyboard.h"
 #endif
 
+#include <QFileInfo>
+
 namespace kelvo {
+
+namespace {
+
+// The desktop portal's shortcuts, where the session names a bus (never one
+// that libdbus would launch for Kelvo) and its portal offers them.
+std::unique_ptr<HotKeyService> portalHotKeys()
+{
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")
+        && (runtime.isEmpty() || !QFileInfo::exists(runtime + QStringLiteral("/bus"))))
+        return nullptr;
+    const QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected() || !portal::PortalHotKeyService::offered(bus))
+        return nullptr;
+    logLine(QStringLiteral("Shortcut: the desktop portal's GlobalShortcuts"));
+    return std::make_unique<portal::PortalHotKeyService>(bus);
+}
+
+} // namespace
 
 DesktopPlatform createDesktopPlatform(const QString &waylandDisplay, const QString &swaySocket,
                                       const DataControlProbe &probe)
@@ -60,6 +82,8 @@ DesktopPlatform createDesktopPlatform(const QString &waylandDisplay, const QStri
 #endif
     if (!platform.applications)
         platform.applications = std::make_unique<x11::X11Applications>();
+    if (!platform.hotKeys && !waylandDisplay.isEmpty())
+        platform.hotKeys = portalHotKeys();
     if (!platform.hotKeys) {
         platform.hotKeys = std::make_unique<x11::X11HotKeyService>();
         platform.shortcutNeedsConfiguration = !waylandDisplay.isEmpty();

@@ -18,7 +18,8 @@ namespace kelvo {
 // data-control, X11 otherwise. On Wayland, the frontmost application and the
 // paste keystroke are the compositor's when it offers foreign-toplevel
 // management and virtual keyboards, else X11's (Xwayland); the shortcut is
-// a sway binding when sway's IPC socket answers, else X11's (Xwayland).
+// a sway binding when sway's IPC socket answers, else the desktop portal's
+// GlobalShortcuts where the session bus offers them, else X11's (Xwayland).
 struct DesktopPlatform {
     QString name; // "Wayland" or "X11"
     std::unique_ptr<Pasteboard> pasteboard;

@@ -8,10 +8,13 @@
 namespace kelvo {
 
 // Result of a registration: `handle` set on success, else `status` carries
-// the system's error code (never 0).
+// the system's error code (never 0). A `pending` registration is settled
+// later (the desktop may first ask the user): `handle` names it meanwhile,
+// and its outcome comes through the settled handler.
 struct HotKeyRegistration {
     std::optional<quint64> handle;
     qint32 status = 0;
+    bool pending = false;
 };
 
 // The system-wide shortcut service. Key codes use the virtual key numbering
@@ -23,6 +26,14 @@ public:
     // Installs the one press handler of the process. Presses of any
     // registered combination call it on the main thread.
     virtual void installHandler(std::function<void()> onPressed) = 0;
+    // Installs the handler of late outcomes, called on the main thread: a
+    // pending registration that succeeded (status 0) or failed, or a held
+    // one that the system took back (status != 0; the handle is then
+    // forgotten). Services that answer at once never call it.
+    virtual void installSettledHandler(std::function<void(quint64 handle, qint32 status)> onSettled)
+    {
+        (void)onSettled;
+    }
     virtual HotKeyRegistration registerHotKey(quint32 keyCode, quint32 modifiers) = 0;
     virtual void unregisterHotKey(quint64 handle) = 0;
     // Whether a registration still holds its combination. A service that

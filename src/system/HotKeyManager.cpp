@@ -35,12 +35,28 @@ void HotKeyManager::registerHotKey(quint32 keyCode, quint32 modifiers, std::func
     installEventHandlerIfNeeded();
 
     const HotKeyRegistration result = service_.registerHotKey(keyCode, modifiers);
-    if (result.handle) {
-        hotKeyRef_ = result.handle;
-        logLine(QStringLiteral("[HotKeyManager] Registered hotkey: %1 with modifiers %2").arg(keyCode).arg(modifiers));
-    } else {
-        logLine(QStringLiteral("[HotKeyManager] Failed to register hotkey: %1").arg(result.status));
-    }
+    hotKeyRef_ = result.handle;
+    if (!result.pending)
+        logOutcome(result.status);
+}
+
+void HotKeyManager::settled(quint64 handle, qint32 status)
+{
+    if (hotKeyRef_ != handle)
+        return; // news of an earlier registration
+    if (status != 0)
+        hotKeyRef_.reset();
+    logOutcome(status);
+}
+
+void HotKeyManager::logOutcome(qint32 status) const
+{
+    if (status == 0)
+        logLine(QStringLiteral("[HotKeyManager] Registered hotkey: %1 with modifiers %2")
+                    .arg(currentKeyCode_.value_or(0))
+                    .arg(currentModifiers_.value_or(0)));
+    else
+        logLine(QStringLiteral("[HotKeyManager] Failed to register hotkey: %1").arg(status));
 }
 
 void HotKeyManager::unregisterHotKey()
@@ -73,6 +89,12 @@ void HotKeyManager::installEventHandlerIfNeeded()
         loop.post([self] {
             if (self)
                 self->pressed();
+        });
+    });
+    service_.installSettledHandler([self, &loop](quint64 handle, qint32 status) {
+        loop.post([self, handle, status] {
+            if (self)
+                self->settled(handle, status);
         });
     });
 }

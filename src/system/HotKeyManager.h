@@ -16,7 +16,8 @@ namespace kelvo {
 // registration, and stays bound to this manager: a press posts a task to
 // the main loop, which runs the action if the manager still exists. The
 // action itself therefore never runs inside the service's handler; a caller
-// that must not be kept alive by it captures itself weakly.
+// that must not be kept alive by it captures itself weakly. A registration
+// that the service settles later is logged when its outcome arrives.
 class HotKeyManager : public QObject {
     Q_OBJECT
 public:
@@ -40,6 +41,8 @@ public:
 private:
     void installEventHandlerIfNeeded();
     void pressed();
+    void settled(quint64 handle, qint32 status);
+    void logOutcome(qint32 status) const;
 
     HotKeyService &service_;
     MainLoop &mainLoop_;
