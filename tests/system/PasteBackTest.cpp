@@ -108,15 +108,22 @@ TEST_F(PasteBackTest, TwoPastesRunTwoIndependentChains)
     EXPECT_EQ(keyboard.posted.size(), 4);
 }
 
+// Plain text of a rich entry, without a target.
 TEST_F(PasteBackTest, WithoutATargetOnlyTheClipboardIsWritten)
 {
-    pasteTo(std::nullopt);
+    rig.copyAndPoll(*manager, memory::MemoryContents::withData({{PasteboardType::RTF, "{\\rtf1 bold}"}}));
+    ASSERT_EQ(first().content.kind(), ClipboardContent::Kind::RichText);
+    rig.pasteboard.writeLog.clear();
+    log.lines.clear();
+    paste.pastePlainTextToPreviousApp(first(), *manager, std::nullopt);
     rig.time.advance(2000);
-    EXPECT_EQ(rig.pasteboard.current->strings.value(PasteboardType::String), QStringLiteral("hello"));
+    EXPECT_EQ(rig.pasteboard.writeLog, QStringList({"write " + PasteboardType::String}));
+    EXPECT_EQ(rig.pasteboard.current->strings.value(PasteboardType::String), QStringLiteral("bold"));
     EXPECT_TRUE(rig.applications.activations.isEmpty());
     EXPECT_TRUE(keyboard.posted.isEmpty());
     EXPECT_EQ(keyboard.trustQueries, 0);
-    EXPECT_EQ(log.lines.last(), QStringLiteral("[Kelvo] 没有记录到之前的应用，仅写入剪贴板"));
+    EXPECT_EQ(log.lines, QStringList({"[Kelvo] 已写入剪贴板(纯文本), 类型: doc.richtext",
+                                      "[Kelvo] 没有记录到之前的应用，仅写入剪贴板"}));
 }
 
 TEST_F(PasteBackTest, WithoutTrustThePermissionIsRequestedAndTheTargetOnlyActivated)
@@ -130,28 +137,6 @@ TEST_F(PasteBackTest, WithoutTrustThePermissionIsRequestedAndTheTargetOnlyActiva
     EXPECT_EQ(rig.applications.activations.size(), 1);
     EXPECT_TRUE(keyboard.posted.isEmpty());
     EXPECT_EQ(rig.pasteboard.current->strings.value(PasteboardType::String), QStringLiteral("hello"));
-}
-
-TEST_F(PasteBackTest, PlainTextPasteOfRichTextOffersOnlyTheString)
-{
-    rig.copyAndPoll(*manager, memory::MemoryContents::withData({{PasteboardType::RTF, "{\\rtf1 bold}"}}));
-    const ClipboardItem rich = first();
-    ASSERT_EQ(rich.content.kind(), ClipboardContent::Kind::RichText);
-    rig.pasteboard.writeLog.clear();
-    paste.pastePlainTextToPreviousApp(rich, *manager, target(42));
-    EXPECT_EQ(rig.pasteboard.writeLog, QStringList({"write " + PasteboardType::String}));
-    EXPECT_EQ(log.lines.first(), QStringLiteral("[Kelvo] 已写入剪贴板(纯文本), 类型: doc.richtext"));
-}
-
-TEST_F(PasteBackTest, ThePollDoesNotRecordThePastedEntryAgain)
-{
-    rig.copyAndPoll(*manager, textContents("world"));
-    paste.pasteToPreviousApp(manager->filteredItems(ClipboardTab::history).at(1), *manager, target(42));
-    manager->checkPasteboard();
-    rig.time.advance(2000);
-    const auto items = manager->filteredItems(ClipboardTab::history);
-    ASSERT_EQ(items.size(), 2);
-    EXPECT_EQ(items.first().content.string(), QStringLiteral("hello"));
 }
 
 TEST_F(PasteBackTest, KeyEventFailuresPostNothing)
