@@ -40,7 +40,13 @@ protected:
 
 TEST_F(FloatingPanelTest, ShowPlacesAlongTheBottomEdgeFadesInAndShowingTwiceKeepsOneMonitorOfEach)
 {
-    EXPECT_TRUE(window->log.isEmpty()) << "constructed hidden";
+    // No screen at all: nothing is shown, nothing watched.
+    window->screen.reset();
+    panel->show();
+    EXPECT_TRUE(window->log.isEmpty()) << "constructed hidden, and not shown without a screen";
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_EQ(monitors(), 0);
+
     // A screen away from the origin: the frame follows its edges.
     window->screen = QRect(1920, 0, 2560, 1440);
     panel->show();
@@ -56,37 +62,20 @@ TEST_F(FloatingPanelTest, ShowPlacesAlongTheBottomEdgeFadesInAndShowingTwiceKeep
     EXPECT_EQ(window->alpha, 1.0);
 }
 
-TEST_F(FloatingPanelTest, OpensOnTheScreenOfTheActiveWindowAndNotWithoutAScreen)
+TEST(ChooseMainScreen, TheScreenHoldingMostOfTheActiveWindowElseThePrimary)
 {
-    const QRect left(0, 0, 1920, 1080), right(1920, 0, 2560, 1440);
-    window->screens = {left, right};
+    const QList<QRect> screens{QRect(0, 0, 1920, 1080), QRect(1920, 0, 2560, 1440)};
     const struct {
         std::optional<QRect> active;
-        int primary;
-        QRect expected;
+        int primary, expected;
     } cases[] = {
-        {QRect(2200, 300, 800, 600), 0, QRect(1920, 1116, 2560, 324)}, // on the right one
-        {QRect(100, 100, 800, 600), 1, QRect(0, 756, 1920, 324)},      // on the left one
-        {QRect(1800, 100, 400, 300), 0, QRect(1920, 1116, 2560, 324)}, // mostly on the right
-        {std::nullopt, 1, QRect(1920, 1116, 2560, 324)},               // none: the primary
-        {QRect(9000, 9000, 10, 10), 0, QRect(0, 756, 1920, 324)},      // off every screen
+        {QRect(2200, 300, 800, 600), 0, 1}, {QRect(100, 100, 800, 600), 1, 0},
+        {QRect(1800, 100, 400, 300), 0, 1}, // mostly on the right one
+        {std::nullopt, 1, 1},               // none: the primary
+        {QRect(9000, 9000, 10, 10), 0, 0},  // off every screen
     };
-    for (const auto &c : cases) {
-        window->activeWindow = c.active;
-        window->primaryScreen = c.primary;
-        panel->show();
-        EXPECT_EQ(window->frame, c.expected);
-    }
-
-    // No screen at all: nothing is shown, nothing watched.
-    panel->dismiss(true);
-    window->screens.clear();
-    window->screen.reset();
-    window->log.clear();
-    panel->show();
-    EXPECT_TRUE(window->log.isEmpty());
-    EXPECT_FALSE(panel->isVisible());
-    EXPECT_EQ(monitors(), 0);
+    for (const auto &c : cases)
+        EXPECT_EQ(chooseMainScreen(screens, c.primary, c.active), c.expected) << c.active.value_or(QRect()).x();
 }
 
 TEST_F(FloatingPanelTest, ReducedMotionOrAnImmediateDismissHidesBeforeReturning)
