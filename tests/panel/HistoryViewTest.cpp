@@ -294,15 +294,34 @@ TEST_F(HistoryViewTest, ClicksDoNotScrollArrowSelectionCentresAndEachPresentatio
 
 // --- Cards --------------------------------------------------------------------
 
-TEST_F(HistoryViewTest, CardShowsSourceFallbackPinMarksAndImageFallback) {
+TEST_F(HistoryViewTest, CardShowsItsSourceCutInsideTheBadgePinMarksAndImageFallbacks) {
+    const QString longName = "A Very Long Application Name From Somewhere Far Away Indeed";
+    auto plain = makeRow("n", "text");
+    auto pinned = makeRow("p", "text", true);
+    plain.sourceAppName = pinned.sourceAppName = longName;
     auto anonymous = makeRow("a", "text", true);
     anonymous.sourceAppName = "";
     auto broken = makeRow("b", "image", true);
     broken.thumbnailPNG = "definitely not a png";
-    auto noThumb = makeRow("c", "image", true);
-    ASSERT_NO_FATAL_FAILURE(show({anonymous, broken, noThumb}));
+    ASSERT_NO_FATAL_FAILURE(show({plain, pinned, anonymous, broken, makeRow("c", "image", true)}));
+    auto box = [](QQuickItem *i) { return i->mapRectToScene(QRectF(0, 0, i->width(), i->height())); };
+    const auto expectNameCutInsideTheBadge = [&](const QString &id) {
+        SCOPED_TRACE(qPrintable(id));
+        QQuickItem *name = part(id, "sourceName");
+        const QRectF badge = box(part(id, "sourceBadge"));
+        EXPECT_TRUE(name->property("truncated").toBool());
+        EXPECT_EQ(name->property("lineCount").toInt(), 1);
+        EXPECT_LE(box(name).right(), badge.right() - 7 + 0.5);
+        EXPECT_LE(box(part(id, "badgeStar")).right(), badge.right() - 7 + 0.5);
+        EXPECT_LT(badge.right(), box(part(id, "ageText")).left());
+    };
+    expectNameCutInsideTheBadge("n");
+    EXPECT_FALSE(part("n", "badgeStar")->isVisible());
+    EXPECT_FALSE(part("n", "footerPin")->isVisible());
+
     backend.setActiveTab("pinned");
     settle();
+    expectNameCutInsideTheBadge("p");
     // The broken thumbnail is decoded on the loader thread: wait for its answer.
     ASSERT_TRUE(QTest::qWaitFor([&] {
         const int status = part("b", "thumbnail")->property("status").toInt(); // Image.Ready or Image.Error
@@ -314,53 +333,11 @@ TEST_F(HistoryViewTest, CardShowsSourceFallbackPinMarksAndImageFallback) {
     EXPECT_TRUE(part("a", "footerPin")->isVisible());
     EXPECT_TRUE(part("b", "imageFallback")->isVisible());
     EXPECT_TRUE(part("c", "imageFallback")->isVisible());
-
-    backend.setActiveTab("history");
-    backend.all = {makeRow("u", "text")};
-    backend.publish();
-    settle();
-    EXPECT_FALSE(part("u", "badgeStar")->isVisible());
-    EXPECT_FALSE(part("u", "footerPin")->isVisible());
-}
-
-TEST_F(HistoryViewTest, LongSourceNameIsCutInsideItsBadge) {
-    const QString longName = "A Very Long Application Name From Somewhere Far Away Indeed";
-    auto plain = makeRow("n", "text");
-    auto pinned = makeRow("p", "text", true);
-    plain.sourceAppName = pinned.sourceAppName = longName;
-    ASSERT_NO_FATAL_FAILURE(show({plain, pinned}));
-    auto box = [](QQuickItem *i) { return i->mapRectToScene(QRectF(0, 0, i->width(), i->height())); };
-    for (const QString id : {"n", "p"}) {
-        if (id == "p") {
-            backend.setActiveTab("pinned");
-            settle();
-        }
-        QQuickItem *name = part(id, "sourceName");
-        const QRectF badge = box(part(id, "sourceBadge"));
-        EXPECT_TRUE(name->property("truncated").toBool());
-        EXPECT_EQ(name->property("lineCount").toInt(), 1);
-        EXPECT_LE(box(name).right(), badge.right() - 7 + 0.5) << qPrintable(id);
-        EXPECT_LE(box(part(id, "badgeStar")).right(), badge.right() - 7 + 0.5);
-        EXPECT_LT(badge.right(), box(part(id, "ageText")).left()) << qPrintable(id);
-    }
-}
-
-TEST_F(HistoryViewTest, DividerFollowsTheHeaderAndCardsSitBelowTheStripPadding) {
-    ASSERT_NO_FATAL_FAILURE(show(makeRows(2)));
-    QQuickItem *header = item("headerRow");
-    QQuickItem *divider = item("divider");
-    const qreal headerBottom = header->mapToScene(QPointF(0, header->height())).y();
-    const qreal dividerTop = divider->mapToScene(QPointF(0, 0)).y();
-    EXPECT_EQ(header->mapToScene(QPointF(0, 0)).y(), 10);
-    EXPECT_EQ(dividerTop, headerBottom);
-    QQuickItem *body = part("1", "cardBody"); // not selected: not enlarged
-    const qreal cardTop = body->mapToScene(QPointF(0, 0)).y();
-    EXPECT_NEAR(cardTop, dividerTop + divider->height() + 16, 0.5);
 }
 
 // --- Rendering ------------------------------------------------------------------
 
-TEST_F(HistoryViewTest, RenderedPanelHasItsGradientsBordersAndRoundThumbnails) {
+TEST_F(HistoryViewTest, RenderedPanelHasItsLayoutGradientsBordersAndRoundThumbnails) {
     auto picture = makeRow("i", "image");
     picture.thumbnailPNG = solidPng(300, 200, Qt::red);
     ASSERT_NO_FATAL_FAILURE(show({makeRow("r", "richText"), picture}));
@@ -371,6 +348,14 @@ TEST_F(HistoryViewTest, RenderedPanelHasItsGradientsBordersAndRoundThumbnails) {
         shot = view->grabWindow();
         return shot.pixelColor(thumb->mapToScene(QPointF(20, 20)).toPoint()) == QColor(Qt::red);
     })) << "the selection animation did not end or the thumbnail was not drawn";
+
+    // The divider follows the header; the cards sit below the strip's padding.
+    QQuickItem *header = item("headerRow"), *divider = item("divider");
+    const qreal dividerTop = divider->mapToScene(QPointF(0, 0)).y();
+    EXPECT_EQ(header->mapToScene(QPointF(0, 0)).y(), 10);
+    EXPECT_EQ(dividerTop, header->mapToScene(QPointF(0, header->height())).y());
+    EXPECT_NEAR(part("i", "cardBody")->mapToScene(QPointF(0, 0)).y(), dividerTop + divider->height() + 16, 0.5)
+        << "the unselected card, not enlarged";
 
     QSet<QRgb> colours;
     for (int y = 0; y < shot.height(); y += 2)
