@@ -35,7 +35,8 @@ protected:
         QQuickItem *card = findCard(window->rootObject(), id);
         ASSERT_NE(card, nullptr);
         QTest::mouseClick(window, Qt::RightButton, {}, centreOf(card));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return menuOpen(); }));
+        // Open, and holding the keyboard: the keys below are meant for the menu.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return menuOpen() && menu()->property("activeFocus").toBool(); }));
     }
 
     QQmlEngine engine;
