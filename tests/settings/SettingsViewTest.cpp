@@ -51,8 +51,6 @@ protected:
 
 TEST_F(SettingsViewTest, DefaultsWithoutStoredPreferences) {
     ASSERT_NO_FATAL_FAILURE(show());
-    EXPECT_EQ(view->rootObject()->width(), 420);
-    EXPECT_EQ(view->rootObject()->height(), 560);
     EXPECT_FALSE(item("launchAtLoginSwitch")->property("checked").toBool());
     EXPECT_TRUE(item("menuBarIconSwitch")->property("checked").toBool());
     EXPECT_EQ(item("historyLimitLabel")->property("text").toString(), "50 条");
