@@ -113,7 +113,6 @@ TEST_F(ShortcutRecorderTest, AnyKeyWithAModifierIsStoredAndEndsRecording)
     } cases[] = {
         {36, kControl | kShift, 4608, "⌃ ⇧ [36]"},
         {0, kShift, 512, "⇧ A"},
-        {23, kOption, 2048, "⌥ 5"},
         // Caps Lock, the help flag and the device bits are no modifiers.
         {22, kOption | EventFlag::CapsLock | 0x400000 | 0xFFFF, 2048, "⌥ 6"},
         {53, kCommand, 256, "⌘ Esc"},
