@@ -112,7 +112,6 @@ TEST_F(HistoryViewTest, TrashButtonClearsOnlyTheActiveTab) {
     EXPECT_EQ(item("clearListButton")->property("helpText").toString(), "清空历史记录");
     clickAt(item("clearListButton"));
     EXPECT_EQ(backend.calls, QStringList{"clearHistory"});
-    EXPECT_TRUE(visible("emptyState"));
 
     backend.setActiveTab("pinned");
     settle();
