@@ -50,10 +50,8 @@ TEST_F(HotKeyManagerTest, ANewCombinationReplacesTheOldOneNeverHoldingTwo)
     manager.registerHotKey(9, 768, counting());
     manager.registerHotKey(0, 0, counting()); // the bare A key
     EXPECT_EQ(service.unregistrations.size(), 1);
-    EXPECT_EQ(service.active.size(), 1);
-    EXPECT_EQ(service.active.first(), qMakePair(0u, 0u));
+    EXPECT_EQ(service.active.values(), (QList<QPair<quint32, quint32>>{{0, 0}}));
     EXPECT_FALSE(service.press({9, 768}));
-    EXPECT_EQ(lines.last(), QStringLiteral("[HotKeyManager] Registered hotkey: 0 with modifiers 0"));
     EXPECT_EQ(service.handlerInstalls, 1) << "one press handler for the life of the process";
 }
 
