@@ -16,8 +16,9 @@ protected:
         ASSERT_TRUE(showHistoryView(*view, backend, width));
     }
 
-    // After a change: the strip and the cards are laid out again.
-    void settle() { EXPECT_TRUE(waitForLayout(view.get())) << "the view was not laid out"; }
+    // After a change: the strip and the cards are laid out again (nothing left
+    // to polish in the window, within the default deadline).
+    void settle() { EXPECT_TRUE(QQuickTest::qWaitForPolish(view.get())) << "the view was not laid out"; }
 
     bool menuOpen() { return root()->findChild<QObject *>("cardMenu")->property("opened").toBool(); }
 
