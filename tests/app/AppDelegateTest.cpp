@@ -47,7 +47,6 @@ protected:
             rig.time.advance(ClipboardManager::kPollIntervalMs);
         }
     }
-    QString clipboardText() { return rig.pasteboard.current->strings.value(PasteboardType::String); }
     void press(quint32 keyCode, quint64 flags = 0, const QString &chars = {})
     {
         ASSERT_TRUE(window);
@@ -156,7 +155,7 @@ TEST_F(AppDelegateTest, QuickPasteTakesTheFilteredListAndTheTargetOfTheShowingAn
 
     press(19, EventFlag::Command, "2"); // command-2: the second entry of "ap"
     EXPECT_FALSE(delegate->panel()->isVisible()) << "taken down at once";
-    EXPECT_EQ(clipboardText(), "apple");
+    EXPECT_EQ(rig.pasteboard.current->strings.value(PasteboardType::String), "apple");
     rig.time.advance(2000);
     ASSERT_FALSE(rig.applications.activations.isEmpty());
     EXPECT_EQ(rig.applications.activations.first().processIdentifier, 42);
