@@ -42,17 +42,19 @@ protected:
 
 TEST_F(TrayMenuTest, EachItemRunsWhatItsTitleSaysAndTheShortcutFollowsThePreference)
 {
-    QStringList titles;
-    for (QAction *action : tray.menu().actions())
-        titles.append(action->isSeparator() ? QStringLiteral("---") : action->text());
-    EXPECT_EQ(titles, QStringList({"显示剪贴板历史  ⇧ ⌘ V", "---", "清空历史记录", "暂停记录", "---", "设置...", "---",
-                                   "退出 Kelvo"}));
-    const std::pair<const char *, const char *> cases[] = {
-        {"显示剪贴板历史  ⇧ ⌘ V", "toggle"}, {"清空历史记录", "clear"}, {"暂停记录", "pause"},
-        {"设置...", "settings"}, {"退出 Kelvo", "quit"}};
-    for (const auto &[title, call] : cases) {
-        if (QAction *action = item(QString::fromUtf8(title)))
-            action->trigger();
+    // The menu from top to bottom: each title and what it runs; nullptr: a separator.
+    const std::pair<const char *, const char *> items[] = {
+        {"显示剪贴板历史  ⇧ ⌘ V", "toggle"}, {nullptr, nullptr}, {"清空历史记录", "clear"}, {"暂停记录", "pause"},
+        {nullptr, nullptr}, {"设置...", "settings"}, {nullptr, nullptr}, {"退出 Kelvo", "quit"}};
+    const QList<QAction *> actions = tray.menu().actions();
+    ASSERT_EQ(actions.size(), qsizetype(std::size(items)));
+    for (qsizetype i = 0; i < actions.size(); ++i) {
+        const auto &[title, call] = items[i];
+        EXPECT_EQ(actions[i]->isSeparator(), title == nullptr) << i;
+        if (!title)
+            continue;
+        EXPECT_EQ(actions[i]->text(), QString::fromUtf8(title));
+        actions[i]->trigger();
         EXPECT_EQ(calls.value(calls.size() - 1), call) << title;
     }
     EXPECT_EQ(item("退出 Kelvo")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));

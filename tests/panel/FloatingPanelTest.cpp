@@ -10,8 +10,6 @@ using kelvo::memory::MemoryPanelWindow;
 
 namespace {
 
-const QStringList kFadeOut{"remove 1", "remove 2", "clearFocus", "animate 0 150 in"};
-
 class FloatingPanelTest : public ::testing::Test {
 protected:
     FloatingPanelTest()
@@ -21,9 +19,7 @@ protected:
         panel = std::make_unique<FloatingPanel>(std::move(w));
         panel->onKeyLeft = [this] { calls << "left"; };
         panel->onKeyRight = [this] { calls << "right"; };
-        panel->onKeyTab = [this](bool shift) { calls << (shift ? "tab shift" : "tab"); };
         panel->onKeyReturn = [this] { calls << "return"; };
-        panel->onTypingStart = [this](const QString &text) { calls << "typing[" + text + "]"; };
         panel->onQuickPasteAtIndex = [this](int i) { calls << QString("quick %1").arg(i); };
     }
 
@@ -33,15 +29,22 @@ protected:
         window->finishAnimation();
         window->log.clear();
     }
+    int monitors() const { return window->keyMonitorCount() + window->clickMonitorCount(); }
 
     MemoryPanelWindow *window = nullptr;
     std::unique_ptr<FloatingPanel> panel;
     QStringList calls;
 };
 
-TEST_F(FloatingPanelTest, ShowPlacesAlongBottomEdgeAndFadesIn)
+TEST_F(FloatingPanelTest, ShowPlacesAlongTheBottomEdgeFadesInAndShowingTwiceKeepsOneMonitorOfEach)
 {
-    EXPECT_TRUE(window->log.isEmpty()) << "constructed hidden";
+    // No screen at all: nothing is shown, nothing watched.
+    window->screen.reset();
+    panel->show();
+    EXPECT_TRUE(window->log.isEmpty()) << "constructed hidden, and not shown without a screen";
+    EXPECT_FALSE(panel->isVisible());
+    EXPECT_EQ(monitors(), 0);
+
     // A screen away from the origin: the frame follows its edges.
     window->screen = QRect(1920, 0, 2560, 1440);
     panel->show();
@@ -49,43 +52,28 @@ TEST_F(FloatingPanelTest, ShowPlacesAlongBottomEdgeAndFadesIn)
                                         "addClick 1", "addKey 2"}));
     EXPECT_TRUE(panel->isVisible());
     EXPECT_TRUE(window->keyWindow);
-    EXPECT_EQ(panel->clickOutsideMonitor(), 1u);
-    EXPECT_EQ(panel->localKeyMonitor(), 2u);
+    panel->show(); // restarts the fade from 0
+    EXPECT_EQ(window->keyMonitorCount(), 1);
+    EXPECT_EQ(window->clickMonitorCount(), 1);
+    EXPECT_EQ(window->alpha, 0.0);
     EXPECT_TRUE(window->finishAnimation());
     EXPECT_EQ(window->alpha, 1.0);
 }
 
-TEST_F(FloatingPanelTest, OpensOnTheScreenOfTheActiveWindowAndNotWithoutAScreen)
+TEST(ChooseMainScreen, TheScreenHoldingMostOfTheActiveWindowElseThePrimary)
 {
-    const QRect left(0, 0, 1920, 1080), right(1920, 0, 2560, 1440);
-    window->screens = {left, right};
+    const QList<QRect> screens{QRect(0, 0, 1920, 1080), QRect(1920, 0, 2560, 1440)};
     const struct {
         std::optional<QRect> active;
-        int primary;
-        QRect expected;
+        int primary, expected;
     } cases[] = {
-        {QRect(2200, 300, 800, 600), 0, QRect(1920, 1116, 2560, 324)}, // on the right one
-        {QRect(100, 100, 800, 600), 1, QRect(0, 756, 1920, 324)},      // on the left one
-        {QRect(1800, 100, 400, 300), 0, QRect(1920, 1116, 2560, 324)}, // mostly on the right
-        {std::nullopt, 1, QRect(1920, 1116, 2560, 324)},               // none: the primary
-        {QRect(9000, 9000, 10, 10), 0, QRect(0, 756, 1920, 324)},      // off every screen
+        {QRect(2200, 300, 800, 600), 0, 1}, {QRect(100, 100, 800, 600), 1, 0},
+        {QRect(1800, 100, 400, 300), 0, 1}, // mostly on the right one
+        {std::nullopt, 1, 1},               // none: the primary
+        {QRect(9000, 9000, 10, 10), 0, 0},  // off every screen
     };
-    for (const auto &c : cases) {
-        window->activeWindow = c.active;
-        window->primaryScreen = c.primary;
-        panel->show();
-        EXPECT_EQ(window->frame, c.expected);
-    }
-
-    // No screen at all: nothing is shown, nothing watched.
-    panel->dismiss(true);
-    window->screens.clear();
-    window->screen.reset();
-    window->log.clear();
-    panel->show();
-    EXPECT_TRUE(window->log.isEmpty());
-    EXPECT_FALSE(panel->isVisible());
-    EXPECT_EQ(window->keyMonitorCount() + window->clickMonitorCount(), 0);
+    for (const auto &c : cases)
+        EXPECT_EQ(chooseMainScreen(screens, c.primary, c.active), c.expected) << c.active.value_or(QRect()).x();
 }
 
 TEST_F(FloatingPanelTest, ReducedMotionOrAnImmediateDismissHidesBeforeReturning)
@@ -102,65 +90,42 @@ TEST_F(FloatingPanelTest, ReducedMotionOrAnImmediateDismissHidesBeforeReturning)
         panel->dismiss(!reduced, [&] { ++completions; });
         EXPECT_EQ(completions, 1) << "before dismiss() returned";
         EXPECT_EQ(window->log.mid(2), QStringList({"clearFocus", "alpha 0", "out"})) << "after both monitors went";
-        EXPECT_EQ(window->keyMonitorCount() + window->clickMonitorCount(), 0);
+        EXPECT_EQ(monitors(), 0);
         EXPECT_FALSE(panel->isVisible());
         EXPECT_FALSE(window->animating());
         EXPECT_EQ(window->animations.isEmpty(), reduced);
     }
 }
 
-TEST_F(FloatingPanelTest, ShowTwiceLeavesOneMonitorOfEachKind)
+// Every way out fades: the monitors go at once, keys during the fade run
+// nothing by either path (the key-down handler sees them once the monitors
+// are gone), and the panel hides when the fade ends.
+TEST_F(FloatingPanelTest, DismissEscapeCancelAndAClickOutsideFadeOutRoutingNothing)
 {
-    panel->show();
-    panel->show();
-    EXPECT_EQ(window->keyMonitorCount(), 1);
-    EXPECT_EQ(window->clickMonitorCount(), 1);
-    // The second show restarted the fade from 0.
-    EXPECT_EQ(window->animations.size(), 2);
-    EXPECT_EQ(window->alpha, 0.0);
-
-    panel->dismiss(true);
-    EXPECT_EQ(window->keyMonitorCount(), 0);
-    EXPECT_EQ(window->clickMonitorCount(), 0);
-    EXPECT_FALSE(panel->clickOutsideMonitor());
-    EXPECT_FALSE(panel->localKeyMonitor());
-}
-
-TEST_F(FloatingPanelTest, AnimatedDismissStopsRoutingAtOnceAndHidesWhenFadeEnds)
-{
-    showFully();
-    bool completed = false;
-    panel->dismiss(false, [&] { completed = true; });
-    EXPECT_EQ(window->log, kFadeOut);
-    EXPECT_TRUE(panel->isVisible());
-    EXPECT_FALSE(completed);
-    // Keys during the fade run nothing, by either path.
-    EXPECT_TRUE(window->pressKey(KeyEvent{PanelKey::Return, 0, "\r"}));
-    EXPECT_TRUE(window->pressKey(KeyEvent{PanelKey::RightArrow, 0, {}}));
-    EXPECT_TRUE(window->pressKey(KeyEvent{18, EventFlag::Command, "1"}));
-    EXPECT_TRUE(window->pressKey(KeyEvent{PanelKey::Escape, 0, "\x1b"}));
-    EXPECT_TRUE(calls.isEmpty()) << qPrintable(calls.join(' '));
-    EXPECT_EQ(window->log, kFadeOut) << "no second fade";
-
-    window->finishAnimation();
-    EXPECT_FALSE(panel->isVisible());
-    EXPECT_TRUE(completed);
-}
-
-TEST_F(FloatingPanelTest, EscapeCancelAndAClickOutsideFadeOut)
-{
-    const std::function<void(MemoryPanelWindow &)> triggers[] = {
-        [](MemoryPanelWindow &w) { EXPECT_TRUE(w.pressKey(KeyEvent{PanelKey::Escape, 0, "\x1b"})); },
-        [](MemoryPanelWindow &w) { w.cancel(); },
-        [](MemoryPanelWindow &w) { w.clickOutside(); },
+    int completions = 0;
+    const std::function<void()> triggers[] = {
+        [&] { panel->dismiss(false, [&] { ++completions; }); },
+        [&] { EXPECT_TRUE(window->pressKey(KeyEvent{PanelKey::Escape, 0, "\x1b"})); },
+        [&] { window->cancel(); },
+        [&] { window->clickOutside(); },
     };
     for (const auto &trigger : triggers) {
         showFully();
-        trigger(*window);
-        EXPECT_EQ(window->log.mid(2), kFadeOut.mid(2)); // after both monitors went
-        EXPECT_EQ(window->keyMonitorCount() + window->clickMonitorCount(), 0);
+        trigger();
+        const QStringList fade = window->log;
+        EXPECT_EQ(fade.mid(2), QStringList({"clearFocus", "animate 0 150 in"})); // after both monitors went
+        EXPECT_EQ(monitors(), 0);
+        EXPECT_TRUE(panel->isVisible());
+        EXPECT_TRUE(window->pressKey(KeyEvent{PanelKey::Return, 0, "\r"}));
+        EXPECT_TRUE(window->pressKey(KeyEvent{PanelKey::RightArrow, 0, {}}));
+        EXPECT_TRUE(window->pressKey(KeyEvent{18, EventFlag::Command, "1"}));
+        EXPECT_TRUE(window->pressKey(KeyEvent{PanelKey::Escape, 0, "\x1b"}));
+        EXPECT_TRUE(calls.isEmpty()) << qPrintable(calls.join(' '));
+        EXPECT_EQ(window->log, fade) << "no second fade";
+        EXPECT_EQ(completions, 0);
         window->finishAnimation();
         EXPECT_FALSE(panel->isVisible());
+        completions = 0;
     }
 }
 
@@ -177,49 +142,46 @@ TEST_F(FloatingPanelTest, ShowDuringFadeOutKeepsThePanelOnScreen)
     EXPECT_EQ(window->clickMonitorCount(), 1);
 }
 
-TEST_F(FloatingPanelTest, MonitoredKeysRunCallbacksAndAreSwallowed)
+// Which callback each key runs is checked through this panel by the
+// delegate's tests (arrows, Tab, Command-F, Command-digit).
+TEST_F(FloatingPanelTest, MonitoredKeysAreSwallowedOthersReachTheContent)
 {
     showFully();
-    const struct {
-        KeyEvent event;
-        const char *call;
-    } cases[] = {
-        {{PanelKey::LeftArrow, 0, {}}, "left"},
-        {{PanelKey::RightArrow, 0, {}}, "right"},
-        {{PanelKey::Tab, 0, "\t"}, "tab"},
-        {{PanelKey::Tab, EventFlag::Shift, "\t"}, "tab shift"},
-        {{PanelKey::Return, 0, "\r"}, "return"},
-        {{3, EventFlag::Command, "f"}, "typing[]"},
-        {{18, EventFlag::Command, "1"}, "quick 0"},
-        {{25, EventFlag::Command, "9"}, "quick 8"},
-    };
-    // The key-down path must not see swallowed keys.
     int keyDowns = 0;
     window->keyDownHandler = [&](const KeyEvent &) { return ++keyDowns, false; };
-    for (const auto &c : cases) {
-        calls.clear();
-        EXPECT_TRUE(window->pressKey(c.event)) << c.call;
-        EXPECT_EQ(calls, QStringList({c.call}));
-    }
-    EXPECT_EQ(keyDowns, 0);
-
-    calls.clear();
+    EXPECT_TRUE(window->pressKey(KeyEvent{PanelKey::RightArrow, 0, {}}));
+    EXPECT_TRUE(window->pressKey(KeyEvent{25, EventFlag::Command, "9"}));
+    EXPECT_EQ(calls, QStringList({"right", "quick 8"}));
+    EXPECT_EQ(keyDowns, 0) << "the content saw a swallowed key";
     EXPECT_FALSE(window->pressKey(KeyEvent{20, 0, "3"}));
-    EXPECT_FALSE(window->pressKey(KeyEvent{3, EventFlag::Command | EventFlag::Shift, "F"}));
-    EXPECT_EQ(keyDowns, 2) << "passed on to the content";
+    EXPECT_EQ(keyDowns, 1) << "passed on to the content";
 
     // Keys whose callback is absent are still the panel's.
+    calls.clear();
     panel->onKeyReturn = nullptr;
-    panel->onQuickPasteAtIndex = nullptr;
     EXPECT_TRUE(window->pressKey(KeyEvent{PanelKey::Return, 0, "\r"}));
-    EXPECT_TRUE(window->pressKey(KeyEvent{19, EventFlag::Command, "2"}));
+    EXPECT_EQ(keyDowns, 1);
     EXPECT_TRUE(calls.isEmpty());
 }
 
-TEST_F(FloatingPanelTest, MonitorsIgnoreAPanelHiddenBehindItsBack)
+TEST_F(FloatingPanelTest, MonitorsThePlatformRefusesStayAbsentAndMonitorsIgnoreAHiddenPanel)
 {
+    window->monitorsFail = true;
+    panel->show();
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_FALSE(panel->clickOutsideMonitor());
+    EXPECT_FALSE(panel->localKeyMonitor());
+    EXPECT_TRUE(window->pressKey(KeyEvent{PanelKey::RightArrow, 0, {}})) << "the key-down path";
+    EXPECT_FALSE(window->pressKey(KeyEvent{0, 0, "a"}));
+    EXPECT_EQ(calls, QStringList({"right"}));
+    panel->dismiss(true);
+    EXPECT_FALSE(window->log.join(' ').contains("remove"));
+
+    // Hidden behind the panel's back: keys pass, a click does not dismiss again.
+    window->monitorsFail = false;
     showFully();
     window->visible = false;
+    calls.clear();
     int keyDowns = 0;
     window->keyDownHandler = [&](const KeyEvent &) { return ++keyDowns, false; };
     EXPECT_FALSE(window->pressKey(KeyEvent{PanelKey::LeftArrow, 0, {}})) << "swallowed for a hidden panel";
@@ -227,20 +189,6 @@ TEST_F(FloatingPanelTest, MonitorsIgnoreAPanelHiddenBehindItsBack)
     window->clickOutside();
     EXPECT_TRUE(window->log.isEmpty()) << "a hidden panel is not dismissed again";
     EXPECT_TRUE(calls.isEmpty()) << "the hidden panel ran " << qPrintable(calls.join(' '));
-}
-
-TEST_F(FloatingPanelTest, MonitorsThePlatformRefusesStayAbsentAndKeysTakeTheKeyDownPath)
-{
-    window->monitorsFail = true;
-    panel->show();
-    EXPECT_TRUE(panel->isVisible());
-    EXPECT_FALSE(panel->clickOutsideMonitor());
-    EXPECT_FALSE(panel->localKeyMonitor());
-    EXPECT_TRUE(window->pressKey(KeyEvent{PanelKey::RightArrow, 0, {}}));
-    EXPECT_FALSE(window->pressKey(KeyEvent{0, 0, "a"}));
-    EXPECT_EQ(calls, QStringList({"right"}));
-    panel->dismiss(true);
-    EXPECT_FALSE(window->log.join(' ').contains("remove"));
 }
 
 // Hands its call log out when the panel destroys it.

@@ -33,7 +33,9 @@ protected:
     QAbstractItemModelTester tester{&model, QAbstractItemModelTester::FailureReportingMode::Fatal};
 };
 
-TEST_F(HistoryListModelTest, UpdatesReachTheWantedOrder) {
+// A view animates what it is told: a move is one move, a kept row is not
+// rebuilt, the count is announced once and only when it changes.
+TEST_F(HistoryListModelTest, UpdatesReachTheWantedOrderAsMovesAndChangedRows) {
     const QList<QStringList> steps{
         {"a", "b", "c"},           // fill
         {"n", "a", "b", "c"},      // new copy at the front
@@ -42,17 +44,13 @@ TEST_F(HistoryListModelTest, UpdatesReachTheWantedOrder) {
         {},                        // cleared
         {"x", "x", "y"},           // duplicate ids stay as given
         {"y", "x"},
+        {"a", "b", "c"},
     };
     for (const QStringList &ids : steps) {
         model.setRows(rowsOf(ids));
         EXPECT_EQ(idsOf(model), ids);
     }
-}
 
-// A view animates what it is told: a move is one move, a kept row is not
-// rebuilt, the count is announced once and only when it changes.
-TEST_F(HistoryListModelTest, UpdatesAreAnnouncedAsMovesAndChangedRows) {
-    model.setRows(rowsOf({"a", "b", "c"}));
     QSignalSpy moved(&model, &QAbstractItemModel::rowsMoved);
     QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
     QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
@@ -93,8 +91,6 @@ TEST_F(HistoryListModelTest, KindIconsAndThumbnailSources) {
         const QString source = model.data(model.index(row), HistoryListModel::ThumbnailSourceRole).toString();
         return provider.requestImage(source.mid(QString("image://kelvothumb/").size()), size, wanted);
     };
-    EXPECT_TRUE(model.data(model.index(0), HistoryListModel::ThumbnailSourceRole).toString().startsWith(
-        "image://kelvothumb/i/"));
     QSize size;
     request(0, &size, QSize(20, 20));
     EXPECT_EQ(size, QSize(20, 10)); // scaled down, aspect kept

@@ -31,13 +31,6 @@ inline QGuiApplication &quickApp() {
     return *app;
 }
 
-// Waits until every item that asked to be laid out again has been (nothing
-// left to polish in the window): after a change, the list's delegates are
-// built and placed. False when that did not happen within the deadline.
-inline bool waitForLayout(const QQuickWindow *window, int timeoutMs = 5000) {
-    return QQuickTest::qWaitForPolish(window, timeoutMs);
-}
-
 // Loads the history view of `backend` into `view`, `width` x 324.
 inline ::testing::AssertionResult loadHistoryView(QQuickView &view, FakeHistoryBackend &backend, int width = 1000) {
     backend.model()->setThumbnailProvider(installViewProviders(*view.engine()));
@@ -57,7 +50,8 @@ inline ::testing::AssertionResult showHistoryView(QQuickView &view, FakeHistoryB
     if (auto loaded = loadHistoryView(view, backend, width); !loaded) return loaded;
     view.show();
     if (!QTest::qWaitForWindowExposed(&view)) return ::testing::AssertionFailure() << "the view was not exposed";
-    if (!waitForLayout(&view)) return ::testing::AssertionFailure() << "the view was not laid out";
+    // Nothing left to polish: the list's delegates are built and placed.
+    if (!QQuickTest::qWaitForPolish(&view)) return ::testing::AssertionFailure() << "the view was not laid out";
     return ::testing::AssertionSuccess();
 }
 

@@ -1,31 +1,14 @@
-// The application-wide Qt key monitor (offscreen).
+// The application-wide Qt key monitor with the program's key translation.
+#include "panel/QtKeyTranslation.h"
+#include "panel/QuickTestSupport.h"
 #include "platform/qt/QtKeyEventMonitor.h"
 
-#include <gtest/gtest.h>
-
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QWindow>
 
 using namespace kelvo;
 
 namespace {
-
-// Qt key + modifiers -> key position and flags, for the keys used here.
-KeyEvent translate(const QKeyEvent &e)
-{
-    static const QMap<int, quint32> codes{{Qt::Key_V, 9}, {Qt::Key_K, 40}, {Qt::Key_Escape, 53}};
-    KeyEvent out;
-    out.keyCode = codes.value(e.key(), 0xFFFF);
-    const std::pair<Qt::KeyboardModifier, quint64> flags[] = {{Qt::ShiftModifier, EventFlag::Shift},
-                                                               {Qt::ControlModifier, EventFlag::Control},
-                                                               {Qt::AltModifier, EventFlag::Option},
-                                                               {Qt::MetaModifier, EventFlag::Command}};
-    for (const auto &[qt, flag] : flags)
-        if (e.modifiers() & qt)
-            out.modifierFlags |= flag;
-    return out;
-}
 
 class CountingWindow : public QWindow {
 public:
@@ -41,14 +24,7 @@ protected:
 
 class QtKeyEventMonitorTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        static int argc = 1;
-        static char name[] = "kelvo_settings_logic_test";
-        static char *argv[] = {name, nullptr};
-        static QGuiApplication *app = new QGuiApplication(argc, argv);
-        Q_UNUSED(app);
-    }
+    static void SetUpTestSuite() { test::quickApp(); }
     // Sends a key press to `target` as the platform delivers it.
     static void press(QObject *target, int key, Qt::KeyboardModifiers mods = {})
     {
@@ -62,7 +38,7 @@ protected:
         return event.isAccepted();
     }
 
-    QtKeyEventMonitor monitor{&translate};
+    QtKeyEventMonitor monitor{&keyEventFromQt};
     CountingWindow window;
     QList<KeyEvent> seen;
     QStringList calls;

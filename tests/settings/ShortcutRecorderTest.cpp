@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QStringList>
-
 using namespace kelvo;
 using kelvo::test::FakeKeyEventMonitor;
 
@@ -19,26 +17,16 @@ constexpr quint64 kShift = EventFlag::Shift, kControl = EventFlag::Control, kOpt
 
 class ShortcutRecorderTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        QObject::connect(&store, &PreferencesStore::changed, [this] {
-            writes.append(store.values.value("hotkeyCode", "-").toString() + "/" +
-                          store.values.value("hotkeyModifiers", "-").toString());
-        });
-        QObject::connect(recorder.get(), &ShortcutRecorder::isRecordingChanged, [this] { ++recordingChanges; });
-        QObject::connect(recorder.get(), &ShortcutRecorder::displayTextChanged, [this] { ++textChanges; });
-    }
-
     memory::MemoryPreferences store;
     StoredPreferences prefs{store};
     FakeKeyEventMonitor monitor;
     std::unique_ptr<ShortcutRecorder> recorder = std::make_unique<ShortcutRecorder>(prefs, monitor);
-    QStringList writes; // the stored combination after each write
-    int recordingChanges = 0, textChanges = 0;
 };
 
 TEST_F(ShortcutRecorderTest, IdleShowsTheStoredCombinationAndFollowsIt)
 {
+    int textChanges = 0;
+    QObject::connect(recorder.get(), &ShortcutRecorder::displayTextChanged, [&] { ++textChanges; });
     EXPECT_FALSE(recorder->isRecording());
     EXPECT_EQ(recorder->displayText(), "⇧ ⌘ V");
     EXPECT_EQ(monitor.installs, 0);
@@ -50,11 +38,12 @@ TEST_F(ShortcutRecorderTest, IdleShowsTheStoredCombinationAndFollowsIt)
     EXPECT_EQ(textChanges, 2);
     store.setValue("maxHistoryCount", 80); // the text stays "请按键..."
     EXPECT_EQ(textChanges, 2);
-    EXPECT_EQ(writes.size(), 2);
 }
 
 TEST_F(ShortcutRecorderTest, AClickRecordsWithOneMonitorAndASecondClickEndsUnchanged)
 {
+    int recordingChanges = 0;
+    QObject::connect(recorder.get(), &ShortcutRecorder::isRecordingChanged, [&] { ++recordingChanges; });
     recorder->toggleRecording();
     recorder->startRecording(); // already recording
     EXPECT_TRUE(recorder->isRecording());
@@ -94,36 +83,28 @@ TEST_F(ShortcutRecorderTest, PressesThatAreNoCombinationRecordNothing)
     const struct {
         quint32 code;
         quint64 flags;
-        bool swallowed;
-    } cases[] = {
-        {9, 0, true},
-        {53, 0, true}, // Escape does not cancel
-        {36, 0, true},
-        {0, EventFlag::CapsLock | EventFlag::Function | EventFlag::NumericPad, true}, // no modifiers
-        {kUnknownKeyCode, kControl, true}, // no position to store
+    } swallowed[] = {
+        {9, 0},
+        {53, 0}, // Escape does not cancel
+        {36, 0},
+        {0, EventFlag::CapsLock | EventFlag::Function | EventFlag::NumericPad}, // no modifiers
+        {kUnknownKeyCode, kControl}, // no position to store
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(monitor.press(c.code, c.flags), c.swallowed) << c.code;
+    for (const auto &c : swallowed)
+        EXPECT_TRUE(monitor.press(c.code, c.flags)) << c.code;
     // Command, Shift, Caps Lock, Option, Control, right-hand twins,
     // Function: the modifier keys alone pass through.
     for (quint32 code = 54; code <= 63; ++code)
         EXPECT_FALSE(monitor.press(code, kCommand | kShift)) << code;
     EXPECT_TRUE(recorder->isRecording());
     EXPECT_EQ(recorder->displayText(), "请按键...");
-    EXPECT_TRUE(writes.isEmpty());
+    EXPECT_TRUE(store.values.isEmpty());
     EXPECT_TRUE(monitor.removed.isEmpty());
 }
 
-TEST_F(ShortcutRecorderTest, AnyKeyWithAModifierIsStoredCodeFirstAndEndsRecording)
+TEST_F(ShortcutRecorderTest, AnyKeyWithAModifierIsStoredAndEndsRecording)
 {
     store.values = {{"hotkeyCode", 40}, {"hotkeyModifiers", 4096}};
-    recorder->toggleRecording();
-    EXPECT_TRUE(monitor.press(9, kShift | kCommand)) << "the accepted press is swallowed";
-    EXPECT_EQ(writes, (QStringList{"9/4096", "9/768"})) << "key code first, then modifiers";
-    EXPECT_FALSE(recorder->isRecording());
-    EXPECT_TRUE(monitor.handlers.isEmpty());
-    EXPECT_FALSE(monitor.press(40, kControl)) << "no monitor after recording";
-
     const struct {
         quint32 code;
         quint64 flags;
@@ -132,22 +113,25 @@ TEST_F(ShortcutRecorderTest, AnyKeyWithAModifierIsStoredCodeFirstAndEndsRecordin
     } cases[] = {
         {36, kControl | kShift, 4608, "⌃ ⇧ [36]"},
         {0, kShift, 512, "⇧ A"},
-        {23, kOption, 2048, "⌥ 5"},
-        {22, kOption | EventFlag::CapsLock, 2048, "⌥ 6"},
+        // Caps Lock, the help flag and the device bits are no modifiers.
+        {22, kOption | EventFlag::CapsLock | 0x400000 | 0xFFFF, 2048, "⌥ 6"},
         {53, kCommand, 256, "⌘ Esc"},
         {40, kControl | kOption | kCommand, 6400, "⌃ ⌥ ⌘ K"},
+        {9, kShift | kCommand, 768, "⇧ ⌘ V"},
         {9, kShift | kCommand, 768, "⇧ ⌘ V"}, // the combination already stored
     };
     for (const auto &c : cases) {
         recorder->toggleRecording();
-        EXPECT_TRUE(monitor.press(c.code, c.flags));
+        EXPECT_TRUE(monitor.press(c.code, c.flags)) << "the accepted press is swallowed";
         EXPECT_FALSE(recorder->isRecording());
         EXPECT_EQ(store.values.value("hotkeyCode").toLongLong(), c.code);
         EXPECT_EQ(store.values.value("hotkeyModifiers").toLongLong(), c.mask);
         EXPECT_EQ(recorder->displayText(), QString::fromUtf8(c.text));
+        EXPECT_TRUE(monitor.handlers.isEmpty());
     }
-    EXPECT_EQ(monitor.installs, 1 + int(std::size(cases)));
-    EXPECT_EQ(monitor.removed.size(), 1 + int(std::size(cases)));
+    EXPECT_FALSE(monitor.press(40, kControl)) << "no monitor after recording";
+    EXPECT_EQ(monitor.installs, int(std::size(cases)));
+    EXPECT_EQ(monitor.removed.size(), int(std::size(cases)));
 }
 
 } // namespace

@@ -31,14 +31,12 @@ protected:
 
 TEST_F(HotKeyManagerTest, SameCombinationTwiceRegistersOnceAndTheActionRunsInALaterTurn)
 {
-    EXPECT_EQ(manager.state(), HotKeyManager::State::Idle);
     manager.registerHotKey(9, 768, counting());
     int otherPresses = 0;
     manager.registerHotKey(9, 768, [&] { ++otherPresses; });
     EXPECT_EQ(service.registrations.size(), 1);
     EXPECT_TRUE(service.unregistrations.isEmpty());
     EXPECT_EQ(lines, QStringList({"[HotKeyManager] Registered hotkey: 9 with modifiers 768"}));
-    EXPECT_EQ(manager.state(), HotKeyManager::State::Registered);
 
     ASSERT_TRUE(service.press({9, 768}));
     EXPECT_EQ(presses, 0) << "not inside the press handler";
@@ -52,39 +50,26 @@ TEST_F(HotKeyManagerTest, ANewCombinationReplacesTheOldOneNeverHoldingTwo)
     manager.registerHotKey(9, 768, counting());
     manager.registerHotKey(0, 0, counting()); // the bare A key
     EXPECT_EQ(service.unregistrations.size(), 1);
-    EXPECT_EQ(service.active.size(), 1);
-    EXPECT_EQ(service.active.first(), qMakePair(0u, 0u));
+    EXPECT_EQ(service.active.values(), (QList<QPair<quint32, quint32>>{{0, 0}}));
     EXPECT_FALSE(service.press({9, 768}));
-    EXPECT_EQ(lines.last(), QStringLiteral("[HotKeyManager] Registered hotkey: 0 with modifiers 0"));
     EXPECT_EQ(service.handlerInstalls, 1) << "one press handler for the life of the process";
 }
 
-TEST_F(HotKeyManagerTest, ARefusedCombinationIsLoggedSignedAndTriedAgainOnTheNextCall)
+TEST_F(HotKeyManagerTest, ARefusedOrLostCombinationIsLoggedSignedAndTriedAgainOnTheNextCall)
 {
     service.taken.append({9, 768});
     manager.registerHotKey(9, 768, counting());
-    EXPECT_EQ(manager.state(), HotKeyManager::State::Failed);
-    EXPECT_EQ(manager.currentKeyCode(), 9u);
     service.refusalStatus = -9878;
     manager.registerHotKey(9, 768, counting());
     EXPECT_EQ(lines, QStringList({"[HotKeyManager] Failed to register hotkey: 10",
                                   "[HotKeyManager] Failed to register hotkey: -9878"}));
-
     service.taken.clear();
     manager.registerHotKey(9, 768, counting());
     EXPECT_EQ(service.registrations.size(), 3);
-    EXPECT_EQ(manager.state(), HotKeyManager::State::Registered);
-}
 
-TEST_F(HotKeyManagerTest, ARegistrationTheServiceLostIsFailedAndTriedAgain)
-{
-    manager.registerHotKey(9, 768, counting());
-    ASSERT_EQ(service.active.size(), 1);
     service.active.clear(); // lost when the keyboard changed
-    EXPECT_EQ(manager.state(), HotKeyManager::State::Failed);
     manager.registerHotKey(9, 768, counting());
-    EXPECT_EQ(service.registrations.size(), 2);
-    EXPECT_EQ(manager.state(), HotKeyManager::State::Registered);
+    EXPECT_EQ(service.registrations.size(), 4);
     EXPECT_TRUE(service.press({9, 768}));
 }
 
@@ -92,15 +77,11 @@ TEST_F(HotKeyManagerTest, UnregisterFreesTheKeyAndTheSameCombinationRegistersAga
 {
     manager.registerHotKey(9, 768, counting());
     manager.unregisterHotKey();
-    EXPECT_EQ(manager.state(), HotKeyManager::State::Unregistered);
     EXPECT_TRUE(service.active.isEmpty());
-    EXPECT_FALSE(manager.currentKeyCode());
     manager.unregisterHotKey(); // nothing held: nothing to release
     EXPECT_EQ(service.unregistrations.size(), 1);
-
     manager.registerHotKey(9, 768, counting());
-    EXPECT_EQ(service.registrations.size(), 2);
-    EXPECT_EQ(manager.state(), HotKeyManager::State::Registered);
+    EXPECT_EQ(service.active.size(), 1);
 }
 
 TEST(HotKeyManagerLifetime, DestructionReleasesTheGrabAndLatePressesDoNothing)
