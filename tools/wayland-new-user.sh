@@ -16,52 +16,11 @@ kelvo="$build/src/app/kelvo" control_key="$build/tests/e2e/wayland_control_key"
 [ -x "$kelvo" ] && [ -x "$control_key" ] || e2e_fail "build kelvo and wayland_control_key in $build first"
 out="$root/docs/screenshots"
 
-E2E_ROOT=$(mktemp -d)
-E2E_SWAY_DIR=$(mktemp -d /tmp/kelvo-sway-XXXXXX)
-export XDG_DATA_HOME="$E2E_ROOT/data" XDG_CONFIG_HOME="$E2E_ROOT/config" HOME="$E2E_ROOT/home"
-mkdir -p "$XDG_DATA_HOME" "$XDG_CONFIG_HOME" "$HOME"
-stop_all() {
-  local p
-  for p in ${E2E_PIDS:-}; do kill "$p" 2> /dev/null; done
-  [ -n "${E2E_SWAY:-}" ] && kill "$E2E_SWAY" 2> /dev/null
-  wait 2> /dev/null
-  if [ -n "${E2E_KEEP:-}" ]; then echo "kept $E2E_ROOT $E2E_SWAY_DIR"; else rm -rf "$E2E_ROOT" "$E2E_SWAY_DIR"; fi
-}
-trap stop_all EXIT
+e2e_start_sway 300
 
-printf 'output HEADLESS-1 resolution 1280x800\ndefault_border none\n' > "$E2E_SWAY_DIR/config"
-as_sway=()
-if [ "$(id -u)" = 0 ]; then
-  id kelvo-sway > /dev/null 2>&1 || e2e_fail "sway does not run as root and the user kelvo-sway is missing"
-  chown -R kelvo-sway "$E2E_SWAY_DIR"
-  as_sway=(runuser -u kelvo-sway --)
-fi
-chmod 0700 "$E2E_SWAY_DIR"
-timeout -k 5 300 "${as_sway[@]}" env XDG_RUNTIME_DIR="$E2E_SWAY_DIR" WLR_BACKENDS=headless \
-  WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman sway -c "$E2E_SWAY_DIR/config" > "$E2E_ROOT/sway.log" 2>&1 &
-E2E_SWAY=$!
-wait_for 20 sh -c "ls '$E2E_SWAY_DIR'/sway-ipc.*.sock && test -S '$E2E_SWAY_DIR/wayland-1'" ||
-  e2e_fail "sway did not start: $(tail -n 5 "$E2E_ROOT/sway.log")"
-export WAYLAND_DISPLAY="$E2E_SWAY_DIR/wayland-1" SWAYSOCK=$(ls "$E2E_SWAY_DIR"/sway-ipc.*.sock | head -1)
-export XDG_RUNTIME_DIR="$E2E_ROOT/run" GDK_BACKEND=wayland GSETTINGS_BACKEND=memory
-mkdir -m 0700 "$XDG_RUNTIME_DIR"
-wait_for 10 timeout 2 swaymsg -t get_version || e2e_fail "sway does not answer on $SWAYSOCK"
-timeout 5 swaymsg exec "xhost +si:localuser:$(id -un) > /dev/null && echo \$DISPLAY > $E2E_SWAY_DIR/display" > /dev/null
-wait_for 20 grep -q "^:" "$E2E_SWAY_DIR/display" || e2e_fail "sway's Xwayland did not come up"
-export DISPLAY=$(cat "$E2E_SWAY_DIR/display")
-wait_for 10 xdpyinfo || e2e_fail "Xwayland on $DISPLAY does not let $(id -un) in"
-
-tree() { timeout 5 swaymsg -t get_tree; }
-focused_app() { tree | jq -r '.. | objects | select(.focused? == true) | .app_id'; }
+focused_app() { sway_tree | jq -r '.. | objects | select(.focused? == true) | .app_id'; }
 focused_is() { [ "$(focused_app)" = "$1" ]; }
-panel() { tree | jq -r '.. | objects | select(.window_properties?.class? == "Kelvo" and .name == "Kelvo")
-                        | "\(.rect.x) \(.rect.y) \(.rect.width) \(.rect.height) \(.window)"' | head -1; }
-panel_ready() {
-  local w
-  w=$(tree | jq -r '.. | objects | select(.focused? == true and .window_properties?.class? == "Kelvo") | .window')
-  [ -n "$w" ] && xprop -id "$w" _NET_WM_WINDOW_OPACITY | grep -q '= 4294967295$'
-}
-panel_hidden() { [ -z "$(panel)" ]; }
+panel_hidden() { [ -z "$(sway_panel)" ]; }
 history_has() { grep -qF "$1" "$XDG_DATA_HOME/Kelvo/clipboard_history.json" 2> /dev/null; }
 shortcut() { timeout 5 wtype -M logo -M shift v -m shift -m logo; }
 # Control and a key position (0 A, 1 S, 3 F, 8 C) through a whole keyboard's keymap.
@@ -129,8 +88,8 @@ wait_for 5 focused_is mousepad || e2e_fail "the editor did not come back to the 
 control 0
 timeout 10 grim -g "0,476 1280x324" "$E2E_ROOT/before.png"
 shortcut
-wait_for 5 panel_ready || e2e_fail "the shortcut did not show the panel: $(cat "$E2E_ROOT/kelvo.log")"
-read -r x y width height window <<< "$(panel)"
+wait_for 5 sway_panel_ready || e2e_fail "the shortcut did not show the panel: $(cat "$E2E_ROOT/kelvo.log")"
+read -r x y width height window <<< "$(sway_panel)"
 [ "$x $y $width $height" = "0 476 1280 324" ] || e2e_fail "panel at ${width}x${height}+${x}+${y}"
 strip_settled "$E2E_ROOT/history.png" "$E2E_ROOT/before.png"
 

@@ -99,3 +99,62 @@ panel_ready() {
   [ -n "$p" ] && [ "$(xdotool getactivewindow)" = "$p" ] &&
     xprop -id "$p" _NET_WM_WINDOW_OPACITY | grep -q '= 4294967295$'
 }
+
+# e2e_start_sway <seconds>: a headless sway for at most that long, with its
+# Xwayland letting this user in, and private XDG directories; sets
+# E2E_ROOT, E2E_SWAY_DIR, WAYLAND_DISPLAY, SWAYSOCK and DISPLAY, and stops
+# it all (with E2E_PIDS) on exit. sway refuses to run as root: under root
+# it runs as the user kelvo-sway (CI creates it).
+e2e_start_sway() {
+  E2E_ROOT=$(mktemp -d)
+  E2E_SWAY_DIR=$(mktemp -d /tmp/kelvo-sway-XXXXXX)
+  export XDG_DATA_HOME="$E2E_ROOT/data" XDG_CONFIG_HOME="$E2E_ROOT/config" HOME="$E2E_ROOT/home"
+  mkdir -p "$XDG_DATA_HOME" "$XDG_CONFIG_HOME" "$HOME"
+  trap e2e_stop_sway EXIT
+  printf 'output HEADLESS-1 resolution 1280x800\ndefault_border none\n' > "$E2E_SWAY_DIR/config"
+  local as_sway=()
+  if [ "$(id -u)" = 0 ]; then
+    id kelvo-sway > /dev/null 2>&1 || e2e_fail "sway does not run as root and the user kelvo-sway is missing"
+    chown -R kelvo-sway "$E2E_SWAY_DIR"
+    as_sway=(runuser -u kelvo-sway --)
+  fi
+  chmod 0700 "$E2E_SWAY_DIR"
+  timeout -k 5 "$1" "${as_sway[@]}" env XDG_RUNTIME_DIR="$E2E_SWAY_DIR" WLR_BACKENDS=headless \
+    WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman sway -c "$E2E_SWAY_DIR/config" > "$E2E_ROOT/sway.log" 2>&1 &
+  E2E_SWAY=$!
+  wait_for 20 sh -c "ls '$E2E_SWAY_DIR'/sway-ipc.*.sock && test -S '$E2E_SWAY_DIR/wayland-1'" ||
+    e2e_fail "sway did not start: $(tail -n 5 "$E2E_ROOT/sway.log")"
+  export WAYLAND_DISPLAY="$E2E_SWAY_DIR/wayland-1" SWAYSOCK=$(ls "$E2E_SWAY_DIR"/sway-ipc.*.sock | head -1)
+  export XDG_RUNTIME_DIR="$E2E_ROOT/run" GDK_BACKEND=wayland GSETTINGS_BACKEND=memory
+  mkdir -m 0700 "$XDG_RUNTIME_DIR"
+  wait_for 10 timeout 2 swaymsg -t get_version || e2e_fail "sway does not answer on $SWAYSOCK"
+  # sway's Xwayland serves only its own user: let this one in, and learn its
+  # display, from a command sway runs.
+  timeout 5 swaymsg exec "xhost +si:localuser:$(id -un) > /dev/null && echo \$DISPLAY > $E2E_SWAY_DIR/display" > /dev/null
+  wait_for 20 grep -q "^:" "$E2E_SWAY_DIR/display" || e2e_fail "sway's Xwayland did not come up"
+  export DISPLAY=$(cat "$E2E_SWAY_DIR/display")
+  wait_for 10 xdpyinfo || e2e_fail "Xwayland on $DISPLAY does not let $(id -un) in"
+}
+
+e2e_stop_sway() {
+  local p
+  for p in ${E2E_PIDS:-}; do kill "$p" 2> /dev/null; done
+  [ -n "${E2E_SWAY:-}" ] && kill "$E2E_SWAY" 2> /dev/null
+  wait 2> /dev/null
+  if [ -n "${E2E_KEEP:-}" ]; then echo "kept $E2E_ROOT $E2E_SWAY_DIR"; else rm -rf "$E2E_ROOT" "$E2E_SWAY_DIR"; fi
+}
+
+# sway's tree, and the panel in it: "x y width height X11-window", empty
+# when unmapped.
+sway_tree() { timeout 5 swaymsg -t get_tree; }
+sway_panel() {
+  sway_tree | jq -r '.. | objects | select(.window_properties?.class? == "Kelvo" and .name == "Kelvo")
+                     | "\(.rect.x) \(.rect.y) \(.rect.width) \(.rect.height) \(.window)"' | head -1
+}
+# The panel in front, with the keyboard, fade-in over (keys during a fade
+# are not routed).
+sway_panel_ready() {
+  local w
+  w=$(sway_tree | jq -r '.. | objects | select(.focused? == true and .window_properties?.class? == "Kelvo") | .window')
+  [ -n "$w" ] && xprop -id "$w" _NET_WM_WINDOW_OPACITY | grep -q '= 4294967295$'
+}

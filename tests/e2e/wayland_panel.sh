@@ -20,55 +20,11 @@ kelvo=$1 control_key=${2:-}
 [ -x "$kelvo" ] || e2e_fail "no such program: $kelvo"
 [ -x "$control_key" ] || e2e_fail "no such program: $control_key"
 
-E2E_ROOT=$(mktemp -d)
-E2E_SWAY_DIR=$(mktemp -d /tmp/kelvo-sway-XXXXXX)
-export XDG_DATA_HOME="$E2E_ROOT/data" XDG_CONFIG_HOME="$E2E_ROOT/config" HOME="$E2E_ROOT/home"
-mkdir -p "$XDG_DATA_HOME" "$XDG_CONFIG_HOME" "$HOME"
-stop_all() {
-  local p
-  for p in ${E2E_PIDS:-}; do kill "$p" 2> /dev/null; done
-  [ -n "${E2E_SWAY:-}" ] && kill "$E2E_SWAY" 2> /dev/null
-  wait 2> /dev/null
-  if [ -n "${E2E_KEEP:-}" ]; then echo "kept $E2E_ROOT $E2E_SWAY_DIR"; else rm -rf "$E2E_ROOT" "$E2E_SWAY_DIR"; fi
-}
-trap stop_all EXIT
+e2e_start_sway 170
 
-printf 'output HEADLESS-1 resolution 1280x800\ndefault_border none\n' > "$E2E_SWAY_DIR/config"
-as_sway=()
-if [ "$(id -u)" = 0 ]; then
-  id kelvo-sway > /dev/null 2>&1 || e2e_fail "sway does not run as root and the user kelvo-sway is missing"
-  chown -R kelvo-sway "$E2E_SWAY_DIR"
-  as_sway=(runuser -u kelvo-sway --)
-fi
-chmod 0700 "$E2E_SWAY_DIR"
-timeout -k 5 170 "${as_sway[@]}" env XDG_RUNTIME_DIR="$E2E_SWAY_DIR" WLR_BACKENDS=headless \
-  WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman sway -c "$E2E_SWAY_DIR/config" > "$E2E_ROOT/sway.log" 2>&1 &
-E2E_SWAY=$!
-wait_for 20 sh -c "ls '$E2E_SWAY_DIR'/sway-ipc.*.sock && test -S '$E2E_SWAY_DIR/wayland-1'" ||
-  e2e_fail "sway did not start: $(tail -n 5 "$E2E_ROOT/sway.log")"
-export WAYLAND_DISPLAY="$E2E_SWAY_DIR/wayland-1" SWAYSOCK=$(ls "$E2E_SWAY_DIR"/sway-ipc.*.sock | head -1)
-export XDG_RUNTIME_DIR="$E2E_ROOT/run" GDK_BACKEND=wayland GSETTINGS_BACKEND=memory
-mkdir -m 0700 "$XDG_RUNTIME_DIR"
-# sway's Xwayland serves only its own user: let this one in, and learn its
-# display, from a command sway runs.
-timeout 5 swaymsg exec "xhost +si:localuser:$(id -un) > /dev/null && echo \$DISPLAY > $E2E_SWAY_DIR/display" > /dev/null
-wait_for 20 grep -q "^:" "$E2E_SWAY_DIR/display" || e2e_fail "sway's Xwayland did not come up"
-export DISPLAY=$(cat "$E2E_SWAY_DIR/display")
-wait_for 10 xdpyinfo || e2e_fail "Xwayland on $DISPLAY does not let $(id -un) in"
-
-tree() { timeout 5 swaymsg -t get_tree; }
 # Whether the editor has the focus.
-editor_focused() { [ "$(tree | jq -r '.. | objects | select(.focused? == true) | .app_id')" = mousepad ]; }
-# The panel as sway sees it: "x y width height X11-window", empty when unmapped.
-panel() { tree | jq -r '.. | objects | select(.window_properties?.class? == "Kelvo" and .name == "Kelvo")
-                        | "\(.rect.x) \(.rect.y) \(.rect.width) \(.rect.height) \(.window)"' | head -1; }
-panel_shown() { [ -n "$(panel)" ]; }
-# In front, with the keyboard, fade-in over (keys during a fade are not routed).
-panel_ready() {
-  local w
-  w=$(tree | jq -r '.. | objects | select(.focused? == true and .window_properties?.class? == "Kelvo") | .window')
-  [ -n "$w" ] && xprop -id "$w" _NET_WM_WINDOW_OPACITY | grep -q '= 4294967295$'
-}
+editor_focused() { [ "$(sway_tree | jq -r '.. | objects | select(.focused? == true) | .app_id')" = mousepad ]; }
+panel_shown() { [ -n "$(sway_panel)" ]; }
 entries() { grep -o '"_0":"copy-[0-9]*"' "$XDG_DATA_HOME/Kelvo/clipboard_history.json" 2> /dev/null; }
 shortcut() { timeout 5 wtype -M logo -M shift v -m shift -m logo; }
 
@@ -109,8 +65,8 @@ rss_before=$(resident)
 # own tree says so), in front with the keyboard, showing the cards.
 shortcut
 wait_for 5 panel_shown || e2e_fail "the shortcut did not show the panel: $(cat "$E2E_ROOT/kelvo.log")"
-wait_for 5 panel_ready || e2e_fail "the panel did not take the keyboard: $(tree | jq -c '.. | objects | select(.focused? == true) | .name')"
-read -r x y width height window <<< "$(panel)"
+wait_for 5 sway_panel_ready || e2e_fail "the panel did not take the keyboard: $(sway_tree | jq -c '.. | objects | select(.focused? == true) | .name')"
+read -r x y width height window <<< "$(sway_panel)"
 output=$(timeout 5 swaymsg -t get_outputs | jq -r '.[] | select(.focused) | "\(.rect.x) \(.rect.y) \(.rect.width) \(.rect.height)"')
 read -r ox oy owidth oheight <<< "$output"
 [ "$x" = "$ox" ] && [ "$width" = "$owidth" ] && [ "$height" = 324 ] && [ $((y + height)) = $((oy + oheight)) ] ||
@@ -146,7 +102,7 @@ writes() { grep -c '已写入剪贴板' "$E2E_ROOT/kelvo.log"; }
 pastes() { grep -c '⌘V' "$E2E_ROOT/kelvo.log"; }
 for how in escape focus click; do
   shortcut
-  wait_for 5 panel_ready || e2e_fail "the shortcut did not show the panel again ($how)"
+  wait_for 5 sway_panel_ready || e2e_fail "the shortcut did not show the panel again ($how)"
   case $how in
     escape) timeout 5 wtype -k Escape ;;
     focus) timeout 5 swaymsg '[app_id=mousepad] focus' > /dev/null ;;
