@@ -3,6 +3,7 @@
 // they cannot do (a source that never answers). Twelve quick copies in order
 // are checked with the whole program (tests/e2e/wayland_panel.sh).
 
+#include "model/TestImages.h"
 #include "wayland/SwayFixture.h"
 
 #include "platform/wayland/DataControlProtocols.h"
@@ -10,8 +11,6 @@
 
 #include "wlr-data-control-unstable-v1-client.h"
 
-#include <QBuffer>
-#include <QImage>
 #include <QTimer>
 
 #include <cstring>
@@ -109,17 +108,6 @@ private:
     std::vector<zwlr_data_control_offer_v1 *> offers_;
 };
 
-QByteArray pngBytes(QColor color, QSize size = {3, 2})
-{
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(color);
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return png;
-}
-
 class WaylandPasteboardTest : public kelvo::testing::SwayTest {
 protected:
     void SetUp() override
@@ -191,7 +179,7 @@ INSTANTIATE_TEST_SUITE_P(
     Types, CaptureTest,
     ::testing::Values(CaptureCase{"Text", "text/plain;charset=utf-8", QByteArray("Grüße, 剪贴板\n"), PasteboardType::String},
                       CaptureCase{"Html", "text/html", QByteArray("<b>bold</b> text"), PasteboardType::HTML},
-                      CaptureCase{"Png", "image/png", pngBytes(Qt::red), PasteboardType::PNG},
+                      CaptureCase{"Png", "image/png", kelvo::test::pngBytes(3, 2, qRgb(255, 0, 0)), PasteboardType::PNG},
                       CaptureCase{"Custom", "application/x-kelvo-test", QByteArray("\x00\x01raw\xff", 6),
                                   QStringLiteral("application/x-kelvo-test")},
                       CaptureCase{"Large", "application/octet-stream", QByteArray(5 << 20, 'x'),
@@ -201,7 +189,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(WaylandPasteboardTest, OwnWriteIsServedWholeCountedOnceAndNeverReadBack)
 {
     const QByteArray big(3 << 20, 'k'); // beyond any pipe's buffer
-    const QByteArray png = pngBytes(Qt::blue, {40, 30});
+    const QByteArray png = kelvo::test::pngBytes(40, 30, qRgb(0, 0, 255));
     const QList<PasteboardWriteItem> items = {
         {{PasteboardType::String, QByteArray("Grüße")}, {PasteboardType::HTML, QByteArray("<i>Grüße</i>")}},
         {{PasteboardType::PNG, png}, {QStringLiteral("application/x-kelvo-big"), big},
