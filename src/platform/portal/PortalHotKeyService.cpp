@@ -10,8 +10,6 @@
 #include <QDBusVariant>
 #include <QTimer>
 
-#include <xkbcommon/xkbcommon.h>
-
 namespace kelvo::portal {
 
 namespace {
@@ -72,21 +70,7 @@ bool PortalHotKeyService::offered(const QDBusConnection &bus, int limitMs)
 
 std::optional<QString> PortalHotKeyService::triggerFor(quint32 keyCode, quint32 modifiers)
 {
-    const auto keysym = x11::keysymForVirtualKey(keyCode);
-    char name[64];
-    if (!keysym || xkb_keysym_get_name(*keysym, name, sizeof name) <= 0)
-        return std::nullopt;
-    QStringList parts;
-    if (modifiers & x11::CarbonMod::Command)
-        parts << QStringLiteral("LOGO");
-    if (modifiers & x11::CarbonMod::Control)
-        parts << QStringLiteral("CTRL");
-    if (modifiers & x11::CarbonMod::Option)
-        parts << QStringLiteral("ALT");
-    if (modifiers & x11::CarbonMod::Shift)
-        parts << QStringLiteral("SHIFT");
-    parts << QString::fromLatin1(name);
-    return parts.join(u'+');
+    return x11::combinationText(keyCode, modifiers, {"LOGO", "CTRL", "ALT", "SHIFT"});
 }
 
 void PortalHotKeyService::installHandler(std::function<void()> onPressed)

@@ -19,7 +19,6 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
-#include <xkbcommon/xkbcommon.h>
 
 namespace kelvo::wayland {
 
@@ -62,23 +61,7 @@ std::optional<QString> SwayHotKeyService::bindingFor(quint32 keyCode, quint32 mo
     // The key's symbol on the US layout: sway matches it against the raw
     // symbols of the pressed key too, so a Shift in the combination does
     // not change it.
-    const auto keysym = x11::keysymForVirtualKey(keyCode);
-    if (!keysym)
-        return std::nullopt;
-    char name[64];
-    if (xkb_keysym_get_name(*keysym, name, sizeof name) <= 0)
-        return std::nullopt;
-    QStringList parts;
-    if (modifiers & 256)
-        parts << QStringLiteral("Mod4");
-    if (modifiers & 4096)
-        parts << QStringLiteral("Ctrl");
-    if (modifiers & 2048)
-        parts << QStringLiteral("Mod1");
-    if (modifiers & 512)
-        parts << QStringLiteral("Shift");
-    parts << QString::fromLatin1(name);
-    return parts.join(u'+');
+    return x11::combinationText(keyCode, modifiers, {"Mod4", "Ctrl", "Mod1", "Shift"});
 }
 
 void SwayHotKeyService::installHandler(std::function<void()> onPressed)

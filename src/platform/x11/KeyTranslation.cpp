@@ -103,6 +103,25 @@ std::optional<quint32> keysymForVirtualKey(quint32 virtualKey)
     return p->keysym;
 }
 
+std::optional<QString> combinationText(quint32 virtualKey, quint32 carbonModifiers, const ModifierNames &names)
+{
+    const auto keysym = keysymForVirtualKey(virtualKey);
+    char name[64];
+    if (!keysym || xkb_keysym_get_name(*keysym, name, sizeof name) <= 0)
+        return std::nullopt;
+    QStringList parts;
+    if (carbonModifiers & CarbonMod::Command)
+        parts << QLatin1String(names.command);
+    if (carbonModifiers & CarbonMod::Control)
+        parts << QLatin1String(names.control);
+    if (carbonModifiers & CarbonMod::Option)
+        parts << QLatin1String(names.option);
+    if (carbonModifiers & CarbonMod::Shift)
+        parts << QLatin1String(names.shift);
+    parts << QString::fromLatin1(name);
+    return parts.join(u'+');
+}
+
 std::optional<quint32> virtualKeyForKeysym(quint32 keysym)
 {
     const KeyPosition *p = indexes().byKeysym.value(keysym);

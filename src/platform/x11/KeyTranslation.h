@@ -51,6 +51,16 @@ std::optional<quint32> keysymForVirtualKey(quint32 virtualKey);
 // The position that carries `keysym` on the US layout, either level.
 std::optional<quint32> virtualKeyForKeysym(quint32 keysym);
 
+// How a configuration format writes each modifier.
+struct ModifierNames {
+    const char *command, *control, *option, *shift;
+};
+// A combination as text: its modifiers (Command, Control, Option, Shift, as
+// `names` writes them), then the keysym name that the US layout puts on the
+// key's position, joined by "+" ("Mod4+Shift+v"); nothing for a position
+// without a name.
+std::optional<QString> combinationText(quint32 virtualKey, quint32 carbonModifiers, const ModifierNames &names);
+
 // Carbon mask -> X11 mask: command Super (Mod4), shift Shift, option Alt
 // (Mod1), control Control. Other bits have no X11 counterpart and are dropped.
 quint16 x11ModifiersForCarbon(quint32 carbonModifiers);
