@@ -4,15 +4,15 @@
 # private Xvfb) measured over the same 60 s as the reference. Both run with
 # Qt's offscreen platform, so that only the platform layer differs.
 #   bash bench/wayland_process.sh build/src/app/kelvo
-# As root, sway runs as the user kelvo-sway (see .ci/run).
+# As root, sway runs as the user kelvo-test (tools/test.sh creates it).
 set -u
 kelvo=$(readlink -f "$1")
 d=$(mktemp -d /tmp/kelvo-sway-idle.XXXXXX)
 printf 'xwayland disable\n' > $d/config
 as=()
 if [ "$(id -u)" -eq 0 ]; then
-  chown kelvo-sway: $d $d/config
-  as=(runuser -u kelvo-sway --)
+  chown kelvo-test: $d $d/config
+  as=(runuser -u kelvo-test --)
 fi
 chmod 700 $d
 timeout 200 "${as[@]}" env XDG_RUNTIME_DIR=$d WLR_BACKENDS=headless WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman sway -c $d/config > $d/log 2>&1 &

@@ -8,6 +8,12 @@ set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 "$root/tools/install-deps.sh"
+# Compositors (sway, KWin, GNOME Shell) refuse to run as root: under root
+# their tests run them as a throwaway system user, made here once.
+if [ "$(id -u)" -eq 0 ] && ! id kelvo-test > /dev/null 2>&1; then
+  useradd --system --create-home --home-dir /var/lib/kelvo-test --shell /usr/sbin/nologin kelvo-test
+  echo "tools/test.sh: created the system user kelvo-test (home /var/lib/kelvo-test), which runs the test compositors"
+fi
 
 jobs="$(nproc)"
 run_suite() {

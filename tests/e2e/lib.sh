@@ -104,7 +104,7 @@ panel_ready() {
 # Xwayland letting this user in, and private XDG directories; sets
 # E2E_ROOT, E2E_SWAY_DIR, WAYLAND_DISPLAY, SWAYSOCK and DISPLAY, and stops
 # it all (with E2E_PIDS) on exit. sway refuses to run as root: under root
-# it runs as the user kelvo-sway (CI creates it).
+# it runs as the user kelvo-test (tools/test.sh creates it).
 e2e_start_sway() {
   E2E_ROOT=$(mktemp -d)
   E2E_SWAY_DIR=$(mktemp -d /tmp/kelvo-sway-XXXXXX)
@@ -114,9 +114,9 @@ e2e_start_sway() {
   printf 'output HEADLESS-1 resolution 1280x800\ndefault_border none\n' > "$E2E_SWAY_DIR/config"
   local as_sway=()
   if [ "$(id -u)" = 0 ]; then
-    id kelvo-sway > /dev/null 2>&1 || e2e_fail "sway does not run as root and the user kelvo-sway is missing"
-    chown -R kelvo-sway "$E2E_SWAY_DIR"
-    as_sway=(runuser -u kelvo-sway --)
+    id kelvo-test > /dev/null 2>&1 || e2e_fail "sway does not run as root and the user kelvo-test is missing (tools/test.sh creates it)"
+    chown -R kelvo-test "$E2E_SWAY_DIR"
+    as_sway=(runuser -u kelvo-test --)
   fi
   chmod 0700 "$E2E_SWAY_DIR"
   timeout -k 5 "$1" "${as_sway[@]}" env XDG_RUNTIME_DIR="$E2E_SWAY_DIR" WLR_BACKENDS=headless \

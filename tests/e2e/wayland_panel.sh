@@ -10,8 +10,8 @@
 #     editor, whose saved file then holds it;
 #  4. the panel opened again and closed by Escape, by sway focusing another
 #     window, or by a click outside pastes nothing.
-# sway refuses to run as root: under root it runs as the user kelvo-sway
-# (CI creates it), which also lets root's clients into its Xwayland.
+# sway refuses to run as root: under root it runs as the user kelvo-test
+# (tools/test.sh creates it), which also lets root's clients into its Xwayland.
 # Usage: wayland_panel.sh <kelvo executable> <wayland_control_key executable>;
 # KELVO_SCREENSHOT=<file> keeps the screenshot.
 . "$(dirname "$0")/lib.sh"

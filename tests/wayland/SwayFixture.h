@@ -2,13 +2,14 @@
 
 // A private headless sway for the tests that need a real Wayland compositor.
 // sway refuses to run as root, so under root it runs as the throwaway user
-// "kelvo-sway" (CI creates it); otherwise as the current user. It gets a
+// of TestUser.h; otherwise as the current user. It gets a
 // private runtime directory, runs under `timeout` so that it can never
 // outlive a crashed test, and is stopped with the server object together
 // with every client started here. Clients run as the test's own user and
 // reach the compositor through the socket's absolute path.
 
 #include "support/TestClients.h"
+#include "support/TestUser.h"
 
 #include <gtest/gtest.h>
 
@@ -18,16 +19,12 @@
 #include <QTemporaryDir>
 
 #include <csignal>
-#include <pwd.h>
 #include <sys/prctl.h>
-#include <unistd.h>
 
 namespace kelvo::testing {
 
 class SwayServer : public TestClients {
 public:
-    static constexpr const char *kUser = "kelvo-sway";
-
     SwayServer() { quietClients_ = true; }
     ~SwayServer() override { stop(); }
 
@@ -41,16 +38,10 @@ public:
         config.write("xwayland disable\noutput HEADLESS-1 resolution 1280x800\ndefault_border none\n");
         config.close();
         QStringList args = {QStringLiteral("-k"), QStringLiteral("5"), QStringLiteral("600")};
-        if (geteuid() == 0) {
-            const passwd *pw = getpwnam(kUser);
-            if (!pw)
-                return fail("sway does not run as root and the user kelvo-sway is missing "
-                            "(create it: useradd --system kelvo-sway)");
-            if (chown(QFile::encodeName(dir_.path()).constData(), pw->pw_uid, pw->pw_gid) != 0
-                || chown(QFile::encodeName(config.fileName()).constData(), pw->pw_uid, pw->pw_gid) != 0)
-                return fail("cannot hand the runtime directory to kelvo-sway");
-            args << QStringLiteral("runuser") << QStringLiteral("-u") << QLatin1String(kUser) << QStringLiteral("--");
-        }
+        QStringList asUser;
+        if (!compositorUserPrefix({dir_.path(), config.fileName()}, &asUser, &error_))
+            return false;
+        args << asUser;
         args << QStringLiteral("env") << QStringLiteral("XDG_RUNTIME_DIR=") + dir_.path()
              << QStringLiteral("WLR_BACKENDS=headless") << QStringLiteral("WLR_LIBINPUT_NO_DEVICES=1")
              << QStringLiteral("WLR_RENDERER=pixman") << QStringLiteral("sway") << QStringLiteral("-c")
