@@ -2,6 +2,10 @@
 
 #include "app/ApplicationId.h"
 #include "app/DBusService.h"
+#include "model/DisplayTexts.h"
+#include "platform/x11/SettingsPreferencesStore.h"
+#include "settings/StoredPreferences.h"
+#include "settings/Translations.h"
 
 #include <QCoreApplication>
 #include <QDBusArgument>
@@ -29,39 +33,45 @@ namespace {
 
 enum Exit { Done = 0, Failed = 1, Usage = 2 };
 
-constexpr char kUsage[] =
-    "Usage: kelvo [COMMAND [OPTIONS]]\n"
-    "\n"
-    "Without a command, starts Kelvo (the clipboard history in the tray).\n"
-    "The commands talk to the running Kelvo:\n"
-    "\n"
-    "  toggle                     show the history panel, or hide it when it is up\n"
-    "  show                       show the history panel\n"
-    "  settings                   open the settings window\n"
-    "  quit                       quit Kelvo\n"
-    "  list [--pinned] [--json]   the history (or the pinned entries), newest first:\n"
-    "                             NUMBER<TAB>KIND<TAB>PREVIEW, or a JSON array\n"
-    "  get ENTRY [--rtf|--html]   write the entry's content to standard output\n"
-    "                             (text as UTF-8, an image as PNG)\n"
-    "  copy ENTRY [--plain]       put the entry on the clipboard (rich text as plain\n"
-    "                             text with --plain) and move it first\n"
-    "  paste ENTRY [--plain]      the same, then paste it into the window in front\n"
-    "  pin ENTRY                  pin the entry\n"
-    "  unpin ENTRY                unpin the entry (numbers count the pinned list)\n"
-    "  delete ENTRY               delete the entry\n"
-    "  clear [--pinned]           delete every unpinned (or every pinned) entry\n"
-    "  pause                      stop recording copies\n"
-    "  resume                     record copies again\n"
-    "  status                     whether Kelvo runs and records, the entry counts,\n"
-    "                             the history file and the platform\n"
-    "\n"
-    "ENTRY is a number from 'kelvo list' (1 is the newest; with --pinned, a number\n"
-    "from 'kelvo list --pinned') or an entry's id.\n"
-    "\n"
-    "  -h, --help                 show this help\n"
-    "  --version                  show the version\n"
-    "\n"
-    "Exit status: 0 done, 1 Kelvo is not running or no such entry, 2 bad usage.\n";
+// The verbs' names, options and ENTRY are the command's own words, the
+// same in every language.
+QString usage()
+{
+    return QCoreApplication::translate(
+        "CommandLine",
+        "用法：kelvo [命令 [选项]]\n"
+        "\n"
+        "不带命令时启动 Kelvo（托盘中的剪贴板历史）。\n"
+        "以下命令与正在运行的 Kelvo 通信：\n"
+        "\n"
+        "  toggle                     显示历史面板；面板已显示时将其隐藏\n"
+        "  show                       显示历史面板\n"
+        "  settings                   打开设置窗口\n"
+        "  quit                       退出 Kelvo\n"
+        "  list [--pinned] [--json]   列出历史（或固定条目），最新的在前：\n"
+        "                             序号<TAB>类型<TAB>预览，或一个 JSON 数组\n"
+        "  get ENTRY [--rtf|--html]   将条目的内容写到标准输出\n"
+        "                             （文本为 UTF-8，图片为 PNG）\n"
+        "  copy ENTRY [--plain]       将条目放到剪贴板（加 --plain 时富文本只作为纯文本）\n"
+        "                             并移到最前\n"
+        "  paste ENTRY [--plain]      同上，然后粘贴到前台窗口\n"
+        "  pin ENTRY                  固定条目\n"
+        "  unpin ENTRY                取消固定条目（序号按固定列表计）\n"
+        "  delete ENTRY               删除条目\n"
+        "  clear [--pinned]           删除所有未固定（或所有固定）的条目\n"
+        "  pause                      暂停记录复制的内容\n"
+        "  resume                     恢复记录\n"
+        "  status                     Kelvo 是否在运行、是否在记录、条目数、\n"
+        "                             历史文件和平台\n"
+        "\n"
+        "ENTRY 是 'kelvo list' 给出的序号（1 为最新；加 --pinned 时为\n"
+        "'kelvo list --pinned' 给出的序号）或条目的 id。\n"
+        "\n"
+        "  -h, --help                 显示此帮助\n"
+        "  --version                  显示版本\n"
+        "\n"
+        "退出状态：0 完成，1 Kelvo 未在运行或没有该条目，2 用法错误。\n");
+}
 
 struct Verb {
     const char *name;
@@ -93,7 +103,7 @@ const QList<Verb> &verbs()
 
 int usageError(const QString &message)
 {
-    fprintf(stderr, "kelvo: %s\n\n%s", qPrintable(message), kUsage);
+    fprintf(stderr, "kelvo: %s\n\n%s", qPrintable(message), qPrintable(usage()));
     return Usage;
 }
 
@@ -103,7 +113,7 @@ int failure(const QString &message)
     return Failed;
 }
 
-int notRunning() { return failure(QStringLiteral("Kelvo is not running")); }
+int notRunning() { return failure(QCoreApplication::translate("CommandLine", "Kelvo 未在运行")); }
 
 void writeOut(const QByteArray &bytes)
 {
@@ -149,7 +159,7 @@ public:
         else if (name.startsWith(QString::fromLatin1(appid::kInterface) + QLatin1String(".Error.")))
             *status = failure(reply.errorMessage());
         else
-            *status = failure(QStringLiteral("kelvo: %1 failed: %2").arg(method, reply.errorMessage()));
+            *status = failure(QCoreApplication::translate("CommandLine", "kelvo: %1 失败：%2").arg(method, reply.errorMessage()));
         return std::nullopt;
     }
 
@@ -178,12 +188,20 @@ int printList(const QDBusMessage &reply, bool json)
         return Done;
     }
     QByteArray out;
-    for (const QVariantMap &entry : entries)
+    for (const QVariantMap &entry : entries) {
+        const QString kind = entry.value(QStringLiteral("kind")).toString();
+        QString preview = entry.value(QStringLiteral("preview")).toString();
+        // The derived previews of pictures and application data in the
+        // user's language; the JSON keeps them as stored.
+        if (kind == QLatin1String("image"))
+            preview = localizedPreview(ClipboardContent::Kind::Image, preview);
+        else if (kind == QLatin1String("raw"))
+            preview = localizedPreview(ClipboardContent::Kind::Raw, preview);
         out += QStringLiteral("%1\t%2\t%3\n")
                    .arg(entry.value(QStringLiteral("index")).toInt())
-                   .arg(entry.value(QStringLiteral("kind")).toString(),
-                        firstLine(entry.value(QStringLiteral("preview")).toString()))
+                   .arg(kind, firstLine(preview))
                    .toUtf8();
+    }
     writeOut(out);
     return Done;
 }
@@ -191,16 +209,16 @@ int printList(const QDBusMessage &reply, bool json)
 int printStatus(const QDBusMessage &reply)
 {
     const auto status = qdbus_cast<QVariantMap>(reply.arguments().value(0));
-    const auto text = [&](const char *key) { return status.value(QString::fromLatin1(key)).toString(); };
+    const auto field = [&](const char *key) { return status.value(QString::fromLatin1(key)).toString(); };
     QString out;
-    out += QStringLiteral("Kelvo %1 is running (pid %2)\n").arg(text("version"), text("pid"));
-    out += QStringLiteral("capture: %1\n")
-               .arg(status.value(QStringLiteral("paused")).toBool() ? QStringLiteral("paused")
-                                                                     : QStringLiteral("recording"));
-    out += QStringLiteral("entries: %1\n").arg(text("entries"));
-    out += QStringLiteral("pinned: %1\n").arg(text("pinned"));
-    out += QStringLiteral("history file: %1\n").arg(text("historyFile"));
-    out += QStringLiteral("platform: %1\n").arg(text("platform"));
+    out += QCoreApplication::translate("CommandLine", "Kelvo %1 正在运行（进程 %2）").arg(field("version"), field("pid")) + u'\n';
+    out += (status.value(QStringLiteral("paused")).toBool() ? QCoreApplication::translate("CommandLine", "记录：已暂停")
+                                                           : QCoreApplication::translate("CommandLine", "记录：进行中"))
+         + u'\n';
+    out += QCoreApplication::translate("CommandLine", "条目：%1").arg(field("entries")) + u'\n';
+    out += QCoreApplication::translate("CommandLine", "固定：%1").arg(field("pinned")) + u'\n';
+    out += QCoreApplication::translate("CommandLine", "历史文件：%1").arg(field("historyFile")) + u'\n';
+    out += QCoreApplication::translate("CommandLine", "平台：%1").arg(field("platform")) + u'\n';
     writeOut(out.toUtf8());
     return Done;
 }
@@ -211,7 +229,7 @@ int waitForQuit(Remote &remote)
     QDeadlineTimer deadline(10000);
     while (remote.isRunning()) {
         if (deadline.hasExpired())
-            return failure(QStringLiteral("kelvo: Kelvo did not quit within 10 seconds"));
+            return failure(QCoreApplication::translate("CommandLine", "kelvo: Kelvo 未在 10 秒内退出"));
         QThread::msleep(50);
     }
     return Done;
@@ -222,17 +240,21 @@ int waitForQuit(Remote &remote)
 int runCommandLine(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    // The messages in the language the program's windows use.
+    SettingsPreferencesStore store;
+    Translations translations;
+    translations.apply(StoredPreferences(store).language());
     QStringList args = app.arguments().mid(1);
     const QString first = args.value(0);
     if (first == QLatin1String("-h") || first == QLatin1String("--help") || first == QLatin1String("help")) {
         if (args.size() > 1)
-            return usageError(QStringLiteral("'%1' takes no arguments").arg(first));
-        writeOut(kUsage);
+            return usageError(QCoreApplication::translate("CommandLine", "'%1' 不接受参数").arg(first));
+        writeOut(usage().toUtf8());
         return Done;
     }
     if (first == QLatin1String("--version")) {
         if (args.size() > 1)
-            return usageError(QStringLiteral("'--version' takes no arguments"));
+            return usageError(QCoreApplication::translate("CommandLine", "'%1' 不接受参数").arg(first));
         writeOut("kelvo " KELVO_VERSION "\n");
         return Done;
     }
@@ -242,29 +264,31 @@ int runCommandLine(int argc, char **argv)
         if (first == QLatin1String(candidate.name))
             verb = &candidate;
     if (!verb)
-        return usageError(first.startsWith(QLatin1Char('-')) ? QStringLiteral("unknown option '%1'").arg(first)
-                                                             : QStringLiteral("unknown command '%1'").arg(first));
+        return usageError(first.startsWith(QLatin1Char('-'))
+                              ? QCoreApplication::translate("CommandLine", "未知的选项 '%1'").arg(first)
+                              : QCoreApplication::translate("CommandLine", "未知的命令 '%1'").arg(first));
 
     QStringList options;
     QStringList positional;
     for (const QString &arg : args.mid(1)) {
         if (arg.startsWith(QLatin1String("--"))) {
             if (!verb->options.contains(arg))
-                return usageError(QStringLiteral("'%1' has no option '%2'").arg(first, arg));
+                return usageError(QCoreApplication::translate("CommandLine", "'%1' 没有选项 '%2'").arg(first, arg));
             if (!options.contains(arg))
                 options.append(arg);
         } else if (arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
-            return usageError(QStringLiteral("'%1' has no option '%2'").arg(first, arg));
+            return usageError(QCoreApplication::translate("CommandLine", "'%1' 没有选项 '%2'").arg(first, arg));
         } else {
             positional.append(arg);
         }
     }
     if (verb->takesEntry && positional.isEmpty())
-        return usageError(QStringLiteral("'%1' needs an entry: a number from 'kelvo list' or an id").arg(first));
+        return usageError(
+            QCoreApplication::translate("CommandLine", "'%1' 需要一个条目：'kelvo list' 给出的序号或 id").arg(first));
     if (positional.size() > (verb->takesEntry ? 1 : 0))
-        return usageError(QStringLiteral("'%1' does not take '%2'").arg(first, positional.last()));
+        return usageError(QCoreApplication::translate("CommandLine", "'%1' 不接受 '%2'").arg(first, positional.last()));
     if (options.contains(QStringLiteral("--rtf")) && options.contains(QStringLiteral("--html")))
-        return usageError(QStringLiteral("'--rtf' and '--html' exclude each other"));
+        return usageError(QCoreApplication::translate("CommandLine", "'--rtf' 与 '--html' 不能同时使用"));
 
     qDBusRegisterMetaType<QList<QVariantMap>>();
     const QString entry = positional.value(0);

@@ -105,12 +105,14 @@ std::optional<ClipboardItem> DBusService::resolve(const QString &entry, bool pin
         const QList<ClipboardItem> tab = tabEntries(items, pinned);
         if (number >= 1 && number <= tab.size())
             return tab.at(number - 1);
-        const QString list = pinned ? QStringLiteral("pinned list") : QStringLiteral("history");
         if (tab.isEmpty())
-            fail(appid::kErrorNoSuchEntry, QStringLiteral("No entry %1: the %2 is empty").arg(entry, list));
+            fail(appid::kErrorNoSuchEntry, (pinned ? tr("没有条目 %1：固定列表是空的") : tr("没有条目 %1：历史是空的"))
+                                               .arg(entry));
         else
             fail(appid::kErrorNoSuchEntry,
-                 QStringLiteral("No entry %1: the %2 holds entries 1 to %3").arg(entry, list).arg(tab.size()));
+                 (pinned ? tr("没有条目 %1：固定列表只有第 1 到 %2 条") : tr("没有条目 %1：历史只有第 1 到 %2 条"))
+                     .arg(entry)
+                     .arg(tab.size()));
         return std::nullopt;
     }
     const QUuid id(entry);
@@ -118,7 +120,7 @@ std::optional<ClipboardItem> DBusService::resolve(const QString &entry, bool pin
         for (const ClipboardItem &item : items)
             if (item.id == id)
                 return item;
-    fail(appid::kErrorNoSuchEntry, QStringLiteral("No entry with the id %1").arg(entry));
+    fail(appid::kErrorNoSuchEntry, tr("没有 id 为 %1 的条目").arg(entry));
     return std::nullopt;
 }
 
@@ -165,19 +167,19 @@ QByteArray DBusService::Get(const QString &entry, bool pinned, const QString &fo
     const auto kind = content.kind();
     if (format == QLatin1String("rtf") || format == QLatin1String("html")) {
         if (kind != ClipboardContent::Kind::RichText) {
-            fail(appid::kErrorNoSuchFormat, QStringLiteral("Entry %1 is not rich text").arg(entry));
+            fail(appid::kErrorNoSuchFormat, tr("条目 %1 不是富文本").arg(entry));
             return {};
         }
         if (format == QLatin1String("rtf"))
             return content.data();
         if (!item->richTextHTMLData) {
-            fail(appid::kErrorNoSuchFormat, QStringLiteral("Entry %1 has no HTML").arg(entry));
+            fail(appid::kErrorNoSuchFormat, tr("条目 %1 没有 HTML").arg(entry));
             return {};
         }
         return *item->richTextHTMLData;
     }
     if (!format.isEmpty()) {
-        fail(appid::kErrorInvalidArgs, QStringLiteral("Unknown format %1").arg(format));
+        fail(appid::kErrorInvalidArgs, tr("未知的格式 %1").arg(format));
         return {};
     }
     switch (kind) {
@@ -195,7 +197,7 @@ QByteArray DBusService::Get(const QString &entry, bool pinned, const QString &fo
         for (const PasteboardRepresentation &rep : payload.representations)
             if (rep.type == QLatin1String("public.utf8-plain-text"))
                 return rep.data;
-    fail(appid::kErrorNoSuchFormat, QStringLiteral("Entry %1 holds application data without text").arg(entry));
+    fail(appid::kErrorNoSuchFormat, tr("条目 %1 是不含文本的应用数据").arg(entry));
     return {};
 }
 

@@ -1,5 +1,8 @@
 #include "app/PanelViewBackend.h"
 
+#include "model/DisplayTexts.h"
+
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QPointer>
 
@@ -21,12 +24,14 @@ QString kindName(ClipboardContent::Kind kind)
 
 } // namespace
 
+QString unknownSourceName() { return QCoreApplication::translate("PanelViewBackend", "未知来源"); }
+
 HistoryRow historyRowFor(const ClipboardItem &item, Timestamp now)
 {
     HistoryRow row;
     row.id = item.id.toString(QUuid::WithoutBraces);
     row.kind = kindName(item.content.kind());
-    row.previewText = item.preview;
+    row.previewText = localizedPreview(item.content.kind(), item.preview);
     const bool isText = item.content.kind() == ClipboardContent::Kind::Text ||
                         item.content.kind() == ClipboardContent::Kind::RichText;
     // A stored entry may come without its preview: the card shows the text
@@ -35,10 +40,10 @@ HistoryRow historyRowFor(const ClipboardItem &item, Timestamp now)
         row.previewText = item.content.string().left(kMaxRowTextLength);
     if (item.content.kind() == ClipboardContent::Kind::Url)
         row.urlString = item.content.string();
-    row.infoLabel = item.infoLabel;
+    row.infoLabel = localizedInfoLabel(item.content.kind(), item.infoLabel);
     row.timeAgoText = timeAgoText(item, now);
     row.sourceAppName = item.sourceAppName && !item.sourceAppName->isEmpty() ? *item.sourceAppName
-                                                                               : QStringLiteral("未知来源");
+                                                                               : unknownSourceName();
     row.isPinned = item.isPinned;
     if (item.previewImagePNGData)
         row.thumbnailPNG = *item.previewImagePNGData;

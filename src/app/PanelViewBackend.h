@@ -8,7 +8,11 @@
 
 namespace kelvo {
 
-// One entry as the history view shows it at `now`.
+// The source badge of an entry whose application is not known.
+QString unknownSourceName();
+
+// One entry as the history view shows it at `now`, its texts in the user's
+// language.
 inline constexpr qsizetype kMaxRowTextLength = 2000;
 HistoryRow historyRowFor(const ClipboardItem &item, Timestamp now);
 

@@ -1,5 +1,6 @@
 #include "app/QtSaveDialog.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -40,7 +41,7 @@ public:
 std::optional<QString> QtSaveDialog::choosePNGLocation(const QString &proposedName) {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
     if (folder.isEmpty() || !QDir(folder).exists()) folder = QDir::homePath();
-    PngFileDialog dialog(nullptr, QStringLiteral("图片另存为 PNG"), folder);
+    PngFileDialog dialog(nullptr, QCoreApplication::translate("QtSaveDialog", "图片另存为 PNG"), folder);
     // Qt's own dialog, so that the suffix is added before the replace
     // question; a desktop's dialog would be asked with the bare name.
     dialog.setOption(QFileDialog::DontUseNativeDialog);

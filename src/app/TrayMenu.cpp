@@ -9,34 +9,43 @@
 namespace kelvo {
 
 TrayMenu::TrayMenu(Hooks hooks, QObject *parent) : QObject(parent), m_hooks(std::move(hooks)) {
-    m_panelAction = m_menu.addAction(panelItemTitle(m_hooks.shortcutText ? m_hooks.shortcutText() : QString()));
+    m_panelAction = m_menu.addAction(QString());
     connect(m_panelAction, &QAction::triggered, this, [this] { if (m_hooks.togglePanel) m_hooks.togglePanel(); });
     m_menu.addSeparator();
-    connect(m_menu.addAction(QStringLiteral("清空历史记录")), &QAction::triggered, this,
-            [this] { if (m_hooks.clearHistory) m_hooks.clearHistory(); });
-    m_pauseAction = m_menu.addAction(QStringLiteral("暂停记录"));
+    m_clearAction = m_menu.addAction(QString());
+    connect(m_clearAction, &QAction::triggered, this, [this] { if (m_hooks.clearHistory) m_hooks.clearHistory(); });
+    m_pauseAction = m_menu.addAction(QString());
     m_pauseAction->setCheckable(true);
     connect(m_pauseAction, &QAction::triggered, this,
             [this](bool checked) { if (m_hooks.setCapturePaused) m_hooks.setCapturePaused(checked); });
     m_menu.addSeparator();
-    connect(m_menu.addAction(QStringLiteral("设置...")), &QAction::triggered, this,
-            [this] { if (m_hooks.openSettings) m_hooks.openSettings(); });
+    m_settingsAction = m_menu.addAction(QString());
+    connect(m_settingsAction, &QAction::triggered, this, [this] { if (m_hooks.openSettings) m_hooks.openSettings(); });
     m_menu.addSeparator();
-    QAction *quit = m_menu.addAction(QStringLiteral("退出 Kelvo"));
-    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    connect(quit, &QAction::triggered, this, [this] { if (m_hooks.quit) m_hooks.quit(); });
+    m_quitAction = m_menu.addAction(QString());
+    m_quitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    connect(m_quitAction, &QAction::triggered, this, [this] { if (m_hooks.quit) m_hooks.quit(); });
 
     connect(&m_menu, &QMenu::aboutToShow, this, [this] {
         m_panelAction->setText(panelItemTitle(m_hooks.shortcutText ? m_hooks.shortcutText() : QString()));
     });
 
     m_tray.setIcon(icon(false));
-    m_tray.setToolTip(QStringLiteral("Kelvo"));
     m_tray.setContextMenu(&m_menu);
     // A left click opens the same menu, as a menu bar item does.
     connect(&m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger) m_menu.popup(QCursor::pos());
     });
+    retranslate();
+}
+
+void TrayMenu::retranslate() {
+    m_panelAction->setText(panelItemTitle(m_hooks.shortcutText ? m_hooks.shortcutText() : QString()));
+    m_clearAction->setText(tr("清空历史记录"));
+    m_pauseAction->setText(tr("暂停记录"));
+    m_settingsAction->setText(tr("设置..."));
+    m_quitAction->setText(tr("退出 Kelvo"));
+    m_tray.setToolTip(m_iconPaused ? tr("Kelvo (暂停记录)") : QStringLiteral("Kelvo"));
 }
 
 void TrayMenu::setPresent(bool present) {
@@ -49,7 +58,7 @@ void TrayMenu::setCapturePaused(bool paused) {
     m_pauseAction->setChecked(paused);
     m_iconPaused = paused;
     m_tray.setIcon(icon(paused));
-    m_tray.setToolTip(paused ? QStringLiteral("Kelvo (暂停记录)") : QStringLiteral("Kelvo"));
+    retranslate();
 }
 
 // The paused icon: the symbol in a light grey with two pause bars over its

@@ -37,15 +37,21 @@ public:
     static QIcon icon(bool paused);
     QMenu &menu() { return m_menu; }
 
+    // Sets every title and the tool tip anew, in the current language.
+    void retranslate();
+
     static QString panelItemTitle(const QString &shortcutText) {
-        return QStringLiteral("显示剪贴板历史  ") + shortcutText;
+        return tr("显示剪贴板历史  %1").arg(shortcutText);
     }
 
 private:
     Hooks m_hooks;
     QMenu m_menu;
     QAction *m_panelAction = nullptr;
+    QAction *m_clearAction = nullptr;
     QAction *m_pauseAction = nullptr;
+    QAction *m_settingsAction = nullptr;
+    QAction *m_quitAction = nullptr;
     bool m_iconPaused = false;
     QSystemTrayIcon m_tray;
 };

@@ -37,7 +37,7 @@ endif()
 target_sources(kelvo_views PRIVATE
   ${KELVO_SETTINGS_DIR}/SettingsViewBackend.h ${KELVO_SETTINGS_DIR}/SettingsViewBackend.cpp)
 # The settings backend works through the preference bindings and the recorder.
-target_link_libraries(kelvo_views PUBLIC kelvo_settings_logic)
+target_link_libraries(kelvo_views PUBLIC kelvo_settings_logic kelvo_translations)
 
 find_package(Qt6 6.4 REQUIRED COMPONENTS Widgets GLOBAL)
 if(TARGET kelvo_app_logic AND TARGET kelvo_x11 AND EXISTS ${PROJECT_SOURCE_DIR}/src/platform/x11/X11Pasteboard.h

@@ -27,6 +27,7 @@
 #include "settings/SettingsViewBackend.h"
 #include "settings/ShortcutText.h"
 #include "settings/StoredPreferences.h"
+#include "settings/Translations.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -52,9 +53,9 @@ namespace {
 class SettingsWindow {
 public:
     SettingsWindow(QQmlEngine &engine, StoredPreferences &prefs, KeyEventMonitor &keyMonitor,
-                   SyntheticKeyboard &keyboard, LoginItem &loginItem, bool needsShortcutLine)
+                   SyntheticKeyboard &keyboard, LoginItem &loginItem, bool needsShortcutLine, KeyNameStyle keyNames)
         : engine_(engine), prefs_(prefs), keyMonitor_(keyMonitor), keyboard_(keyboard), loginItem_(loginItem),
-          needsShortcutLine_(needsShortcutLine) {}
+          needsShortcutLine_(needsShortcutLine), keyNames_(keyNames) {}
 
     void present()
     {
@@ -70,9 +71,10 @@ public:
                         return needsShortcutLine_ ? shortcutConfigurationLine(quint32(keyCode), quint32(modifiers),
                                                                               qEnvironmentVariable("XDG_CURRENT_DESKTOP"))
                                                   : QString();
-                    }});
+                    },
+                    Translations::catalogues(), keyNames_});
             window_ = std::make_unique<QQuickView>(&engine_, nullptr);
-            window_->setTitle(QStringLiteral("Kelvo 设置"));
+            window_->setTitle(title());
             window_->setFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                               Qt::WindowMinimizeButtonHint);
             window_->setInitialProperties({{"settings", QVariant::fromValue<QObject *>(backend_.get())}});
@@ -88,6 +90,13 @@ public:
         window_->requestActivate();
     }
 
+    // After a change of language.
+    void retranslate()
+    {
+        if (window_)
+            window_->setTitle(title());
+    }
+
     void close()
     {
         window_.reset();
@@ -95,6 +104,8 @@ public:
     }
 
 private:
+    static QString title() { return QCoreApplication::translate("SettingsWindow", "Kelvo 设置"); }
+
     QQmlEngine &engine_;
     StoredPreferences &prefs_;
     KeyEventMonitor &keyMonitor_;
@@ -102,6 +113,7 @@ private:
     LoginItem &loginItem_;
     std::unique_ptr<SettingsViewBackend> backend_;
     bool needsShortcutLine_ = false;
+    KeyNameStyle keyNames_;
     std::unique_ptr<QQuickView> window_;
 };
 
@@ -132,9 +144,18 @@ int main(int argc, char **argv)
     // Always the light appearance.
     app.setPalette(QPalette(QColor(236, 236, 236)));
 
+    // The texts in the user's language, from the start: the preference, or
+    // the desktop's languages. A change in the settings window applies at
+    // once (see the end of the set-up).
+    SettingsPreferencesStore preferencesStore;
+    StoredPreferences prefs(preferencesStore);
+    Translations translations;
+    translations.apply(prefs.language());
+
     SingleInstanceLock lock;
     if (!lock.tryLock()) {
-        QTextStream(stdout) << "Kelvo is already running (pid " << lock.holderPid() << ")." << Qt::endl;
+        QTextStream(stdout) << QCoreApplication::translate("main", "Kelvo 已在运行（进程 %1）。").arg(lock.holderPid())
+                            << Qt::endl;
         return 0;
     }
 
@@ -165,15 +186,15 @@ int main(int argc, char **argv)
     Applications &applications = *platform.applications;
     HotKeyService &hotKeys = *platform.hotKeys;
     SyntheticKeyboard &keyboard = *platform.keyboard;
-    SettingsPreferencesStore preferencesStore;
     XdgLoginItem loginItem;
-    StoredPreferences prefs(preferencesStore);
 
     QQmlEngine engine;
     ThumbnailImageProvider *thumbnails = installViewProviders(engine);
     QtKeyEventMonitor keyMonitor(&keyEventFromQt);
+    // Keys are shown as the desktop names them.
+    const KeyNameStyle keyNames = keyNameStyleForDesktop(qEnvironmentVariable("XDG_CURRENT_DESKTOP"));
     SettingsWindow settingsWindow(engine, prefs, keyMonitor, keyboard, loginItem,
-                                  platform.shortcutNeedsConfiguration);
+                                  platform.shortcutNeedsConfiguration, keyNames);
     std::unique_ptr<PanelViewBackend> panelBackend;
 
     AppDelegate *delegatePtr = nullptr;
@@ -221,8 +242,9 @@ int main(int argc, char **argv)
                                 },
                                 [&desktop] { return desktop.reduceMotion(); }});
     panelBackend->model()->setThumbnailProvider(thumbnails);
+    panelBackend->setSearchKeys(searchKeysText(keyNames));
 
-    TrayMenu tray({[&] { return shortcutDisplayText(prefs.hotkeyCode(), prefs.hotkeyModifiers()); },
+    TrayMenu tray({[&] { return keyCombinationText(prefs.hotkeyCode(), prefs.hotkeyModifiers(), keyNames); },
                    [weakDelegate] {
                        if (weakDelegate)
                            weakDelegate->togglePanel();
@@ -243,6 +265,18 @@ int main(int argc, char **argv)
         tray.setPresent(prefs.showMenuBarIcon());
         if (weakDelegate)
             tray.setCapturePaused(weakDelegate->clipboardManager().isCapturePaused());
+    });
+
+    // A new choice of language applies at once: the views' texts are
+    // evaluated anew, the list's derived texts and the tray menu rebuilt.
+    QObject::connect(&prefs, &StoredPreferences::changed, &translations,
+                     [&] { translations.apply(prefs.language()); });
+    QObject::connect(&translations, &Translations::changed, &app, [&] {
+        engine.retranslate();
+        settingsWindow.retranslate();
+        tray.retranslate();
+        if (panelBackend)
+            panelBackend->refresh();
     });
 
     // Commands from the command line and other programs, on the session bus.

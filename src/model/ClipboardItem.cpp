@@ -1,11 +1,15 @@
 #include "model/ClipboardItem.h"
 
+#include "model/DisplayTexts.h"
+
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QImageReader>
 #include <QTextBoundaryFinder>
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace kelvo {
 
@@ -231,13 +235,13 @@ QString makePreview(const ClipboardContent &content, const std::optional<ImageMe
         return firstGraphemes(content.string(), kPreviewLength);
     case ClipboardContent::Kind::Image:
         if (!metadata)
-            return QStringLiteral("图片");
+            return QString::fromUtf8(derived::kImage);
         return QStringLiteral("%1 x %2 \u00B7 %3")
             .arg(metadata->width)
             .arg(metadata->height)
             .arg(fileSizeText(content.dataSize()));
     case ClipboardContent::Kind::Raw:
-        return QStringLiteral("应用专用剪贴板内容");
+        return QString::fromUtf8(derived::kRawContent);
     }
     return {};
 }
@@ -248,16 +252,16 @@ QString makeInfoLabel(const ClipboardContent &content, const std::optional<Image
     case ClipboardContent::Kind::Text:
     case ClipboardContent::Kind::RichText:
     case ClipboardContent::Kind::Url:
-        return QString::number(graphemeCount(content.string())) + QStringLiteral(" 个字符");
+        return derivedCountText(derived::kCharacters, graphemeCount(content.string()));
     case ClipboardContent::Kind::Image:
         if (!metadata)
-            return QStringLiteral("图片");
+            return QString::fromUtf8(derived::kImage);
         return QStringLiteral("%1 x %2").arg(metadata->width).arg(metadata->height);
     case ClipboardContent::Kind::Raw: {
         qint64 total = 0;
         for (const PasteboardItemPayload &payload : content.payloads())
             total += payload.representations.size();
-        return QString::number(total) + QStringLiteral(" 种数据格式");
+        return derivedCountText(derived::kFormats, total);
     }
     }
     return {};
@@ -267,13 +271,20 @@ QString timeAgoText(Timestamp timestamp, Timestamp now)
 {
     const double d = now - timestamp;
     if (!(d >= 60.0))   // negative ages and NaN read as "just now"
-        return QStringLiteral("刚刚");
+        return QCoreApplication::translate("ClipboardItem", "刚刚");
+    // The count of a plural form is an int; no age comes near its limit
+    // but a timestamp far in the past, whose count is then shown as it is.
+    const auto ago = [](const char *text, qint64 count) {
+        return count <= std::numeric_limits<int>::max()
+                   ? QCoreApplication::translate("ClipboardItem", text, nullptr, int(count))
+                   : QString::fromUtf8(text).replace(QLatin1String("%n"), QString::number(count));
+    };
     if (d < 3600.0)
-        return QString::number(qint64(d / 60.0)) + QStringLiteral(" 分钟前");
+        return ago(QT_TRANSLATE_N_NOOP("ClipboardItem", "%n 分钟前"), qint64(d / 60.0));
     if (d < 86400.0)
-        return QString::number(qint64(d / 3600.0)) + QStringLiteral(" 小时前");
+        return ago(QT_TRANSLATE_N_NOOP("ClipboardItem", "%n 小时前"), qint64(d / 3600.0));
     const double days = std::min(d / 86400.0, 9.0e15);
-    return QString::number(qint64(days)) + QStringLiteral(" 天前");
+    return ago(QT_TRANSLATE_N_NOOP("ClipboardItem", "%n 天前"), qint64(days));
 }
 
 QString timeAgoText(const ClipboardItem &item, Timestamp now)

@@ -21,6 +21,7 @@ class HistoryViewBackend : public QObject {
     Q_PROPERTY(bool shouldFocusSearch READ shouldFocusSearch WRITE setShouldFocusSearch NOTIFY shouldFocusSearchChanged)
     Q_PROPERTY(int presentationToken READ presentationToken NOTIFY presentationTokenChanged)
     Q_PROPERTY(bool reduceMotion READ reduceMotion NOTIFY reduceMotionChanged)
+    Q_PROPERTY(QString searchKeys READ searchKeys NOTIFY searchKeysChanged)
 public:
     explicit HistoryViewBackend(QObject *parent = nullptr) : QObject(parent) { m_model.setParent(this); }
 
@@ -36,6 +37,16 @@ public:
     virtual void setShouldFocusSearch(bool focus) = 0;
     virtual int presentationToken() const = 0;
     virtual bool reduceMotion() const { return false; }
+    // The keys that go to the search field, as the desktop names them; the
+    // field's placeholder shows them.
+    QString searchKeys() const { return m_searchKeys; }
+    void setSearchKeys(const QString &keys)
+    {
+        if (keys == m_searchKeys)
+            return;
+        m_searchKeys = keys;
+        emit searchKeysChanged();
+    }
 
     Q_INVOKABLE virtual void togglePin(const QString &id) = 0;
     Q_INVOKABLE virtual void removeItem(const QString &id) = 0;
@@ -58,11 +69,13 @@ signals:
     void shouldFocusSearchChanged();
     void presentationTokenChanged();
     void reduceMotionChanged();
+    void searchKeysChanged();
     // The clipboard's text made fit for the one-line search field.
     void searchPasteReady(const QString &text);
 
 protected:
     HistoryListModel m_model;
+    QString m_searchKeys = QStringLiteral("Ctrl+F");
 };
 
 // Clipboard text as the search field takes it: line breaks and tabs become

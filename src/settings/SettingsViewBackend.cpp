@@ -2,6 +2,7 @@
 
 #include "settings/ShortcutText.h"
 #include "settings/StoredPreferences.h"
+#include "settings/Translations.h"
 
 #include <QTextStream>
 
@@ -11,10 +12,11 @@ namespace kelvo {
 
 SettingsViewBackend::SettingsViewBackend(StoredPreferences &prefs, KeyEventMonitor &keyMonitor, Hooks hooks,
                                          QObject *parent)
-    : QObject(parent), m_prefs(prefs), m_recorder(prefs, keyMonitor), m_hooks(std::move(hooks))
+    : QObject(parent), m_prefs(prefs), m_hooks(std::move(hooks)), m_recorder(prefs, keyMonitor, m_hooks.keyNames)
 {
     connect(&m_prefs, &StoredPreferences::changed, this, &SettingsViewBackend::preferencesChanged);
     connect(&m_recorder, &ShortcutRecorder::isRecordingChanged, this, &SettingsViewBackend::isRecordingChanged);
+    connect(&m_recorder, &ShortcutRecorder::displayTextChanged, this, &SettingsViewBackend::recorderTextChanged);
     m_accessibilityGranted = m_hooks.isAccessibilityTrusted && m_hooks.isAccessibilityTrusted();
 }
 
@@ -57,12 +59,32 @@ void SettingsViewBackend::stepHistoryLimit(int direction)
         m_prefs.setMaxHistoryCount(next);
 }
 
-QString SettingsViewBackend::shortcutText() const { return shortcutDisplayText(hotkeyCode(), hotkeyModifiers()); }
+QString SettingsViewBackend::shortcutText() const
+{
+    return keyCombinationText(hotkeyCode(), hotkeyModifiers(), m_hooks.keyNames);
+}
 
 QString SettingsViewBackend::shortcutConfigurationLine() const
 {
     return m_hooks.shortcutConfigurationLine ? m_hooks.shortcutConfigurationLine(hotkeyCode(), hotkeyModifiers())
                                              : QString();
+}
+
+QString SettingsViewBackend::language() const { return m_prefs.language(); }
+
+void SettingsViewBackend::setLanguage(const QString &choice)
+{
+    if (choice != language())
+        m_prefs.setLanguage(choice);
+}
+
+QVariantList SettingsViewBackend::languageChoices() const
+{
+    QVariantList choices;
+    for (const QString &catalogue : m_hooks.catalogues)
+        choices.append(QVariantMap{{QStringLiteral("value"), catalogue},
+                                   {QStringLiteral("name"), catalogueDisplayName(catalogue)}});
+    return choices;
 }
 
 void SettingsViewBackend::refreshAccessibilityStatus()

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "settings/ShortcutRecorder.h"
+#include "settings/ShortcutText.h"
 
 #include <QObject>
 #include <QString>
+#include <QVariantList>
 
 #include <functional>
 
@@ -25,8 +27,13 @@ class SettingsViewBackend : public QObject {
     Q_PROPERTY(qint64 maxHistoryCount READ maxHistoryCount WRITE setMaxHistoryCount NOTIFY preferencesChanged)
     Q_PROPERTY(QString shortcutText READ shortcutText NOTIFY preferencesChanged)
     Q_PROPERTY(QString shortcutConfigurationLine READ shortcutConfigurationLine NOTIFY preferencesChanged)
+    Q_PROPERTY(QString modifierKeys READ modifierKeys CONSTANT)
+    Q_PROPERTY(QString quickPasteKeys READ quickPasteKeys CONSTANT)
     Q_PROPERTY(bool isRecording READ isRecording NOTIFY isRecordingChanged)
+    Q_PROPERTY(QString recorderText READ recorderText NOTIFY recorderTextChanged)
     Q_PROPERTY(bool accessibilityGranted READ accessibilityGranted NOTIFY accessibilityGrantedChanged)
+    Q_PROPERTY(QString language READ language WRITE setLanguage NOTIFY preferencesChanged)
+    Q_PROPERTY(QVariantList languageChoices READ languageChoices CONSTANT)
 public:
     struct Hooks {
         std::function<bool()> isAccessibilityTrusted;
@@ -38,6 +45,11 @@ public:
         // the desktop's own configuration, where the program cannot register
         // a shortcut itself; "" (or no hook) where it can.
         std::function<QString(qint64 keyCode, qint64 modifiers)> shortcutConfigurationLine;
+        // The catalogues the language line offers besides following the
+        // system ("en", "zh_CN", ...).
+        QStringList catalogues;
+        // How the desktop names keys.
+        KeyNameStyle keyNames = KeyNameStyle::Generic;
     };
 
     // The recorder watches key presses through `keyMonitor` while recording.
@@ -55,12 +67,21 @@ public:
     qint64 maxHistoryCount() const;
     // Kept within 10..500.
     void setMaxHistoryCount(qint64 count);
-    // The text of the stored combination (the view shows "请按键..." while
-    // recording).
+    // The text of the stored combination.
     QString shortcutText() const;
     QString shortcutConfigurationLine() const;
+    // The modifier keys and the panel's number keys, for the help texts.
+    QString modifierKeys() const { return modifierKeysText(m_hooks.keyNames); }
+    QString quickPasteKeys() const { return quickPasteKeysText(m_hooks.keyNames); }
     bool isRecording() const { return m_recorder.isRecording(); }
+    // What the recorder's button shows: "请按键..." while recording.
+    QString recorderText() const { return m_recorder.displayText(); }
     bool accessibilityGranted() const { return m_accessibilityGranted; }
+    // The "language" preference: "system" or a catalogue's name.
+    QString language() const;
+    void setLanguage(const QString &choice);
+    // One {value, name} map per catalogue, the name in its own language.
+    QVariantList languageChoices() const;
 
     ShortcutRecorder &recorder() { return m_recorder; }
 
@@ -73,12 +94,13 @@ public:
 signals:
     void preferencesChanged();
     void isRecordingChanged();
+    void recorderTextChanged();
     void accessibilityGrantedChanged();
 
 private:
     StoredPreferences &m_prefs;
-    ShortcutRecorder m_recorder;
     Hooks m_hooks;
+    ShortcutRecorder m_recorder;
     bool m_accessibilityGranted = false;
 };
 

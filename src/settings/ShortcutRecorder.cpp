@@ -9,8 +9,9 @@ namespace kelvo {
 
 bool isModifierKeyCode(quint32 keyCode) { return keyCode >= 54 && keyCode <= 63; }
 
-ShortcutRecorder::ShortcutRecorder(StoredPreferences &prefs, KeyEventMonitor &monitor, QObject *parent)
-    : QObject(parent), prefs_(prefs), monitor_(monitor)
+ShortcutRecorder::ShortcutRecorder(StoredPreferences &prefs, KeyEventMonitor &monitor, KeyNameStyle keyNames,
+                                   QObject *parent)
+    : QObject(parent), prefs_(prefs), monitor_(monitor), keyNames_(keyNames)
 {
     connect(&prefs_, &StoredPreferences::changed, this, [this] {
         if (!recording_)
@@ -73,8 +74,8 @@ bool ShortcutRecorder::handleRecordingEvent(const KeyEvent &event)
 QString ShortcutRecorder::displayText() const
 {
     if (recording_)
-        return QStringLiteral("请按键...");
-    return shortcutDisplayText(prefs_.hotkeyCode(), prefs_.hotkeyModifiers());
+        return tr("请按键...");
+    return keyCombinationText(prefs_.hotkeyCode(), prefs_.hotkeyModifiers(), keyNames_);
 }
 
 void ShortcutRecorder::setRecording(bool recording)

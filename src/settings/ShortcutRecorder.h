@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/KeyEvent.h"
+#include "settings/ShortcutText.h"
 
 #include <QObject>
 #include <QString>
@@ -22,7 +23,9 @@ class ShortcutRecorder : public QObject {
     Q_PROPERTY(bool isRecording READ isRecording NOTIFY isRecordingChanged)
     Q_PROPERTY(QString displayText READ displayText NOTIFY displayTextChanged)
 public:
-    ShortcutRecorder(StoredPreferences &prefs, KeyEventMonitor &monitor, QObject *parent = nullptr);
+    // The stored combination is shown in the key names of `keyNames`.
+    ShortcutRecorder(StoredPreferences &prefs, KeyEventMonitor &monitor,
+                     KeyNameStyle keyNames = KeyNameStyle::MacSymbols, QObject *parent = nullptr);
     // Removes the monitor if it is still installed.
     ~ShortcutRecorder() override;
 
@@ -50,6 +53,7 @@ private:
 
     StoredPreferences &prefs_;
     KeyEventMonitor &monitor_;
+    KeyNameStyle keyNames_;
     bool recording_ = false;
     quint64 monitorToken_ = 0;
 };

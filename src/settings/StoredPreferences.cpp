@@ -111,6 +111,15 @@ bool StoredPreferences::capturePaused() const
 
 void StoredPreferences::setCapturePaused(bool on) { store_.setValue(PreferenceKey::CapturePaused, on); }
 
+QString StoredPreferences::language() const
+{
+    const auto value = store_.object(PreferenceKey::Language);
+    const QString text = value && value->typeId() == QMetaType::QString ? value->toString().trimmed() : QString();
+    return text.isEmpty() ? LanguageChoice::System : text;
+}
+
+void StoredPreferences::setLanguage(const QString &choice) { store_.setValue(PreferenceKey::Language, choice); }
+
 qint64 StoredPreferences::hotkeyCode() const
 {
     return storedShortcutValue(store_, PreferenceKey::HotkeyCode, PreferenceDefault::HotkeyCode);

@@ -19,7 +19,8 @@ inline const QString LaunchAtLogin = QStringLiteral("launchAtLogin"),
                      HotkeyCode = QStringLiteral("hotkeyCode"),
                      HotkeyModifiers = QStringLiteral("hotkeyModifiers"),
                      MaxHistoryCount = QStringLiteral("maxHistoryCount"),
-                     CapturePaused = QStringLiteral("capturePaused");
+                     CapturePaused = QStringLiteral("capturePaused"),
+                     Language = QStringLiteral("language");
 } // namespace PreferenceKey
 
 namespace PreferenceDefault {
@@ -30,6 +31,13 @@ inline constexpr qint64 HotkeyModifiers = 768; // command + shift
 inline constexpr qint64 MaxHistoryCount = 50;
 inline constexpr bool CapturePaused = false;
 } // namespace PreferenceDefault
+
+// The values of the "language" preference: follow the desktop's languages,
+// or a catalogue by name ("en", "zh_CN", ...).
+namespace LanguageChoice {
+inline const QString System = QStringLiteral("system"), English = QStringLiteral("en"),
+                     Chinese = QStringLiteral("zh_CN");
+} // namespace LanguageChoice
 
 // The range and step of the history limit control in the settings window.
 inline constexpr qint64 kMinHistoryCount = 10;
@@ -42,7 +50,7 @@ inline constexpr qint64 kHistoryCountStep = 10;
 // down, and from a stored value outside the range towards the outside).
 qint64 steppedHistoryCount(qint64 current, int direction);
 
-// Live bindings to the six stored preferences: every read goes to the
+// Live bindings to the seven stored preferences: every read goes to the
 // store, every write reaches it at once. A key that is absent, or holds a
 // value that is not of its type, reads as its default:
 // - launchAtLogin false, showMenuBarIcon true, capturePaused false;
@@ -52,7 +60,9 @@ qint64 steppedHistoryCount(qint64 current, int direction);
 //   the hot key registration treats them;
 // - maxHistoryCount 50, also for a stored 0 or less, which the history
 //   store applies as 50; other values (even outside 10..500) are shown as
-//   they are, since the history store applies them as they are.
+//   they are, since the history store applies them as they are;
+// - language "system"; any stored text is kept as it is (a catalogue that
+//   is not there reads as "system" where the program loads it).
 class StoredPreferences : public QObject {
     Q_OBJECT
 public:
@@ -71,6 +81,10 @@ public:
     // While true, copies are not recorded (the tray's "暂停记录").
     bool capturePaused() const;
     void setCapturePaused(bool on);
+    // The language of the program's texts: LanguageChoice::System or the
+    // name of a catalogue.
+    QString language() const;
+    void setLanguage(const QString &choice);
 
     PreferencesStore &store() { return store_; }
     const PreferencesStore &store() const { return store_; }

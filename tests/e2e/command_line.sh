@@ -177,8 +177,8 @@ wait_for 5 panel_shown || e2e_fail "show did not show the panel"
 run 0 toggle
 wait_for 5 sh -c '! xdotool search --onlyvisible --name "^Kelvo$"' || e2e_fail "the second toggle did not hide the panel"
 run 0 settings
-wait_for 5 xdotool search --onlyvisible --name '^Kelvo 设置$' || e2e_fail "settings did not open the window"
-xdotool search --onlyvisible --name '^Kelvo 设置$' windowclose 2> /dev/null || true
+wait_for 5 xdotool search --onlyvisible --name '^Kelvo Settings$' || e2e_fail "settings did not open the window"
+xdotool search --onlyvisible --name '^Kelvo Settings$' windowclose 2> /dev/null || true
 
 # ---- paste into a real editor ---------------------------------------------
 copy_text gamma

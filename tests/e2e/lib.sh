@@ -1,6 +1,8 @@
 # Shared by the end-to-end scripts: a private X server with a window
 # manager, private XDG directories, and waiting helpers.
 set -u
+# Kelvo speaks the caller's language; the scripts read its English texts.
+export LANG=C.UTF-8 LANGUAGE= LC_ALL= LC_MESSAGES=
 
 e2e_fail() { echo "FAIL: $*" >&2; exit 1; }
 

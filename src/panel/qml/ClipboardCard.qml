@@ -118,7 +118,7 @@ Item {
                         Text {
                             id: sourceName
                             objectName: "sourceName"
-                            text: card.sourceAppName.length > 0 ? card.sourceAppName : "未知来源"
+                            text: card.sourceAppName.length > 0 ? card.sourceAppName : qsTr("未知来源")
                             font.family: Theme.fontFamily
                             font.pixelSize: 10
                             font.weight: Font.DemiBold
@@ -254,7 +254,7 @@ Item {
                                 anchors.verticalCenter: parent.verticalCenter
                             }
                             Text {
-                                text: "图片内容"
+                                text: qsTr("图片内容")
                                 font.family: Theme.fontFamily
                                 font.pixelSize: Theme.caption
                                 color: Theme.secondary
@@ -297,7 +297,7 @@ Item {
                             color: Theme.alpha(Theme.secondary, 0.9)
                         }
                         Text {
-                            text: "应用专用内容"
+                            text: qsTr("应用专用内容")
                             font.family: Theme.fontFamily
                             font.pixelSize: 12
                             font.weight: Font.DemiBold
@@ -305,7 +305,7 @@ Item {
                         }
                         Text {
                             width: parent.width
-                            text: "保留原始剪贴板格式，可回贴到来源应用"
+                            text: qsTr("保留原始剪贴板格式，可回贴到来源应用")
                             font.family: Theme.fontFamily
                             font.pixelSize: 11
                             color: Theme.secondary

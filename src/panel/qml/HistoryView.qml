@@ -25,21 +25,21 @@ Item {
     // True while the view clears a focus request it has just served.
     property bool clearingFocusRequest: false
 
-    readonly property string emptyTitle: backend.searchQuery.length > 0 ? "无匹配结果"
-                                        : (historyTab ? "暂无剪贴板记录" : "暂无固定条目")
-    readonly property string emptySubtitle: historyTab ? "复制内容后将自动记录" : "在历史中右键条目后可固定到这里"
+    readonly property string emptyTitle: backend.searchQuery.length > 0 ? qsTr("无匹配结果")
+                                        : (historyTab ? qsTr("暂无剪贴板记录") : qsTr("暂无固定条目"))
+    readonly property string emptySubtitle: historyTab ? qsTr("复制内容后将自动记录") : qsTr("在历史中右键条目后可固定到这里")
 
     // The context menu of a card, top to bottom.
     function menuEntries(kind, pinned) {
-        const entries = [{ text: pinned ? "取消固定" : "固定", action: "togglePin" },
+        const entries = [{ text: pinned ? qsTr("取消固定") : qsTr("固定", "pin an entry"), action: "togglePin" },
                          { separator: true },
-                         { text: "粘贴", action: "paste" }]
+                         { text: qsTr("粘贴"), action: "paste" }]
         if (kind === "richText")
-            entries.push({ text: "粘贴为纯文本", action: "pastePlainText" })
+            entries.push({ text: qsTr("粘贴为纯文本"), action: "pastePlainText" })
         if (kind === "image")
-            entries.push({ text: "图片另存为 PNG...", action: "saveImageAsPNG" })
+            entries.push({ text: qsTr("图片另存为 PNG..."), action: "saveImageAsPNG" })
         entries.push({ separator: true })
-        entries.push({ text: "删除", action: "removeItem" })
+        entries.push({ text: qsTr("删除"), action: "removeItem" })
         return entries
     }
 
@@ -152,7 +152,7 @@ Item {
                     y: 4
                     spacing: 6
                     Repeater {
-                        model: [{ title: "历史", tab: "history" }, { title: "固定", tab: "pinned" }]
+                        model: [{ title: qsTr("历史", "tab"), tab: "history" }, { title: qsTr("固定", "tab of pinned entries"), tab: "pinned" }]
                         Rectangle {
                             objectName: "tab_" + modelData.tab
                             readonly property bool active: root.backend.activeTab === modelData.tab
@@ -183,7 +183,7 @@ Item {
             Item { Layout.fillWidth: true }
 
             Text {
-                text: "Tab 切换分类 · ←/→ 选择 · Enter 粘贴 · Esc 关闭"
+                text: qsTr("Tab 切换分类 · ←/→ 选择 · Enter 粘贴 · Esc 关闭")
                 font.family: Theme.fontFamily
                 font.pixelSize: 11
                 font.weight: Font.Medium
@@ -228,7 +228,7 @@ Item {
                         topPadding: 0
                         bottomPadding: 0
                         background: null
-                        placeholderText: "⌘F 搜索"
+                        placeholderText: qsTr("%1 搜索").arg(root.backend.searchKeys)
                         placeholderTextColor: Theme.alpha(Theme.secondary, 0.8)
                         color: Theme.primary
                         // Selecting with the mouse would make the program the
@@ -278,13 +278,13 @@ Item {
             HeaderIconButton {
                 objectName: "clearListButton"
                 icon: "trash"
-                helpText: root.historyTab ? "清空历史记录" : "清空固定条目"
+                helpText: root.historyTab ? qsTr("清空历史记录") : qsTr("清空固定条目")
                 onActivated: root.historyTab ? root.backend.clearHistory() : root.backend.clearPinned()
             }
             HeaderIconButton {
                 objectName: "settingsButton"
                 icon: "gearshape"
-                helpText: "设置"
+                helpText: qsTr("设置")
                 onActivated: root.backend.openSettings()
             }
         }

@@ -71,7 +71,7 @@ Rectangle {
             ColumnLayout {
                 Layout.fillWidth: true
                 spacing: 12
-                SectionTitle { text: "常规" }
+                SectionTitle { text: qsTr("常规") }
                 Box {
                     implicitHeight: generalColumn.implicitHeight
                     ColumnLayout {
@@ -84,7 +84,7 @@ Rectangle {
                             Layout.leftMargin: 12
                             Layout.rightMargin: 12
                             RowIcon { name: "power" }
-                            RowTitle { text: "开机自启动" }
+                            RowTitle { text: qsTr("开机自启动") }
                             Item { Layout.fillWidth: true }
                             Switch {
                                 objectName: "launchAtLoginSwitch"
@@ -105,7 +105,7 @@ Rectangle {
                             Layout.leftMargin: 12
                             Layout.rightMargin: 12
                             RowIcon { name: "menubar.arrow.up.rectangle" }
-                            RowTitle { text: "显示菜单栏图标" }
+                            RowTitle { text: qsTr("显示菜单栏图标") }
                             Item { Layout.fillWidth: true }
                             Switch {
                                 objectName: "menuBarIconSwitch"
@@ -113,6 +113,45 @@ Rectangle {
                                 scale: 0.8
                                 checked: root.settings.showMenuBarIcon
                                 onToggled: root.settings.showMenuBarIcon = checked
+                            }
+                        }
+                        Rectangle {
+                            Layout.fillWidth: true
+                            Layout.leftMargin: 38
+                            implicitHeight: 1
+                            color: Qt.rgba(0, 0, 0, 0.1)
+                        }
+                        RowLayout {
+                            Layout.margins: 8
+                            Layout.leftMargin: 12
+                            Layout.rightMargin: 12
+                            RowIcon { name: "globe" }
+                            RowTitle { text: qsTr("语言") }
+                            Item { Layout.fillWidth: true }
+                            // Follow the desktop's language, or one of the
+                            // catalogues, each named in its own language.
+                            ComboBox {
+                                id: languageBox
+                                objectName: "languageBox"
+                                implicitHeight: 26
+                                font.family: Theme.fontFamily
+                                font.pixelSize: 12
+                                textRole: "name"
+                                valueRole: "value"
+                                model: [{ value: "system", name: qsTr("跟随系统") }].concat(root.settings.languageChoices)
+                                // The stored choice, also after the list is
+                                // translated anew or the preference changes
+                                // elsewhere.
+                                function showStoredChoice() {
+                                    currentIndex = Math.max(0, indexOfValue(root.settings.language))
+                                }
+                                Component.onCompleted: showStoredChoice()
+                                onModelChanged: Qt.callLater(showStoredChoice)
+                                Connections {
+                                    target: root.settings
+                                    function onPreferencesChanged() { languageBox.showStoredChoice() }
+                                }
+                                onActivated: root.settings.language = currentValue
                             }
                         }
                     }
@@ -123,7 +162,7 @@ Rectangle {
             ColumnLayout {
                 Layout.fillWidth: true
                 spacing: 12
-                SectionTitle { text: "权限" }
+                SectionTitle { text: qsTr("权限") }
                 Box {
                     implicitHeight: permissionRow.implicitHeight + 20
                     RowLayout {
@@ -143,11 +182,11 @@ Rectangle {
                         ColumnLayout {
                             Layout.fillWidth: true
                             spacing: 4
-                            RowTitle { text: "辅助功能权限" }
+                            RowTitle { text: qsTr("辅助功能权限") }
                             Text {
                                 Layout.fillWidth: true
-                                text: root.settings.accessibilityGranted ? "已开启，选择条目后可自动回到原应用并执行粘贴"
-                                                                       : "未开启时仍会写回剪贴板并切回原应用；如需自动粘贴，请开启此权限"
+                                text: root.settings.accessibilityGranted ? qsTr("已开启，选择条目后可自动回到原应用并执行粘贴")
+                                                                       : qsTr("未开启时仍会写回剪贴板并切回原应用；如需自动粘贴，请开启此权限")
                                 wrapMode: Text.Wrap
                                 font.family: Theme.fontFamily
                                 font.pixelSize: 11
@@ -156,13 +195,13 @@ Rectangle {
                         }
                         SmallButton {
                             visible: root.settings.accessibilityGranted
-                            text: "重新检测"
+                            text: qsTr("重新检测")
                             onClicked: root.settings.refreshAccessibilityStatus()
                         }
                         SmallButton {
                             visible: !root.settings.accessibilityGranted
                             prominent: true
-                            text: "开启权限"
+                            text: qsTr("开启权限")
                             onClicked: root.settings.openAccessibilitySettings()
                         }
                     }
@@ -173,7 +212,7 @@ Rectangle {
             ColumnLayout {
                 Layout.fillWidth: true
                 spacing: 12
-                SectionTitle { text: "存储" }
+                SectionTitle { text: qsTr("存储") }
                 Box {
                     implicitHeight: storageRow.implicitHeight + 16
                     RowLayout {
@@ -184,11 +223,11 @@ Rectangle {
                         anchors.topMargin: 8
                         anchors.bottomMargin: 8
                         RowIcon { name: "archivebox" }
-                        RowTitle { text: "历史记录上限" }
+                        RowTitle { text: qsTr("历史记录上限") }
                         Item { Layout.fillWidth: true }
                         Text {
                             objectName: "historyLimitLabel"
-                            text: root.settings.maxHistoryCount + " 条"
+                            text: qsTr("%n 条", "", root.settings.maxHistoryCount)
                             font.family: Theme.fontFamily
                             font.pixelSize: 13
                             color: Theme.primary
@@ -230,7 +269,7 @@ Rectangle {
             ColumnLayout {
                 Layout.fillWidth: true
                 spacing: 12
-                SectionTitle { text: "快捷键" }
+                SectionTitle { text: qsTr("快捷键") }
                 Box {
                     implicitHeight: shortcutRow.implicitHeight + 24
                     RowLayout {
@@ -238,7 +277,7 @@ Rectangle {
                         anchors.fill: parent
                         anchors.margins: 12
                         RowIcon { name: "keyboard" }
-                        RowTitle { text: "显示/隐藏面板" }
+                        RowTitle { text: qsTr("显示/隐藏面板") }
                         Item { Layout.fillWidth: true }
                         // The shortcut recorder.
                         Rectangle {
@@ -250,7 +289,7 @@ Rectangle {
                             Text {
                                 id: recorderText
                                 anchors.centerIn: parent
-                                text: root.settings.isRecording ? "请按键..." : root.settings.shortcutText
+                                text: root.settings.recorderText
                                 font.family: "DejaVu Sans Mono"
                                 font.pixelSize: 13
                                 font.weight: Font.DemiBold
@@ -268,7 +307,7 @@ Rectangle {
                     Layout.fillWidth: true
                     Layout.leftMargin: 4
                     Layout.rightMargin: 4
-                    text: "点击按钮后按下您想设置的按键组合。必须包含至少一个修饰键（⌘, ⇧, ⌥, ⌃）。"
+                    text: qsTr("点击按钮后按下您想设置的按键组合。必须包含至少一个修饰键（%1）。").arg(root.settings.modifierKeys)
                     wrapMode: Text.Wrap
                     font.family: Theme.fontFamily
                     font.pixelSize: 11
@@ -278,7 +317,7 @@ Rectangle {
                     Layout.fillWidth: true
                     Layout.leftMargin: 4
                     Layout.rightMargin: 4
-                    text: "面板内支持 ⌘1..9 直接粘贴对应序号条目。"
+                    text: qsTr("面板内支持 %1 直接粘贴对应序号条目。").arg(root.settings.quickPasteKeys)
                     wrapMode: Text.Wrap
                     font.family: Theme.fontFamily
                     font.pixelSize: 11
@@ -290,7 +329,8 @@ Rectangle {
                     Layout.fillWidth: true
                     Layout.leftMargin: 4
                     Layout.rightMargin: 4
-                    text: "此桌面不允许程序自行注册全局快捷键。请将下面这一行加入桌面（合成器）的配置："
+                    text: qsTr("此桌面不允许程序自行注册全局快捷键。请将下面这一行加入桌面（合成器）的配置，以 %1 显示或隐藏面板：")
+                          .arg(root.settings.shortcutText)
                     wrapMode: Text.Wrap
                     font.family: Theme.fontFamily
                     font.pixelSize: 11
@@ -332,7 +372,7 @@ Rectangle {
                     }
                     Text {
                         Layout.fillWidth: true
-                        text: "菜单栏图标已隐藏。您可以通过快捷键唤出剪贴板面板，点击齿轮按钮再次打开此设置窗口。"
+                        text: qsTr("菜单栏图标已隐藏。您可以通过快捷键唤出剪贴板面板，点击齿轮按钮再次打开此设置窗口。")
                         wrapMode: Text.Wrap
                         lineHeightMode: Text.FixedHeight
                         lineHeight: 12 * 1.35 + 4
@@ -370,7 +410,7 @@ Rectangle {
                             color: Theme.red
                         }
                         Text {
-                            text: "退出 Kelvo"
+                            text: qsTr("退出 Kelvo")
                             font.family: Theme.fontFamily
                             font.pixelSize: 13
                             font.weight: Font.Medium

@@ -1,0 +1,86 @@
+// Which catalogue a language choice and the desktop's languages read, and
+// the loader that installs the built-in ones.
+#include "settings/Translations.h"
+
+#include <QCoreApplication>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+using namespace kelvo;
+
+namespace {
+
+TEST(CatalogueFor, TheChoiceWinsThenTheFirstDesktopLanguageWithACatalogueThenEnglish)
+{
+    const QStringList builtIn{"en", "zh_CN"};
+    const QStringList withThird{"de", "en", "pt_BR", "zh_CN"};
+    const struct {
+        const char *choice;
+        QStringList uiLanguages;
+        QStringList catalogues;
+        const char *expected;
+    } cases[] = {
+        {"system", {"en-US", "en"}, builtIn, "en"},
+        {"system", {"zh-Hans-CN", "zh-CN", "zh"}, builtIn, "zh_CN"},
+        {"system", {"zh-Hant-TW"}, builtIn, "zh_CN"},          // any Chinese reads the Chinese there is
+        {"system", {"de-DE", "de"}, builtIn, "en"},            // no German: English
+        {"system", {"de-DE", "zh-CN"}, builtIn, "zh_CN"},      // LANGUAGE=de:zh_CN, the first one there is
+        {"system", {"en-GB", "zh-CN"}, builtIn, "en"},
+        {"system", {"C"}, builtIn, "en"},
+        {"system", {}, builtIn, "en"},
+        {"system", {"de-AT"}, withThird, "de"},                // the language when the region has none
+        {"system", {"pt-BR"}, withThird, "pt_BR"},
+        {"system", {"pt-PT"}, withThird, "en"},
+        {"system", {"sr_RS@latin"}, withThird, "en"},
+        {"en", {"zh-CN"}, builtIn, "en"},                      // the settings line overrides the desktop
+        {"zh_CN", {"de-DE"}, builtIn, "zh_CN"},
+        {"fr", {"zh-CN"}, builtIn, "zh_CN"},                   // a stored choice that is not there
+        {"", {"de-DE"}, withThird, "de"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(catalogueFor(c.choice, c.uiLanguages, c.catalogues), c.expected)
+            << c.choice << " " << c.uiLanguages.join(',').toStdString();
+}
+
+class TranslationsTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        static int argc = 1;
+        static char name[] = "translations_test";
+        static char *argv[] = {name, nullptr};
+        static QCoreApplication app(argc, argv);
+    }
+};
+
+// The catalogues come from the build; each choice installs its own texts
+// at once, and only a real change is announced.
+TEST_F(TranslationsTest, ApplyingAChoiceInstallsItsCatalogueAndAnnouncesOnlyChanges)
+{
+    EXPECT_TRUE(Translations::catalogues().contains("en")) << Translations::catalogues().join(',').toStdString();
+    EXPECT_TRUE(Translations::catalogues().contains("zh_CN"));
+
+    Translations translations;
+    QSignalSpy changed(&translations, &Translations::changed);
+    const auto title = [] { return QCoreApplication::translate("SettingsWindow", "Kelvo 设置"); };
+    const struct {
+        const char *choice;
+        QStringList uiLanguages;
+        const char *title;
+        int announcements;
+    } steps[] = {
+        {"system", {"de-DE"}, "Kelvo Settings", 1},
+        {"en", {"de-DE"}, "Kelvo Settings", 1}, // the same catalogue: nothing to announce
+        {"zh_CN", {"de-DE"}, "Kelvo 设置", 2},
+        {"system", {"zh-CN"}, "Kelvo 设置", 2},
+        {"system", {"en-US"}, "Kelvo Settings", 3},
+    };
+    for (const auto &step : steps) {
+        translations.apply(step.choice, step.uiLanguages);
+        EXPECT_EQ(title(), QString::fromUtf8(step.title)) << step.choice;
+        EXPECT_EQ(changed.size(), step.announcements) << step.choice;
+    }
+}
+
+} // namespace

@@ -1,0 +1,481 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="zh_CN">
+<context>
+    <name>ClipboardCard</name>
+    <message>
+        <source>未知来源</source>
+        <translation>Unknown app</translation>
+    </message>
+    <message>
+        <source>图片内容</source>
+        <translation>Image</translation>
+    </message>
+    <message>
+        <source>应用专用内容</source>
+        <translation>App-specific content</translation>
+    </message>
+    <message>
+        <source>保留原始剪贴板格式，可回贴到来源应用</source>
+        <translation>Keeps the original clipboard formats for pasting back into the app it came from</translation>
+    </message>
+</context>
+<context>
+    <name>ClipboardItem</name>
+    <message>
+        <source>刚刚</source>
+        <translation>Just now</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 分钟前</source>
+        <translation>
+            <numerusform>%n minute ago</numerusform>
+            <numerusform>%n minutes ago</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 小时前</source>
+        <translation>
+            <numerusform>%n hour ago</numerusform>
+            <numerusform>%n hours ago</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 天前</source>
+        <translation>
+            <numerusform>%n day ago</numerusform>
+            <numerusform>%n days ago</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>图片</source>
+        <translation>Image</translation>
+    </message>
+    <message>
+        <source>应用专用剪贴板内容</source>
+        <translation>App-specific clipboard content</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 个字符</source>
+        <translation>
+            <numerusform>%n character</numerusform>
+            <numerusform>%n characters</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 种数据格式</source>
+        <translation>
+            <numerusform>%n data format</numerusform>
+            <numerusform>%n data formats</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>CommandLine</name>
+    <message>
+        <source>用法：kelvo [命令 [选项]]
+
+不带命令时启动 Kelvo（托盘中的剪贴板历史）。
+以下命令与正在运行的 Kelvo 通信：
+
+  toggle                     显示历史面板；面板已显示时将其隐藏
+  show                       显示历史面板
+  settings                   打开设置窗口
+  quit                       退出 Kelvo
+  list [--pinned] [--json]   列出历史（或固定条目），最新的在前：
+                             序号&lt;TAB&gt;类型&lt;TAB&gt;预览，或一个 JSON 数组
+  get ENTRY [--rtf|--html]   将条目的内容写到标准输出
+                             （文本为 UTF-8，图片为 PNG）
+  copy ENTRY [--plain]       将条目放到剪贴板（加 --plain 时富文本只作为纯文本）
+                             并移到最前
+  paste ENTRY [--plain]      同上，然后粘贴到前台窗口
+  pin ENTRY                  固定条目
+  unpin ENTRY                取消固定条目（序号按固定列表计）
+  delete ENTRY               删除条目
+  clear [--pinned]           删除所有未固定（或所有固定）的条目
+  pause                      暂停记录复制的内容
+  resume                     恢复记录
+  status                     Kelvo 是否在运行、是否在记录、条目数、
+                             历史文件和平台
+
+ENTRY 是 &apos;kelvo list&apos; 给出的序号（1 为最新；加 --pinned 时为
+&apos;kelvo list --pinned&apos; 给出的序号）或条目的 id。
+
+  -h, --help                 显示此帮助
+  --version                  显示版本
+
+退出状态：0 完成，1 Kelvo 未在运行或没有该条目，2 用法错误。
+</source>
+        <translation>Usage: kelvo [COMMAND [OPTIONS]]
+
+Without a command, starts Kelvo (the clipboard history in the tray).
+The commands talk to the running Kelvo:
+
+  toggle                     show the history panel, or hide it when it is up
+  show                       show the history panel
+  settings                   open the settings window
+  quit                       quit Kelvo
+  list [--pinned] [--json]   the history (or the pinned entries), newest first:
+                             NUMBER&lt;TAB&gt;KIND&lt;TAB&gt;PREVIEW, or a JSON array
+  get ENTRY [--rtf|--html]   write the entry&apos;s content to standard output
+                             (text as UTF-8, an image as PNG)
+  copy ENTRY [--plain]       put the entry on the clipboard (rich text as plain
+                             text with --plain) and move it first
+  paste ENTRY [--plain]      the same, then paste it into the window in front
+  pin ENTRY                  pin the entry
+  unpin ENTRY                unpin the entry (numbers count the pinned list)
+  delete ENTRY               delete the entry
+  clear [--pinned]           delete every unpinned (or every pinned) entry
+  pause                      stop recording copies
+  resume                     record copies again
+  status                     whether Kelvo runs and records, the entry counts,
+                             the history file and the platform
+
+ENTRY is a number from &apos;kelvo list&apos; (1 is the newest; with --pinned, a number
+from &apos;kelvo list --pinned&apos;) or an entry&apos;s id.
+
+  -h, --help                 show this help
+  --version                  show the version
+
+Exit status: 0 done, 1 Kelvo is not running or no such entry, 2 bad usage.
+</translation>
+    </message>
+    <message>
+        <source>Kelvo 未在运行</source>
+        <translation>Kelvo is not running</translation>
+    </message>
+    <message>
+        <source>kelvo: %1 失败：%2</source>
+        <translation>kelvo: %1 failed: %2</translation>
+    </message>
+    <message>
+        <source>Kelvo %1 正在运行（进程 %2）</source>
+        <translation>Kelvo %1 is running (pid %2)</translation>
+    </message>
+    <message>
+        <source>记录：已暂停</source>
+        <translation>capture: paused</translation>
+    </message>
+    <message>
+        <source>记录：进行中</source>
+        <translation>capture: recording</translation>
+    </message>
+    <message>
+        <source>条目：%1</source>
+        <translation>entries: %1</translation>
+    </message>
+    <message>
+        <source>固定：%1</source>
+        <translation>pinned: %1</translation>
+    </message>
+    <message>
+        <source>历史文件：%1</source>
+        <translation>history file: %1</translation>
+    </message>
+    <message>
+        <source>平台：%1</source>
+        <translation>platform: %1</translation>
+    </message>
+    <message>
+        <source>kelvo: Kelvo 未在 10 秒内退出</source>
+        <translation>kelvo: Kelvo did not quit within 10 seconds</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; 不接受参数</source>
+        <translation>&apos;%1&apos; takes no arguments</translation>
+    </message>
+    <message>
+        <source>未知的选项 &apos;%1&apos;</source>
+        <translation>unknown option &apos;%1&apos;</translation>
+    </message>
+    <message>
+        <source>未知的命令 &apos;%1&apos;</source>
+        <translation>unknown command &apos;%1&apos;</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; 没有选项 &apos;%2&apos;</source>
+        <translation>&apos;%1&apos; has no option &apos;%2&apos;</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; 需要一个条目：&apos;kelvo list&apos; 给出的序号或 id</source>
+        <translation>&apos;%1&apos; needs an entry: a number from &apos;kelvo list&apos; or an id</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; 不接受 &apos;%2&apos;</source>
+        <translation>&apos;%1&apos; does not take &apos;%2&apos;</translation>
+    </message>
+    <message>
+        <source>&apos;--rtf&apos; 与 &apos;--html&apos; 不能同时使用</source>
+        <translation>&apos;--rtf&apos; and &apos;--html&apos; exclude each other</translation>
+    </message>
+</context>
+<context>
+    <name>HistoryView</name>
+    <message>
+        <source>无匹配结果</source>
+        <translation>No matches</translation>
+    </message>
+    <message>
+        <source>暂无剪贴板记录</source>
+        <translation>No clipboard history yet</translation>
+    </message>
+    <message>
+        <source>暂无固定条目</source>
+        <translation>No pinned items yet</translation>
+    </message>
+    <message>
+        <source>复制内容后将自动记录</source>
+        <translation>Anything you copy will appear here</translation>
+    </message>
+    <message>
+        <source>在历史中右键条目后可固定到这里</source>
+        <translation>Right-click an item in History to pin it here</translation>
+    </message>
+    <message>
+        <source>取消固定</source>
+        <translation>Unpin</translation>
+    </message>
+    <message>
+        <source>固定</source>
+        <comment>pin an entry</comment>
+        <translation>Pin</translation>
+    </message>
+    <message>
+        <source>粘贴</source>
+        <translation>Paste</translation>
+    </message>
+    <message>
+        <source>粘贴为纯文本</source>
+        <translation>Paste as Plain Text</translation>
+    </message>
+    <message>
+        <source>图片另存为 PNG...</source>
+        <translation>Save Image as PNG…</translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>历史</source>
+        <comment>tab</comment>
+        <translation>History</translation>
+    </message>
+    <message>
+        <source>固定</source>
+        <comment>tab of pinned entries</comment>
+        <translation>Pinned</translation>
+    </message>
+    <message>
+        <source>Tab 切换分类 · ←/→ 选择 · Enter 粘贴 · Esc 关闭</source>
+        <translation>Tab switch tabs · ←/→ select · Enter paste · Esc close</translation>
+    </message>
+    <message>
+        <source>清空历史记录</source>
+        <translation>Clear History</translation>
+    </message>
+    <message>
+        <source>清空固定条目</source>
+        <translation>Clear Pinned Items</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>%1 搜索</source>
+        <translation>Search (%1)</translation>
+    </message>
+</context>
+<context>
+    <name>PanelViewBackend</name>
+    <message>
+        <source>未知来源</source>
+        <translation>Unknown app</translation>
+    </message>
+</context>
+<context>
+    <name>QtSaveDialog</name>
+    <message>
+        <source>图片另存为 PNG</source>
+        <translation>Save Image as PNG</translation>
+    </message>
+</context>
+<context>
+    <name>SettingsView</name>
+    <message>
+        <source>常规</source>
+        <translation>General</translation>
+    </message>
+    <message>
+        <source>开机自启动</source>
+        <translation>Start at login</translation>
+    </message>
+    <message>
+        <source>显示菜单栏图标</source>
+        <translation>Show tray icon</translation>
+    </message>
+    <message>
+        <source>语言</source>
+        <translation>Language</translation>
+    </message>
+    <message>
+        <source>跟随系统</source>
+        <translation>System default</translation>
+    </message>
+    <message>
+        <source>权限</source>
+        <translation>Permissions</translation>
+    </message>
+    <message>
+        <source>辅助功能权限</source>
+        <translation>Automatic pasting</translation>
+    </message>
+    <message>
+        <source>已开启，选择条目后可自动回到原应用并执行粘贴</source>
+        <translation>On: choosing an item goes back to the app you were in and pastes it there</translation>
+    </message>
+    <message>
+        <source>未开启时仍会写回剪贴板并切回原应用；如需自动粘贴，请开启此权限</source>
+        <translation>Off: the item is still put on the clipboard and the app you were in comes back; turn this on to paste automatically</translation>
+    </message>
+    <message>
+        <source>重新检测</source>
+        <translation>Check Again</translation>
+    </message>
+    <message>
+        <source>开启权限</source>
+        <translation>Turn On</translation>
+    </message>
+    <message>
+        <source>存储</source>
+        <translation>Storage</translation>
+    </message>
+    <message>
+        <source>历史记录上限</source>
+        <translation>History limit</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 条</source>
+        <translation>
+            <numerusform>%n item</numerusform>
+            <numerusform>%n items</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>快捷键</source>
+        <translation>Shortcut</translation>
+    </message>
+    <message>
+        <source>显示/隐藏面板</source>
+        <translation>Show/hide panel</translation>
+    </message>
+    <message>
+        <source>菜单栏图标已隐藏。您可以通过快捷键唤出剪贴板面板，点击齿轮按钮再次打开此设置窗口。</source>
+        <translation>The tray icon is hidden. Open the clipboard panel with the shortcut, and click its gear button to come back to these settings.</translation>
+    </message>
+    <message>
+        <source>退出 Kelvo</source>
+        <translation>Quit Kelvo</translation>
+    </message>
+    <message>
+        <source>点击按钮后按下您想设置的按键组合。必须包含至少一个修饰键（%1）。</source>
+        <translation>Click the button, then press the key combination you want. It must include at least one modifier key (%1).</translation>
+    </message>
+    <message>
+        <source>面板内支持 %1 直接粘贴对应序号条目。</source>
+        <translation>In the panel, %1 pastes the item with that number.</translation>
+    </message>
+    <message>
+        <source>此桌面不允许程序自行注册全局快捷键。请将下面这一行加入桌面（合成器）的配置，以 %1 显示或隐藏面板：</source>
+        <translation>This desktop does not let programs register global shortcuts. To show or hide the panel with %1, add this line to the desktop&apos;s (compositor&apos;s) configuration:</translation>
+    </message>
+</context>
+<context>
+    <name>SettingsWindow</name>
+    <message>
+        <source>Kelvo 设置</source>
+        <translation>Kelvo Settings</translation>
+    </message>
+</context>
+<context>
+    <name>kelvo::DBusService</name>
+    <message>
+        <source>没有条目 %1：固定列表是空的</source>
+        <translation>No entry %1: the pinned list is empty</translation>
+    </message>
+    <message>
+        <source>没有条目 %1：历史是空的</source>
+        <translation>No entry %1: the history is empty</translation>
+    </message>
+    <message>
+        <source>没有条目 %1：固定列表只有第 1 到 %2 条</source>
+        <translation>No entry %1: the pinned list holds entries 1 to %2</translation>
+    </message>
+    <message>
+        <source>没有条目 %1：历史只有第 1 到 %2 条</source>
+        <translation>No entry %1: the history holds entries 1 to %2</translation>
+    </message>
+    <message>
+        <source>没有 id 为 %1 的条目</source>
+        <translation>No entry with the id %1</translation>
+    </message>
+    <message>
+        <source>条目 %1 不是富文本</source>
+        <translation>Entry %1 is not rich text</translation>
+    </message>
+    <message>
+        <source>条目 %1 没有 HTML</source>
+        <translation>Entry %1 has no HTML</translation>
+    </message>
+    <message>
+        <source>未知的格式 %1</source>
+        <translation>Unknown format %1</translation>
+    </message>
+    <message>
+        <source>条目 %1 是不含文本的应用数据</source>
+        <translation>Entry %1 holds application data without text</translation>
+    </message>
+</context>
+<context>
+    <name>kelvo::ShortcutRecorder</name>
+    <message>
+        <source>请按键...</source>
+        <translation>Press keys…</translation>
+    </message>
+</context>
+<context>
+    <name>kelvo::TrayMenu</name>
+    <message>
+        <source>清空历史记录</source>
+        <translation>Clear History</translation>
+    </message>
+    <message>
+        <source>暂停记录</source>
+        <translation>Pause Recording</translation>
+    </message>
+    <message>
+        <source>设置...</source>
+        <translation>Settings…</translation>
+    </message>
+    <message>
+        <source>退出 Kelvo</source>
+        <translation>Quit Kelvo</translation>
+    </message>
+    <message>
+        <source>Kelvo (暂停记录)</source>
+        <translation>Kelvo (recording paused)</translation>
+    </message>
+    <message>
+        <source>显示剪贴板历史  %1</source>
+        <translation>Show Clipboard History  %1</translation>
+    </message>
+</context>
+<context>
+    <name>main</name>
+    <message>
+        <source>Kelvo 已在运行（进程 %1）。</source>
+        <translation>Kelvo is already running (pid %1).</translation>
+    </message>
+</context>
+</TS>

@@ -1,0 +1,443 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="zh_CN" sourcelanguage="zh_CN">
+<context>
+    <name>ClipboardCard</name>
+    <message>
+        <source>未知来源</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>图片内容</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>应用专用内容</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>保留原始剪贴板格式，可回贴到来源应用</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>ClipboardItem</name>
+    <message>
+        <source>刚刚</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 分钟前</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 小时前</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 天前</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>图片</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>应用专用剪贴板内容</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 个字符</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 种数据格式</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>CommandLine</name>
+    <message>
+        <source>用法：kelvo [命令 [选项]]
+
+不带命令时启动 Kelvo（托盘中的剪贴板历史）。
+以下命令与正在运行的 Kelvo 通信：
+
+  toggle                     显示历史面板；面板已显示时将其隐藏
+  show                       显示历史面板
+  settings                   打开设置窗口
+  quit                       退出 Kelvo
+  list [--pinned] [--json]   列出历史（或固定条目），最新的在前：
+                             序号&lt;TAB&gt;类型&lt;TAB&gt;预览，或一个 JSON 数组
+  get ENTRY [--rtf|--html]   将条目的内容写到标准输出
+                             （文本为 UTF-8，图片为 PNG）
+  copy ENTRY [--plain]       将条目放到剪贴板（加 --plain 时富文本只作为纯文本）
+                             并移到最前
+  paste ENTRY [--plain]      同上，然后粘贴到前台窗口
+  pin ENTRY                  固定条目
+  unpin ENTRY                取消固定条目（序号按固定列表计）
+  delete ENTRY               删除条目
+  clear [--pinned]           删除所有未固定（或所有固定）的条目
+  pause                      暂停记录复制的内容
+  resume                     恢复记录
+  status                     Kelvo 是否在运行、是否在记录、条目数、
+                             历史文件和平台
+
+ENTRY 是 &apos;kelvo list&apos; 给出的序号（1 为最新；加 --pinned 时为
+&apos;kelvo list --pinned&apos; 给出的序号）或条目的 id。
+
+  -h, --help                 显示此帮助
+  --version                  显示版本
+
+退出状态：0 完成，1 Kelvo 未在运行或没有该条目，2 用法错误。
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Kelvo 未在运行</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>kelvo: %1 失败：%2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Kelvo %1 正在运行（进程 %2）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>记录：已暂停</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>记录：进行中</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>条目：%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>固定：%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>历史文件：%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>平台：%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>kelvo: Kelvo 未在 10 秒内退出</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; 不接受参数</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>未知的选项 &apos;%1&apos;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>未知的命令 &apos;%1&apos;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; 没有选项 &apos;%2&apos;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; 需要一个条目：&apos;kelvo list&apos; 给出的序号或 id</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; 不接受 &apos;%2&apos;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&apos;--rtf&apos; 与 &apos;--html&apos; 不能同时使用</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>HistoryView</name>
+    <message>
+        <source>无匹配结果</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>暂无剪贴板记录</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>暂无固定条目</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>复制内容后将自动记录</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>在历史中右键条目后可固定到这里</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>取消固定</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>固定</source>
+        <comment>pin an entry</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>粘贴</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>粘贴为纯文本</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>图片另存为 PNG...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>历史</source>
+        <comment>tab</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>固定</source>
+        <comment>tab of pinned entries</comment>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tab 切换分类 · ←/→ 选择 · Enter 粘贴 · Esc 关闭</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>清空历史记录</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>清空固定条目</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 搜索</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>PanelViewBackend</name>
+    <message>
+        <source>未知来源</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>QtSaveDialog</name>
+    <message>
+        <source>图片另存为 PNG</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>SettingsView</name>
+    <message>
+        <source>常规</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>开机自启动</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>显示菜单栏图标</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>语言</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>跟随系统</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>权限</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>辅助功能权限</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>已开启，选择条目后可自动回到原应用并执行粘贴</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>未开启时仍会写回剪贴板并切回原应用；如需自动粘贴，请开启此权限</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>重新检测</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>开启权限</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>存储</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>历史记录上限</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 条</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>快捷键</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>显示/隐藏面板</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>菜单栏图标已隐藏。您可以通过快捷键唤出剪贴板面板，点击齿轮按钮再次打开此设置窗口。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>退出 Kelvo</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>点击按钮后按下您想设置的按键组合。必须包含至少一个修饰键（%1）。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>面板内支持 %1 直接粘贴对应序号条目。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>此桌面不允许程序自行注册全局快捷键。请将下面这一行加入桌面（合成器）的配置，以 %1 显示或隐藏面板：</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>SettingsWindow</name>
+    <message>
+        <source>Kelvo 设置</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>kelvo::DBusService</name>
+    <message>
+        <source>没有条目 %1：固定列表是空的</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>没有条目 %1：历史是空的</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>没有条目 %1：固定列表只有第 1 到 %2 条</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>没有条目 %1：历史只有第 1 到 %2 条</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>没有 id 为 %1 的条目</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>条目 %1 不是富文本</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>条目 %1 没有 HTML</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>未知的格式 %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>条目 %1 是不含文本的应用数据</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>kelvo::ShortcutRecorder</name>
+    <message>
+        <source>请按键...</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>kelvo::TrayMenu</name>
+    <message>
+        <source>清空历史记录</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>暂停记录</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>设置...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>退出 Kelvo</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Kelvo (暂停记录)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>显示剪贴板历史  %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>main</name>
+    <message>
+        <source>Kelvo 已在运行（进程 %1）。</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+</TS>
