@@ -19,6 +19,34 @@
         <source>保留原始剪贴板格式，可回贴到来源应用</source>
         <translation>Keeps the original clipboard formats for pasting back into the app it came from</translation>
     </message>
+    <message>
+        <source>富文本</source>
+        <translation>Rich text</translation>
+    </message>
+    <message>
+        <source>图片</source>
+        <translation>Image</translation>
+    </message>
+    <message>
+        <source>链接</source>
+        <translation>Link</translation>
+    </message>
+    <message>
+        <source>文本</source>
+        <translation>Text</translation>
+    </message>
+    <message>
+        <source>%1，%2，%3</source>
+        <translation>%1, %2, %3</translation>
+    </message>
+    <message>
+        <source>来自 %1，已固定</source>
+        <translation>From %1, pinned</translation>
+    </message>
+    <message>
+        <source>来自 %1</source>
+        <translation>From %1</translation>
+    </message>
 </context>
 <context>
     <name>ClipboardItem</name>
@@ -268,7 +296,7 @@ Exit status: 0 done, 1 Kelvo is not running or no such entry, 2 bad usage.
     </message>
     <message>
         <source>Tab 切换分类 · ←/→ 选择 · Enter 粘贴 · Esc 关闭</source>
-        <translation>Tab switch tabs · ←/→ select · Enter paste · Esc close</translation>
+        <translation>Tab to switch · ←/→ to select · Enter to paste · Esc to close</translation>
     </message>
     <message>
         <source>清空历史记录</source>
@@ -285,6 +313,22 @@ Exit status: 0 done, 1 Kelvo is not running or no such entry, 2 bad usage.
     <message>
         <source>%1 搜索</source>
         <translation>Search (%1)</translation>
+    </message>
+    <message>
+        <source>剪贴板历史</source>
+        <translation>Clipboard history</translation>
+    </message>
+    <message>
+        <source>分类</source>
+        <translation>Categories</translation>
+    </message>
+    <message>
+        <source>搜索</source>
+        <translation>Search</translation>
+    </message>
+    <message>
+        <source>清除搜索</source>
+        <translation>Clear search</translation>
     </message>
 </context>
 <context>
@@ -389,6 +433,10 @@ Exit status: 0 done, 1 Kelvo is not running or no such entry, 2 bad usage.
     <message>
         <source>此桌面不允许程序自行注册全局快捷键。请将下面这一行加入桌面（合成器）的配置，以 %1 显示或隐藏面板：</source>
         <translation>This desktop does not let programs register global shortcuts. To show or hide the panel with %1, add this line to the desktop&apos;s (compositor&apos;s) configuration:</translation>
+    </message>
+    <message>
+        <source>显示/隐藏面板的快捷键</source>
+        <translation>Shortcut to show or hide the panel</translation>
     </message>
 </context>
 <context>

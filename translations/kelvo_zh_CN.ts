@@ -19,6 +19,34 @@
         <source>保留原始剪贴板格式，可回贴到来源应用</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>富文本</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>图片</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>链接</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>文本</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1，%2，%3</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>来自 %1，已固定</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>来自 %1</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>ClipboardItem</name>
@@ -249,6 +277,22 @@ ENTRY 是 &apos;kelvo list&apos; 给出的序号（1 为最新；加 --pinned �
         <source>%1 搜索</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>剪贴板历史</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>分类</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>搜索</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>清除搜索</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>PanelViewBackend</name>
@@ -350,6 +394,10 @@ ENTRY 是 &apos;kelvo list&apos; 给出的序号（1 为最新；加 --pinned �
     </message>
     <message>
         <source>此桌面不允许程序自行注册全局快捷键。请将下面这一行加入桌面（合成器）的配置，以 %1 显示或隐藏面板：</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>显示/隐藏面板的快捷键</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

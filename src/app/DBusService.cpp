@@ -111,8 +111,7 @@ std::optional<ClipboardItem> DBusService::resolve(const QString &entry, bool pin
         else
             fail(appid::kErrorNoSuchEntry,
                  (pinned ? tr("没有条目 %1：固定列表只有第 1 到 %2 条") : tr("没有条目 %1：历史只有第 1 到 %2 条"))
-                     .arg(entry)
-                     .arg(tab.size()));
+                     .arg(entry, QString::number(tab.size())));
         return std::nullopt;
     }
     const QUuid id(entry);

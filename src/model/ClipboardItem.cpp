@@ -272,12 +272,15 @@ QString timeAgoText(Timestamp timestamp, Timestamp now)
     const double d = now - timestamp;
     if (!(d >= 60.0))   // negative ages and NaN read as "just now"
         return QCoreApplication::translate("ClipboardItem", "刚刚");
-    // The count of a plural form is an int; no age comes near its limit
-    // but a timestamp far in the past, whose count is then shown as it is.
+    // The count of a plural form is an int; only a timestamp far in the
+    // past exceeds it, and takes the form of the largest int with its own
+    // count in place.
     const auto ago = [](const char *text, qint64 count) {
-        return count <= std::numeric_limits<int>::max()
-                   ? QCoreApplication::translate("ClipboardItem", text, nullptr, int(count))
-                   : QString::fromUtf8(text).replace(QLatin1String("%n"), QString::number(count));
+        constexpr int kMax = std::numeric_limits<int>::max();
+        if (count <= kMax)
+            return QCoreApplication::translate("ClipboardItem", text, nullptr, int(count));
+        return QCoreApplication::translate("ClipboardItem", text, nullptr, kMax)
+            .replace(QString::number(kMax), QString::number(count));
     };
     if (d < 3600.0)
         return ago(QT_TRANSLATE_N_NOOP("ClipboardItem", "%n 分钟前"), qint64(d / 60.0));

@@ -24,7 +24,7 @@ e2e_start_desktop() {
   mkdir -m 0700 "$XDG_RUNTIME_DIR"
   # The server takes the first free display itself and writes its number
   # once it accepts clients: no race with other servers starting meanwhile.
-  Xvfb -displayfd 3 -screen 0 1600x900x24 -nolisten tcp 3> "$E2E_ROOT/display" > "$E2E_ROOT/xvfb.log" 2>&1 &
+  Xvfb -displayfd 3 -screen 0 "${E2E_SCREEN:-1600x900x24}" -nolisten tcp 3> "$E2E_ROOT/display" > "$E2E_ROOT/xvfb.log" 2>&1 &
   E2E_XVFB=$!
   trap e2e_stop_desktop EXIT
   wait_for 10 grep -q '^[0-9]' "$E2E_ROOT/display" || e2e_fail "Xvfb did not start: $(cat "$E2E_ROOT/xvfb.log")"

@@ -1,5 +1,6 @@
 // Which catalogue a language choice and the desktop's languages read, and
 // the loader that installs the built-in ones.
+#include "model/DisplayTexts.h"
 #include "settings/Translations.h"
 
 #include <QCoreApplication>
@@ -81,6 +82,44 @@ TEST_F(TranslationsTest, ApplyingAChoiceInstallsItsCatalogueAndAnnouncesOnlyChan
         EXPECT_EQ(title(), QString::fromUtf8(step.title)) << step.choice;
         EXPECT_EQ(changed.size(), step.announcements) << step.choice;
     }
+}
+
+// The texts capture derives are stored in Chinese and shown in the user's
+// language; a stored text that is not one of them, or one of another kind,
+// is shown as it is.
+TEST_F(TranslationsTest, StoredDerivedTextsReadInTheLanguageOtherTextsAsTheyAre)
+{
+    Translations translations;
+    translations.apply("en", {});
+    using Kind = ClipboardContent::Kind;
+    const struct {
+        Kind kind;
+        const char *stored, *infoLabel, *preview;
+    } cases[] = {
+        {Kind::Text, "5 个字符", "5 characters", "5 个字符"}, // a text's preview is the text
+        {Kind::Url, "1 个字符", "1 character", "1 个字符"},
+        {Kind::Text, "图片", "图片", "图片"}, // someone copied the word
+        {Kind::Image, "图片", "Image", "Image"},
+        {Kind::Image, "320 x 200", "320 x 200", "320 x 200"},
+        {Kind::Raw, "6 种数据格式", "6 data formats", "6 种数据格式"},
+        {Kind::Raw, "应用专用剪贴板内容", "应用专用剪贴板内容", "App-specific clipboard content"},
+        {Kind::Text, "05 个字符", "05 个字符", "05 个字符"}, // no count capture writes
+        {Kind::Text, "-1 个字符", "-1 个字符", "-1 个字符"},
+        {Kind::Text, " 个字符", " 个字符", " 个字符"},
+        {Kind::Text, "99999999999 个字符", "99999999999 个字符", "99999999999 个字符"},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(localizedInfoLabel(c.kind, c.stored), QString::fromUtf8(c.infoLabel)) << c.stored;
+        EXPECT_EQ(localizedPreview(c.kind, c.stored), QString::fromUtf8(c.preview)) << c.stored;
+    }
+    const std::pair<double, const char *> ages[] = {
+        {-5, "Just now"}, {60, "1 minute ago"}, {7200, "2 hours ago"}, {86400, "1 day ago"},
+        {3e15, "34722222222 days ago"}, // beyond the plural forms' int
+    };
+    for (const auto &[seconds, text] : ages)
+        EXPECT_EQ(timeAgoText(0, seconds), text) << seconds;
+    translations.apply("zh_CN", {});
+    EXPECT_EQ(timeAgoText(0, 3e15), "34722222222 天前");
 }
 
 } // namespace

@@ -3,7 +3,7 @@ if(TARGET kelvo_translations)
   find_package(Qt6 6.4 REQUIRED COMPONENTS Test)
   kelvo_add_test(kelvo_translations_test
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/TranslationsTest.cpp
-    LIBS kelvo_translations Qt6::Test)
+    LIBS kelvo_translations kelvo_model Qt6::Test)
 endif()
 
 # The catalogues against the code, with the build's lupdate and options.

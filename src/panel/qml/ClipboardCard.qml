@@ -25,6 +25,27 @@ Item {
     // in the distant past so that the first click is never a double click.
     property real lastClickTime: -Infinity
 
+    // What a screen reader says of the card: its kind, its preview and its
+    // age; then where it came from. The selected card has the focus.
+    readonly property string kindLabel: kind === "richText" ? qsTr("富文本")
+                                      : kind === "image" ? qsTr("图片")
+                                      : kind === "url" ? qsTr("链接")
+                                      : kind === "raw" ? qsTr("应用专用内容")
+                                      : qsTr("文本")
+    readonly property string sourceLabel: sourceAppName.length > 0 ? sourceAppName : qsTr("未知来源")
+    Accessible.role: Accessible.ListItem
+    // One pass over the placeholders: a preview may hold "%3" itself.
+    Accessible.name: {
+        const parts = [kindLabel, (kind === "url" ? urlString : previewText).replace(/\s+/g, " ").trim(), timeAgoText]
+        return qsTr("%1，%2，%3").replace(/%([1-3])/g, (match, n) => parts[n - 1])
+    }
+    Accessible.description: isPinned ? qsTr("来自 %1，已固定").arg(sourceLabel) : qsTr("来自 %1").arg(sourceLabel)
+    Accessible.selectable: true
+    Accessible.selected: isSelected
+    Accessible.focusable: true
+    Accessible.focused: isSelected
+    Accessible.onPressAction: doubleClicked()
+
     signal select()
     signal doubleClicked()
     signal contextMenuRequested(real x, real y)
@@ -118,7 +139,7 @@ Item {
                         Text {
                             id: sourceName
                             objectName: "sourceName"
-                            text: card.sourceAppName.length > 0 ? card.sourceAppName : qsTr("未知来源")
+                            text: card.sourceLabel
                             font.family: Theme.fontFamily
                             font.pixelSize: 10
                             font.weight: Font.DemiBold

@@ -9,6 +9,9 @@ Item {
     signal activated()
     width: 28
     height: 28
+    Accessible.role: Accessible.Button
+    Accessible.name: helpText
+    Accessible.onPressAction: activated()
 
     Rectangle {
         anchors.fill: parent

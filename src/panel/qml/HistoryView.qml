@@ -7,6 +7,8 @@ import QtQuick.Layouts
 Item {
     id: root
     objectName: "historyView"
+    Accessible.role: Accessible.Pane
+    Accessible.name: qsTr("剪贴板历史")
 
     // A HistoryViewBackend.
     required property var backend
@@ -140,6 +142,8 @@ Item {
 
             // Tab switcher.
             Rectangle {
+                Accessible.role: Accessible.PageTabList
+                Accessible.name: qsTr("分类")
                 implicitWidth: tabRow.implicitWidth + 8
                 implicitHeight: tabRow.implicitHeight + 8
                 radius: height / 2
@@ -156,6 +160,11 @@ Item {
                         Rectangle {
                             objectName: "tab_" + modelData.tab
                             readonly property bool active: root.backend.activeTab === modelData.tab
+                            Accessible.role: Accessible.PageTab
+                            Accessible.name: modelData.title
+                            Accessible.selectable: true
+                            Accessible.selected: active
+                            Accessible.onPressAction: root.backend.activeTab = modelData.tab
                             width: tabTitle.implicitWidth + 28
                             height: tabTitle.implicitHeight + 12
                             radius: height / 2
@@ -183,6 +192,7 @@ Item {
             Item { Layout.fillWidth: true }
 
             Text {
+                objectName: "keyHint"
                 text: qsTr("Tab 切换分类 · ←/→ 选择 · Enter 粘贴 · Esc 关闭")
                 font.family: Theme.fontFamily
                 font.pixelSize: 11
@@ -190,8 +200,10 @@ Item {
                 color: Theme.secondary
                 maximumLineCount: 1
                 elide: Text.ElideRight
+                // All of it where the header has the room; only a narrow
+                // screen cuts it.
+                Layout.preferredWidth: implicitWidth
                 Layout.maximumWidth: implicitWidth
-                Layout.fillWidth: true
                 Layout.minimumWidth: 0
             }
 
@@ -221,6 +233,9 @@ Item {
                     TextField {
                         id: searchField
                         objectName: "searchField"
+                        Accessible.name: qsTr("搜索")
+                        Accessible.description: placeholderText
+                        Accessible.searchEdit: true
                         Layout.fillWidth: true
                         padding: 0
                         leftPadding: 0
@@ -257,6 +272,9 @@ Item {
                     }
                     Item {
                         objectName: "clearSearchButton"
+                        Accessible.role: Accessible.Button
+                        Accessible.name: qsTr("清除搜索")
+                        Accessible.onPressAction: root.backend.searchQuery = ""
                         visible: root.backend.searchQuery.length > 0
                         implicitWidth: 14
                         implicitHeight: 14
@@ -335,6 +353,8 @@ Item {
             ListView {
                 id: strip
                 objectName: "cardStrip"
+                Accessible.role: Accessible.List
+                Accessible.name: root.historyTab ? qsTr("历史", "tab") : qsTr("固定", "tab of pinned entries")
                 visible: root.count > 0
                 // The strip's padding above and below the cards.
                 anchors.fill: parent

@@ -88,6 +88,7 @@ Rectangle {
                             Item { Layout.fillWidth: true }
                             Switch {
                                 objectName: "launchAtLoginSwitch"
+                                Accessible.name: qsTr("开机自启动")
                                 padding: 0
                                 scale: 0.8
                                 checked: root.settings.launchAtLogin
@@ -109,6 +110,7 @@ Rectangle {
                             Item { Layout.fillWidth: true }
                             Switch {
                                 objectName: "menuBarIconSwitch"
+                                Accessible.name: qsTr("显示菜单栏图标")
                                 padding: 0
                                 scale: 0.8
                                 checked: root.settings.showMenuBarIcon
@@ -133,6 +135,7 @@ Rectangle {
                             ComboBox {
                                 id: languageBox
                                 objectName: "languageBox"
+                                Accessible.name: qsTr("语言")
                                 implicitHeight: 26
                                 font.family: Theme.fontFamily
                                 font.pixelSize: 12
@@ -233,7 +236,18 @@ Rectangle {
                             color: Theme.primary
                         }
                         // The stepper: up and down halves of one small control.
+                        // A screen reader reads and steps it as a spin box.
                         Rectangle {
+                            objectName: "historyLimitStepper"
+                            readonly property int value: root.settings.maxHistoryCount
+                            readonly property int from: 10
+                            readonly property int to: 500
+                            readonly property int stepSize: 10
+                            Accessible.role: Accessible.SpinBox
+                            Accessible.name: qsTr("历史记录上限")
+                            Accessible.description: qsTr("%n 条", "", root.settings.maxHistoryCount)
+                            Accessible.onIncreaseAction: root.settings.stepHistoryLimit(1)
+                            Accessible.onDecreaseAction: root.settings.stepHistoryLimit(-1)
                             implicitWidth: 16
                             implicitHeight: 24
                             radius: 4
@@ -250,6 +264,7 @@ Rectangle {
                                         Text {
                                             anchors.centerIn: parent
                                             text: modelData > 0 ? "▴" : "▾"
+                                            Accessible.ignored: true
                                             font.pixelSize: 10
                                             color: Theme.primary
                                         }
@@ -282,6 +297,10 @@ Rectangle {
                         // The shortcut recorder.
                         Rectangle {
                             objectName: "shortcutRecorder"
+                            Accessible.role: Accessible.Button
+                            Accessible.name: qsTr("显示/隐藏面板的快捷键")
+                            Accessible.description: root.settings.recorderText
+                            Accessible.onPressAction: root.settings.toggleRecording()
                             implicitWidth: recorderText.implicitWidth + 24
                             implicitHeight: recorderText.implicitHeight + 12
                             radius: 6
@@ -395,6 +414,9 @@ Rectangle {
                 }
                 Rectangle {
                     objectName: "quitButton"
+                    Accessible.role: Accessible.Button
+                    Accessible.name: qsTr("退出 Kelvo")
+                    Accessible.onPressAction: root.settings.quit()
                     Layout.fillWidth: true
                     implicitHeight: quitRow.implicitHeight + 16
                     radius: 8
