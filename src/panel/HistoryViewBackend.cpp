@@ -1,5 +1,7 @@
 #include "panel/HistoryViewBackend.h"
 
+#include <QAccessible>
+
 namespace kelvo {
 
 QString textForSearchPaste(const QString &text)
@@ -24,6 +26,14 @@ QString textForSearchPaste(const QString &text)
     if (!line.isEmpty() && line.back().isHighSurrogate())
         line.chop(1);
     return line;
+}
+
+void HistoryViewBackend::announceFocus(QObject *item)
+{
+    if (!item)
+        return;
+    QAccessibleEvent event(item, QAccessible::Focus);
+    QAccessible::updateAccessibility(&event);
 }
 
 } // namespace kelvo

@@ -61,6 +61,9 @@ public:
     Q_INVOKABLE virtual void requestSearchPaste() = 0;
     // Seconds on the program's clock; the cards time double clicks with it.
     Q_INVOKABLE virtual double currentTime() const = 0;
+    // Tells a screen reader that `item` (the selected card) has the focus,
+    // while the keyboard stays where it is (the panel routes the keys).
+    Q_INVOKABLE static void announceFocus(QObject *item);
 
 signals:
     void searchQueryChanged();

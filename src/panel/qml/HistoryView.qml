@@ -57,6 +57,16 @@ Item {
 
     function focusSearchField() { searchField.forceActiveFocus() }
 
+    // A screen reader reads the selected card when the panel comes to the
+    // front (after the window's own focus, which would cover it) and
+    // whenever another card becomes the selected one.
+    function announceSelectedCard() {
+        const slot = strip.itemAtIndex(root.backend.selectedIndex)
+        if (slot && root.count > 0)
+            root.backend.announceFocus(slot.card)
+    }
+    Window.onActiveChanged: if (Window.active) Qt.callLater(root.announceSelectedCard)
+
     Connections {
         target: root.backend
         function onShouldFocusSearchChanged() {
@@ -193,6 +203,8 @@ Item {
 
             Text {
                 objectName: "keyHint"
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
                 text: qsTr("Tab 切换分类 · ←/→ 选择 · Enter 粘贴 · Esc 关闭")
                 font.family: Theme.fontFamily
                 font.pixelSize: 11
@@ -333,6 +345,8 @@ Item {
                 }
                 Text {
                     objectName: "emptyTitle"
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: text
                     anchors.horizontalCenter: parent.horizontalCenter
                     text: root.emptyTitle
                     font.family: Theme.fontFamily
@@ -342,6 +356,8 @@ Item {
                 }
                 Text {
                     objectName: "emptySubtitle"
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: text
                     anchors.horizontalCenter: parent.horizontalCenter
                     text: root.emptySubtitle
                     font.family: Theme.fontFamily
@@ -390,8 +406,10 @@ Item {
                     required property string kindIcon
                     width: 186
                     height: 228
+                    readonly property alias card: cardItem
 
                     ClipboardCard {
+                        id: cardItem
                         itemId: slot.itemId
                         kind: slot.kind
                         previewText: slot.previewText
@@ -404,6 +422,8 @@ Item {
                         thumbnailSource: slot.thumbnailSource
                         kindIcon: slot.kindIcon
                         isSelected: root.backend.selectedIndex === slot.index
+                        // A screen reader follows the selection.
+                        onIsSelectedChanged: if (isSelected && Window.active) root.backend.announceFocus(this)
                         reduceMotion: root.reduceMotion
                         clock: function() { return root.backend.currentTime() }
                         onSelect: {
