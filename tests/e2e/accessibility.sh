@@ -7,10 +7,7 @@ if [ -z "${KELVO_E2E_PRIVATE_BUS:-}" ]; then
 fi
 here="$(cd "$(dirname "$0")" && pwd)"
 . "$here/lib.sh"
-kelvo=$1
-[ -x "$kelvo" ] || e2e_fail "no such program: $kelvo"
-e2e_start_desktop
-history=$(e2e_history)
+e2e_start_kelvo_desktop "$1"
 
 # The accessibility bus, and Qt's bridge to it on without asking the desktop.
 /usr/libexec/at-spi-bus-launcher --launch-immediately > "$E2E_ROOT/atspi.log" 2>&1 &

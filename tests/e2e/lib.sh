@@ -57,6 +57,15 @@ e2e_ensure_wm() {
   e2e_start_wm
 }
 
+# e2e_start_kelvo_desktop <kelvo executable>: checks the program, starts the
+# desktop, sets `kelvo` and `history`.
+e2e_start_kelvo_desktop() {
+  kelvo=$1
+  [ -x "$kelvo" ] || e2e_fail "no such program: $kelvo"
+  e2e_start_desktop
+  history=$(e2e_history)
+}
+
 e2e_stop_desktop() {
   local p
   for p in ${E2E_PIDS:-} ${E2E_WM:-} ${E2E_XVFB:-}; do kill "$p" 2> /dev/null; done
