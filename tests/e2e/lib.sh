@@ -158,3 +158,128 @@ sway_panel_ready() {
   w=$(sway_tree | jq -r '.. | objects | select(.focused? == true and .window_properties?.class? == "Kelvo") | .window')
   [ -n "$w" ] && xprop -id "$w" _NET_WM_WINDOW_OPACITY | grep -q '= 4294967295$'
 }
+
+# e2e_as_compositor_user <script> <program>...: KWin grants its restricted
+# interfaces, and its session bus, to programs of its own user only. Under
+# root this runs the script again as the user kelvo-test (tools/test.sh
+# creates it), with copies of the script, this library and the programs it
+# is given (so that the user reaches them wherever the build lies), and
+# exits with its status; a screenshot the run keeps ($KELVO_SCREENSHOT) and
+# the files it leaves in $KELVO_OUT_DIR are copied back. Otherwise it
+# returns and the script goes on.
+e2e_as_compositor_user() {
+  [ "$(id -u)" = 0 ] || return 0
+  id kelvo-test > /dev/null 2>&1 || e2e_fail "KWin does not run as root and the user kelvo-test is missing (tools/test.sh creates it)"
+  local script=$1 copy p status=0
+  shift
+  copy=$(mktemp -d /tmp/kelvo-e2e-user-XXXXXX)
+  cp "$(dirname "$script")/lib.sh" "$script" "$copy/"
+  local args=()
+  for p in "$@"; do cp "$p" "$copy/"; args+=("$copy/$(basename "$p")"); done
+  mkdir "$copy/out"
+  chmod -R a+rX "$copy"
+  chown kelvo-test "$copy/out"
+  # X servers keep their sockets there; KWin's Xwayland wants it as a
+  # system makes it (root's, with the sticky bit).
+  mkdir -p /tmp/.X11-unix && chown root:root /tmp/.X11-unix && chmod 1777 /tmp/.X11-unix
+  setpriv --reuid kelvo-test --regid kelvo-test --clear-groups \
+    env HOME="$copy/out" KELVO_SCREENSHOT="${KELVO_SCREENSHOT:+$copy/out/screenshot.png}" KELVO_OUT_DIR="$copy/out" \
+    bash "$copy/$(basename "$script")" "${args[@]}" || status=$?
+  [ -n "${KELVO_SCREENSHOT:-}" ] && [ -f "$copy/out/screenshot.png" ] && cp "$copy/out/screenshot.png" "$KELVO_SCREENSHOT"
+  [ -n "${KELVO_OUT_DIR:-}" ] && find "$copy/out" -maxdepth 1 -name '*.png' -exec cp {} "$KELVO_OUT_DIR/" \;
+  rm -rf "$copy"
+  exit "$status"
+}
+
+# e2e_start_kwin <seconds> <program>...: a headless KWin with Xwayland for at
+# most that long, in a session bus of its own, granting the programs KWin's
+# restricted interfaces and screenshots (desktop entries in a private
+# XDG_DATA_DIRS, written before KWin starts); private XDG directories, with
+# KWin's strictest focus stealing prevention. Sets
+# E2E_ROOT, WAYLAND_DISPLAY, DISPLAY, XAUTHORITY, DBUS_SESSION_BUS_ADDRESS
+# and XDG_RUNTIME_DIR, and stops it all (with E2E_PIDS) on exit. KWin runs as
+# a copy of its binary, which lacks the file capability a container may refuse.
+e2e_start_kwin() {
+  local limit=$1 n=0 p
+  shift
+  E2E_ROOT=$(mktemp -d /tmp/kelvo-kwin-XXXXXX)
+  export XDG_DATA_HOME="$E2E_ROOT/data" XDG_CONFIG_HOME="$E2E_ROOT/config" HOME="$E2E_ROOT/home"
+  mkdir -p "$XDG_DATA_HOME" "$XDG_CONFIG_HOME" "$HOME" "$E2E_ROOT/share/applications"
+  mkdir -m 0700 "$E2E_ROOT/run"
+  for p in "$@"; do
+    printf '[Desktop Entry]\nType=Application\nName=Kelvo test\nExec=%s\nX-KDE-Wayland-Interfaces=%s\nX-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2\n' \
+      "$p" org_kde_kwin_fake_input,org_kde_plasma_window_management > "$E2E_ROOT/share/applications/kelvo-test-$((n++)).desktop"
+  done
+  cp /usr/bin/kwin_wayland "$E2E_ROOT/kwin_wayland"
+  # The strictest focus stealing prevention a user can choose ("Extreme"):
+  # an X11 window that asks for the keyboard itself is refused it.
+  printf '[Windows]\nFocusStealingPreventionLevel=4\n' > "$XDG_CONFIG_HOME/kwinrc"
+  trap e2e_stop_kwin EXIT
+  export XDG_RUNTIME_DIR="$E2E_ROOT/run" XDG_DATA_DIRS="$E2E_ROOT/share:/usr/share"
+  unset DISPLAY WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS QT_QPA_PLATFORM XAUTHORITY
+  # KWin runs the last argument once Wayland and Xwayland are up: it writes
+  # down the X display and its authority file.
+  timeout -k 5 "$limit" dbus-run-session -- sh -c 'printf %s "$DBUS_SESSION_BUS_ADDRESS" > "$0/bus" && exec "$@"' \
+    "$E2E_ROOT" "$E2E_ROOT/kwin_wayland" --virtual --width 1280 --height 800 --xwayland --socket kelvo-kwin \
+    "sh -c 'printf \"%s\\n%s\\n\" \"\$DISPLAY\" \"\$XAUTHORITY\" > $E2E_ROOT/x11.tmp && mv $E2E_ROOT/x11.tmp $E2E_ROOT/x11'" \
+    > "$E2E_ROOT/kwin.log" 2>&1 &
+  E2E_KWIN=$!
+  wait_for 30 test -f "$E2E_ROOT/x11" || e2e_fail "KWin did not start: $(tail -n 5 "$E2E_ROOT/kwin.log")"
+  export WAYLAND_DISPLAY="$E2E_ROOT/run/kelvo-kwin" DBUS_SESSION_BUS_ADDRESS=$(cat "$E2E_ROOT/bus")
+  export DISPLAY=$(sed -n 1p "$E2E_ROOT/x11") XAUTHORITY=$(sed -n 2p "$E2E_ROOT/x11")
+  export GDK_BACKEND=wayland GSETTINGS_BACKEND=memory
+  wait_for 10 xdpyinfo || e2e_fail "KWin's Xwayland does not answer on $DISPLAY"
+}
+
+e2e_stop_kwin() {
+  local p
+  for p in ${E2E_PIDS:-}; do kill "$p" 2> /dev/null; done
+  [ -n "${E2E_KWIN:-}" ] && kill "$E2E_KWIN" 2> /dev/null
+  wait 2> /dev/null
+  if [ -n "${E2E_KEEP:-}" ]; then echo "kept $E2E_ROOT"; else rm -rf "$E2E_ROOT"; fi
+}
+
+# The copies recorded in the history, "_0":"copy-NN" each, newest first.
+e2e_entries() { grep -o '"_0":"copy-[0-9]*"' "$XDG_DATA_HOME/Kelvo/clipboard_history.json" 2> /dev/null; }
+
+# Twelve wl-copy copies 0.15 s apart (the pace of the copies, not a wait)
+# must be twelve entries, newest first. kelvo watches the clipboard once it
+# records a copy (what is on the clipboard at its start is not a copy), so
+# it is copied to until one is recorded first.
+e2e_twelve_copies() {
+  recorded() { printf 'warm-up' | timeout 5 wl-copy && grep -q warm-up "$XDG_DATA_HOME/Kelvo/clipboard_history.json"; }
+  wait_for 20 recorded || e2e_fail "kelvo records no copies: $(cat "$E2E_ROOT/kelvo.log")"
+  local i expected
+  for i in 01 02 03 04 05 06 07 08 09 10 11 12; do
+    printf 'copy-%s' "$i" | timeout 5 wl-copy
+    sleep 0.15
+  done
+  twelve() { [ "$(e2e_entries | wc -l)" = 12 ]; }
+  wait_for 10 twelve || e2e_fail "$(e2e_entries | wc -l) entries after twelve copies: $(e2e_entries | tr '\n' ' ')"
+  expected=$(for i in 12 11 10 09 08 07 06 05 04 03 02 01; do echo "\"_0\":\"copy-$i\""; done)
+  [ "$(e2e_entries)" = "$expected" ] || e2e_fail "entries out of order: $(e2e_entries | tr '\n' ' ')"
+}
+
+# e2e_strip_changed <before.png> <after.png> <WxH+X+Y>: the strip of the
+# second screenshot differs from the first in more than half its pixels.
+e2e_strip_changed() {
+  convert "$1" -crop "$3" +repage "$E2E_ROOT/before-strip.png"
+  convert "$2" -crop "$3" +repage "$E2E_ROOT/after-strip.png"
+  local changed size=${3%%+*}
+  changed=$(compare -metric AE "$E2E_ROOT/before-strip.png" "$E2E_ROOT/after-strip.png" null: 2>&1 | cut -d' ' -f1)
+  [ "${changed%.*}" -gt $(( ${size%x*} * ${size#*x} / 2 )) ] || e2e_fail "the screenshot's strip barely changed ($changed pixels)"
+}
+
+# A choice writes the clipboard (and logs it) before the panel goes: with
+# the panel gone and the editor in front, one write and one paste in the
+# log (the Return's) mean that nothing else was pasted.
+e2e_one_paste_only() {
+  local writes pastes
+  writes=$(grep -c '已写入剪贴板' "$E2E_ROOT/kelvo.log")
+  pastes=$(grep -c '⌘V' "$E2E_ROOT/kelvo.log")
+  [ "$writes $pastes" = "1 1" ] || e2e_fail "$1: $writes clipboard writes, $pastes pastes"
+}
+
+# e2e_resident <pid of the timeout running kelvo>: kelvo's resident set in
+# kB (a figure for the notes, not a check).
+e2e_resident() { awk '/VmRSS/{print $2}' "/proc/$(pgrep -P "$1" | head -1)/status"; }

@@ -112,4 +112,9 @@ void FakeInputKeyboard::send(const QList<KeyStroke> &strokes)
     connection_->send(strokes);
 }
 
+void FakeInputKeyboard::waitUntilHandled()
+{
+    connection_->wayland().roundtrip();
+}
+
 } // namespace kelvo::kwin

@@ -43,6 +43,9 @@ public:
 
     // Sends the key events as they are, in order.
     void send(const QList<KeyStroke> &strokes);
+    // Waits until KWin has handled what was sent: KWin drops the events of
+    // a client that goes away before it got to them.
+    void waitUntilHandled();
 
     // The evdev codes of the modifier keys released before a paste.
     static const QList<quint32> &modifierKeys();

@@ -20,10 +20,11 @@ class PlasmaWindows;
 // button presses come from `fallback` (the X11 desktop of Kelvo's own
 // windows).
 //
-// The panel is an Xwayland window placed by its own position hints. KWin
-// does not give the keyboard to an X11 window that asks for it while a
-// Wayland program is in front, so once KWin reports Kelvo's window at the
-// panel's frame, it is activated through window management.
+// The panel is an Xwayland window placed by its own position hints. KWin's
+// focus stealing prevention may refuse the keyboard to an X11 window that
+// asks for it itself (at its strictest level it always does), so once KWin
+// reports Kelvo's window at the panel's frame, it is activated through
+// window management, as a task bar would.
 class KWinDesktop final : public Desktop {
 public:
     // `fallback` must outlive this object.
