@@ -26,7 +26,7 @@ e2e_as_compositor_user "$0" "$kelvo" "$session"
 e2e_start_kwin 170 "$kelvo" "$session"
 
 # KWin's windows: "active pid x y width height title" each.
-windows() { timeout 5 "$session" windows; }
+windows() { timeout 10 "$session" windows; }
 editor_focused() { windows | grep -q '^1 .*target\.txt'; }
 kelvo_panel() { windows | awk '$NF == "Kelvo" && NF == 7 {print $1, $3, $4, $5, $6}'; }
 panel_shown() { [ -n "$(kelvo_panel)" ]; }
@@ -94,7 +94,7 @@ for how in escape focus click; do
     click) timeout 5 "$session" click 600 200 ;;
   esac
   wait_for 5 panel_hidden || e2e_fail "the panel stayed up after $how"
-  wait_for 5 editor_focused || e2e_fail "the editor did not get the keyboard back after $how: $(windows | tr '\n' '|')"
+  wait_for 10 editor_focused || e2e_fail "the editor did not get the keyboard back after $how: $(windows | tr '\n' '|')"
   e2e_one_paste_only "after $how"
 done
 wait_for 10 saved_is copy-11 || e2e_fail "the editor's file holds '$(cat "$E2E_ROOT/target.txt")' at the end"

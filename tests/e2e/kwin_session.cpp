@@ -5,7 +5,7 @@
 //
 //   kwin_session keys COMBINATION...    super+shift+v Right Return ctrl+s
 //   kwin_session type TEXT
-//   kwin_session click X Y
+//   kwin_session click X Y [right]
 //   kwin_session windows                one line per window: active pid x y width height title
 //   kwin_session activate TITLE-PART    the newest window whose title holds it
 //   kwin_session screenshot FILE        the whole workspace, as PNG
@@ -84,17 +84,17 @@ bool type(FakeInputKeyboard &keyboard, const QString &text)
     return true;
 }
 
-bool click(double x, double y)
+bool click(double x, double y, bool right)
 {
     kelvo::wayland::WaylandConnection wayland({});
     auto *input = reinterpret_cast<org_kde_kwin_fake_input *>(wayland.bind(&org_kde_kwin_fake_input_interface, 4));
     if (!input)
         return false;
-    constexpr uint32_t kLeftButton = 0x110; // BTN_LEFT
+    const uint32_t button = right ? 0x111 : 0x110; // BTN_RIGHT, BTN_LEFT
     org_kde_kwin_fake_input_authenticate(input, "kwin_session", "end-to-end test");
     org_kde_kwin_fake_input_pointer_motion_absolute(input, wl_fixed_from_double(x), wl_fixed_from_double(y));
-    org_kde_kwin_fake_input_button(input, kLeftButton, WL_POINTER_BUTTON_STATE_PRESSED);
-    org_kde_kwin_fake_input_button(input, kLeftButton, WL_POINTER_BUTTON_STATE_RELEASED);
+    org_kde_kwin_fake_input_button(input, button, WL_POINTER_BUTTON_STATE_PRESSED);
+    org_kde_kwin_fake_input_button(input, button, WL_POINTER_BUTTON_STATE_RELEASED);
     wayland.roundtrip();
     wl_proxy_destroy(reinterpret_cast<wl_proxy *>(input));
     return wayland.isValid();
@@ -152,8 +152,8 @@ int main(int argc, char **argv)
         keyboard.waitUntilHandled();
         return done ? 0 : 1;
     }
-    if (command == QLatin1String("click") && args.size() == 2)
-        return click(args.at(0).toDouble(), args.at(1).toDouble()) ? 0 : 1;
+    if (command == QLatin1String("click") && (args.size() == 2 || args.value(2) == QLatin1String("right")))
+        return click(args.at(0).toDouble(), args.at(1).toDouble(), args.size() == 3) ? 0 : 1;
     if (command == QLatin1String("windows") || command == QLatin1String("activate")) {
         kelvo::kwin::PlasmaWindows windows;
         if (!windows.isValid())

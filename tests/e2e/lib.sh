@@ -165,15 +165,15 @@ sway_panel_ready() {
 # creates it), with copies of the script, this library and the programs it
 # is given (so that the user reaches them wherever the build lies), and
 # exits with its status; a screenshot the run keeps ($KELVO_SCREENSHOT) and
-# the files it leaves in $KELVO_OUT_DIR are copied back. Otherwise it
-# returns and the script goes on.
+# the pictures it leaves in $KELVO_OUT_DIR are copied back; the run has
+# E2E_AS_USER set. Otherwise it returns and the script goes on.
 e2e_as_compositor_user() {
   [ "$(id -u)" = 0 ] || return 0
   id kelvo-test > /dev/null 2>&1 || e2e_fail "KWin does not run as root and the user kelvo-test is missing (tools/test.sh creates it)"
   local script=$1 copy p status=0
   shift
   copy=$(mktemp -d /tmp/kelvo-e2e-user-XXXXXX)
-  cp "$(dirname "$script")/lib.sh" "$script" "$copy/"
+  cp "${BASH_SOURCE[0]}" "$script" "$copy/"
   local args=()
   for p in "$@"; do cp "$p" "$copy/"; args+=("$copy/$(basename "$p")"); done
   mkdir "$copy/out"
@@ -183,7 +183,7 @@ e2e_as_compositor_user() {
   # system makes it (root's, with the sticky bit).
   mkdir -p /tmp/.X11-unix && chown root:root /tmp/.X11-unix && chmod 1777 /tmp/.X11-unix
   setpriv --reuid kelvo-test --regid kelvo-test --clear-groups \
-    env HOME="$copy/out" KELVO_SCREENSHOT="${KELVO_SCREENSHOT:+$copy/out/screenshot.png}" KELVO_OUT_DIR="$copy/out" \
+    env HOME="$copy/out" E2E_AS_USER=1 KELVO_SCREENSHOT="${KELVO_SCREENSHOT:+$copy/out/screenshot.png}" KELVO_OUT_DIR="$copy/out" \
     bash "$copy/$(basename "$script")" "${args[@]}" || status=$?
   [ -n "${KELVO_SCREENSHOT:-}" ] && [ -f "$copy/out/screenshot.png" ] && cp "$copy/out/screenshot.png" "$KELVO_SCREENSHOT"
   [ -n "${KELVO_OUT_DIR:-}" ] && find "$copy/out" -maxdepth 1 -name '*.png' -exec cp {} "$KELVO_OUT_DIR/" \;
@@ -283,3 +283,21 @@ e2e_one_paste_only() {
 # e2e_resident <pid of the timeout running kelvo>: kelvo's resident set in
 # kB (a figure for the notes, not a check).
 e2e_resident() { awk '/VmRSS/{print $2}' "/proc/$(pgrep -P "$1" | head -1)/status"; }
+
+# e2e_strip_settled <shot command> <out.png> [<other.png>]: the picture the
+# command takes (`<command> <file>`) once it has stopped changing (two in a
+# row alike) and, when <other.png> is given, differs from it in more than a
+# blinking caret; into <out.png>.
+e2e_strip_settled() {
+  local shot=$1 out=$2 other=${3:-} last="$E2E_ROOT/last.png" now="$E2E_ROOT/now.png" n
+  for ((n = 0; n < 50; n++)); do
+    "$shot" "$now" || e2e_fail "no screenshot"
+    if [ -f "$last" ] && [ "$(compare -metric AE "$last" "$now" null: 2>&1 | cut -d' ' -f1)" = 0 ] &&
+       { [ -z "$other" ] || [ "$(compare -metric AE "$other" "$now" null: 2>&1 | cut -d' ' -f1)" -gt 500 ]; }; then
+      mv "$now" "$out"; rm -f "$last"; return 0
+    fi
+    mv "$now" "$last"
+    sleep 0.1 # the poll interval, not a wait for the outcome
+  done
+  e2e_fail "the picture did not settle for $out"
+}
