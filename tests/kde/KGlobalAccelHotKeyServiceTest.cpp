@@ -83,13 +83,25 @@ protected:
     {
         return QStringLiteral("['kelvo', 'toggle-panel', 'Kelvo', 'Show']");
     }
-    // The keys the service holds for Kelvo's action.
-    QList<int> keysOfKelvo()
+    // The first key of each sequence the service holds for Kelvo's action
+    // (or of its default ones).
+    QList<int> keysOfKelvo(const QString &method = QStringLiteral("shortcutKeys"))
     {
         QDBusMessage ask = QDBusMessage::createMethodCall(QStringLiteral("org.kde.kglobalaccel"), QStringLiteral("/kglobalaccel"),
-                                                          QStringLiteral("org.kde.KGlobalAccel"), QStringLiteral("shortcut"));
+                                                          QStringLiteral("org.kde.KGlobalAccel"), method);
         ask << KGlobalAccelHotKeyService::actionId();
-        return qdbus_cast<QList<int>>(bus_->call(ask, QDBus::Block, 5000).arguments().value(0));
+        const QDBusArgument sequences = bus_->call(ask, QDBus::Block, 5000).arguments().value(0).value<QDBusArgument>();
+        QList<int> keys;
+        sequences.beginArray();
+        while (!sequences.atEnd()) {
+            QList<int> sequence;
+            sequences.beginStructure();
+            sequences >> sequence;
+            sequences.endStructure();
+            keys.append(sequence.value(0));
+        }
+        sequences.endArray();
+        return keys;
     }
 
     std::unique_ptr<QDBusConnection> bus_;
@@ -111,6 +123,7 @@ TEST_F(KGlobalAccelHotKeyServiceTest, AKeyPressFiresTheShortcutAndKelvosChangeRe
     service().unregisterHotKey(1);
     ASSERT_EQ(registerAndSettle(38, 256 | 2048), 0); // Super+Alt+J
     EXPECT_EQ(keysOfKelvo(), QList<int>{kMetaAltJ.toInt()});
+    EXPECT_EQ(keysOfKelvo(QStringLiteral("defaultShortcutKeys")), QList<int>{301989974}) << "the default stays";
     press({kSuper, kAlt}, kJ);
     EXPECT_TRUE(KWinServer::waitUntil([&] { return presses_ == 2; }, 10000));
     EXPECT_FALSE(rebound_) << "Kelvo's own change is no rebinding";

@@ -12,16 +12,55 @@
 
 namespace kelvo::kwin {
 
+// A key sequence as the service passes it, (ai): four keys, 0 for none.
+struct KeySequence {
+    QList<int> keys;
+};
+
+} // namespace kelvo::kwin
+
+Q_DECLARE_METATYPE(kelvo::kwin::KeySequence)
+
+namespace kelvo::kwin {
+
+QDBusArgument &operator<<(QDBusArgument &argument, const KeySequence &sequence)
+{
+    argument.beginStructure();
+    argument << sequence.keys;
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument &operator>>(const QDBusArgument &argument, KeySequence &sequence)
+{
+    argument.beginStructure();
+    argument >> sequence.keys;
+    argument.endStructure();
+    return argument;
+}
+
 namespace {
 
 const QString kPath = QStringLiteral("/kglobalaccel");
 const QString kInterface = QStringLiteral("org.kde.KGlobalAccel");
 const QString kComponentInterface = QStringLiteral("org.kde.kglobalaccel.Component");
 
-// setShortcut's flags.
+// setShortcutKeys' flags.
 constexpr uint kSetPresent = 2;    // the program is there to receive presses
 constexpr uint kNoAutoloading = 4; // the keys given win over the stored ones
-constexpr uint kIsDefault = 1;     // the keys given are the default
+constexpr uint kIsDefault = 8;     // the keys given are the default
+
+// One shortcut of one key, as the service takes it.
+QVariant shortcutOf(int key)
+{
+    return QVariant::fromValue(QList<KeySequence>{{{key, 0, 0, 0}}});
+}
+
+// The first key of the first sequence, 0 for none.
+int firstKey(const QVariant &sequences)
+{
+    return qdbus_cast<QList<KeySequence>>(sequences).value(0).keys.value(0);
+}
 
 QString keyText(int key)
 {
@@ -35,17 +74,16 @@ KGlobalAccelHotKeyService::KGlobalAccelHotKeyService(const QDBusConnection &bus,
                                                      QObject *parent)
     : QObject(parent), bus_(bus)
 {
-    qDBusRegisterMetaType<QList<int>>();
+    qDBusRegisterMetaType<KeySequence>();
+    qDBusRegisterMetaType<QList<KeySequence>>();
     if (defaultKey)
         defaultKey_ = qtKeyCodeFor(defaultKey->first, defaultKey->second);
     const QString service = QLatin1String(kService);
     // Presses come from the component's object; any path, filtered by name.
     bus_.connect(service, QString(), kComponentInterface, QStringLiteral("globalShortcutPressed"), this,
                  SLOT(onPressed(QDBusMessage)));
-    // Keys set in System Settings, in the current and the older form.
+    // Keys set in System Settings.
     bus_.connect(service, kPath, kInterface, QStringLiteral("yourShortcutsChanged"), this,
-                 SLOT(onKeysChanged(QDBusMessage)));
-    bus_.connect(service, kPath, kInterface, QStringLiteral("yourShortcutGotChanged"), this,
                  SLOT(onKeysChanged(QDBusMessage)));
 }
 
@@ -108,32 +146,31 @@ HotKeyRegistration KGlobalAccelHotKeyService::registerHotKey(quint32 keyCode, qu
     // keys are set.
     bus_.send(call("doRegister", {actionId()}));
     if (defaultKey_)
-        bus_.send(call("setShortcut", {actionId(), QVariant::fromValue(QList<int>{*defaultKey_}), kIsDefault}));
+        bus_.send(call("setShortcutKeys", {actionId(), shortcutOf(*defaultKey_), kIsDefault}));
     const uint flags = kSetPresent | (autoloaded_ ? kNoAutoloading : 0);
     autoloaded_ = true;
     auto *watcher = new QDBusPendingCallWatcher(
-        bus_.asyncCall(call("setShortcut", {actionId(), QVariant::fromValue(QList<int>{*key}), flags}),
-                       kAnswerLimitMs),
+        bus_.asyncCall(call("setShortcutKeys", {actionId(), shortcutOf(*key), flags}), kAnswerLimitMs),
         this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, handle, asked = *key](QDBusPendingCallWatcher *w) {
         w->deleteLater();
         if (handle != handle_)
             return; // unregistered or replaced meanwhile
         if (w->isError()) {
-            logLine(QStringLiteral("[KGlobalAccel] setShortcut failed: %1").arg(w->error().message()));
+            logLine(QStringLiteral("[KGlobalAccel] setShortcutKeys failed: %1").arg(w->error().message()));
             handle_ = 0;
             if (onSettled_)
                 onSettled_(handle, NoAnswerStatus);
             return;
         }
-        settle(handle, asked, qdbus_cast<QList<int>>(w->reply().arguments().value(0)));
+        settle(handle, asked, firstKey(w->reply().arguments().value(0)));
     });
     return {handle, 0, true};
 }
 
-void KGlobalAccelHotKeyService::settle(quint64 handle, int asked, const QList<int> &keys)
+void KGlobalAccelHotKeyService::settle(quint64 handle, int asked, int key)
 {
-    if (keys.isEmpty() || !keys.first()) {
+    if (!key) {
         // The service gives no key when another component holds it.
         logLine(QStringLiteral("[KGlobalAccel] %1 is taken by another program").arg(keyText(asked)));
         handle_ = 0;
@@ -141,10 +178,10 @@ void KGlobalAccelHotKeyService::settle(quint64 handle, int asked, const QList<in
             onSettled_(handle, TakenStatus);
         return;
     }
-    if (keys.first() != asked) {
+    if (key != asked) {
         logLine(QStringLiteral("[KGlobalAccel] %1 is bound to %2 in the desktop's shortcut settings")
-                    .arg(QLatin1String(kAction), keyText(keys.first())));
-        keyChanged(keys.first());
+                    .arg(QLatin1String(kAction), keyText(key)));
+        keyChanged(key);
     }
     if (onSettled_)
         onSettled_(handle, 0);
@@ -173,21 +210,7 @@ void KGlobalAccelHotKeyService::onKeysChanged(const QDBusMessage &message)
     const QStringList id = args.value(0).toStringList();
     if (!handle_ || id.value(0) != QLatin1String(kComponent) || id.value(1) != QLatin1String(kAction))
         return;
-    // The keys: a list of key sequences a(ai), or of keys ai.
-    int first = 0;
-    const QDBusArgument keys = args.value(1).value<QDBusArgument>();
-    if (keys.currentSignature() == QLatin1String("a(ai)")) {
-        keys.beginArray();
-        if (!keys.atEnd()) {
-            QList<int> sequence;
-            keys.beginStructure();
-            keys >> sequence;
-            keys.endStructure();
-            first = sequence.value(0);
-        }
-    } else {
-        first = qdbus_cast<QList<int>>(args.value(1)).value(0);
-    }
+    const int first = firstKey(args.value(1));
     if (!first) {
         logLine(QStringLiteral("[KGlobalAccel] %1 has no key now (set one in the desktop's shortcut settings)")
                     .arg(QLatin1String(kAction)));

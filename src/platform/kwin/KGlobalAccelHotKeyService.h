@@ -21,7 +21,8 @@ namespace kelvo::kwin {
 // Kelvo is the component "kelvo" with the one action "toggle-panel"; both
 // appear in System Settings' shortcuts, where the user can change the key.
 // A registration registers the action (doRegister) and sets its key
-// (setShortcut). The first one of the service's life lets the desktop's
+// (setShortcutKeys, which Plasma 6 keeps where it may drop the older
+// setShortcut). The first one of the service's life lets the desktop's
 // stored key win ("autoloading"): a key the user chose in System Settings
 // while Kelvo was not running is kept and reported as rebound. Later ones
 // set the key asked for. A key the user sets in System Settings meanwhile
@@ -68,7 +69,7 @@ private slots:
 
 private:
     QDBusMessage call(const char *method, const QList<QVariant> &arguments) const;
-    void settle(quint64 handle, int asked, const QList<int> &keys);
+    void settle(quint64 handle, int asked, int key);
     // A key the service now holds for the action, set elsewhere.
     void keyChanged(int key);
 
