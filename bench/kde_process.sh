@@ -27,14 +27,14 @@ start() {
   E2E_PIDS="$E2E_PIDS $!"
   echo $!
 }
-kwin=$(start kwin)
-x11=$(start x11 -u WAYLAND_DISPLAY DISPLAY=":$(head -n 1 "$E2E_ROOT/xvfb-display")")
-wait_for 20 grep -q 'Registered hotkey' "$E2E_ROOT/kwin/log" || e2e_fail "kelvo on KWin: $(cat "$E2E_ROOT/kwin/log")"
-wait_for 20 grep -q 'Registered hotkey' "$E2E_ROOT/x11/log" || e2e_fail "kelvo on X11: $(cat "$E2E_ROOT/x11/log")"
+kwin=$(start on-kwin)
+x11=$(start on-x11 WAYLAND_DISPLAY= DISPLAY=":$(head -n 1 "$E2E_ROOT/xvfb-display")")
+wait_for 20 grep -q 'Registered hotkey' "$E2E_ROOT/on-kwin/log" || e2e_fail "kelvo on KWin: $(cat "$E2E_ROOT/on-kwin/log")"
+wait_for 20 grep -q 'Registered hotkey' "$E2E_ROOT/on-x11/log" || e2e_fail "kelvo on X11: $(cat "$E2E_ROOT/on-x11/log")"
 ticks() { awk '{print $14+$15}' "/proc/$(pgrep -P "$1" kelvo)/stat"; }
 k0=$(ticks "$kwin") x0=$(ticks "$x11")
 sleep 60 # the span measured
 k1=$(ticks "$kwin") x1=$(ticks "$x11")
 hz=$(getconf CLK_TCK)
-echo "KWin: $(grep 'Desktop platform' "$E2E_ROOT/kwin/log") cpu $(( (k1 - k0) * 1000 / hz )) ms over 60 s, rss $(e2e_resident "$kwin") kB"
-echo "X11 reference: $(grep 'Desktop platform' "$E2E_ROOT/x11/log") cpu $(( (x1 - x0) * 1000 / hz )) ms over 60 s, rss $(e2e_resident "$x11") kB"
+echo "KWin: $(grep 'Desktop platform' "$E2E_ROOT/on-kwin/log") cpu $(( (k1 - k0) * 1000 / hz )) ms over 60 s, rss $(e2e_resident "$kwin") kB"
+echo "X11 reference: $(grep 'Desktop platform' "$E2E_ROOT/on-x11/log") cpu $(( (x1 - x0) * 1000 / hz )) ms over 60 s, rss $(e2e_resident "$x11") kB"
