@@ -26,9 +26,8 @@ measure() {
 
 e2e_start_sway 400
 measure "sway 1.7 (reference)" wtype -M logo -M shift v -m shift -m logo
-e2e_stop_sway
+e2e_stop_session
 trap - EXIT
-E2E_PIDS=
 
 e2e_start_kwin 400 "$kelvo" "$session"
 measure "KWin 5.27" "$session" keys super+shift+v

@@ -103,14 +103,15 @@ panel_ready() {
 # e2e_start_sway <seconds>: a headless sway for at most that long, with its
 # Xwayland letting this user in, and private XDG directories; sets
 # E2E_ROOT, E2E_SWAY_DIR, WAYLAND_DISPLAY, SWAYSOCK and DISPLAY, and stops
-# it all (with E2E_PIDS) on exit. sway refuses to run as root: under root
+# it all (e2e_stop_session) on exit. sway refuses to run as root: under root
 # it runs as the user kelvo-test (tools/test.sh creates it).
 e2e_start_sway() {
   E2E_ROOT=$(mktemp -d)
   E2E_SWAY_DIR=$(mktemp -d /tmp/kelvo-sway-XXXXXX)
+  E2E_DIRS="$E2E_ROOT $E2E_SWAY_DIR"
   export XDG_DATA_HOME="$E2E_ROOT/data" XDG_CONFIG_HOME="$E2E_ROOT/config" HOME="$E2E_ROOT/home"
   mkdir -p "$XDG_DATA_HOME" "$XDG_CONFIG_HOME" "$HOME"
-  trap e2e_stop_sway EXIT
+  trap e2e_stop_session EXIT
   printf 'output HEADLESS-1 resolution 1280x800\ndefault_border none\n' > "$E2E_SWAY_DIR/config"
   local as_sway=()
   if [ "$(id -u)" = 0 ]; then
@@ -121,7 +122,7 @@ e2e_start_sway() {
   chmod 0700 "$E2E_SWAY_DIR"
   timeout -k 5 "$1" "${as_sway[@]}" env XDG_RUNTIME_DIR="$E2E_SWAY_DIR" WLR_BACKENDS=headless \
     WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman sway -c "$E2E_SWAY_DIR/config" > "$E2E_ROOT/sway.log" 2>&1 &
-  E2E_SWAY=$!
+  E2E_COMPOSITOR=$!
   wait_for 20 sh -c "ls '$E2E_SWAY_DIR'/sway-ipc.*.sock && test -S '$E2E_SWAY_DIR/wayland-1'" ||
     e2e_fail "sway did not start: $(tail -n 5 "$E2E_ROOT/sway.log")"
   export WAYLAND_DISPLAY="$E2E_SWAY_DIR/wayland-1" SWAYSOCK=$(ls "$E2E_SWAY_DIR"/sway-ipc.*.sock | head -1)
@@ -136,12 +137,14 @@ e2e_start_sway() {
   wait_for 10 xdpyinfo || e2e_fail "Xwayland on $DISPLAY does not let $(id -un) in"
 }
 
-e2e_stop_sway() {
+# Stops the compositor started by e2e_start_sway or e2e_start_kwin and the
+# programs in E2E_PIDS, and removes the session's directories.
+e2e_stop_session() {
   local p
-  for p in ${E2E_PIDS:-}; do kill "$p" 2> /dev/null; done
-  [ -n "${E2E_SWAY:-}" ] && kill "$E2E_SWAY" 2> /dev/null
+  for p in ${E2E_PIDS:-} ${E2E_COMPOSITOR:-}; do kill "$p" 2> /dev/null; done
   wait 2> /dev/null
-  if [ -n "${E2E_KEEP:-}" ]; then echo "kept $E2E_ROOT $E2E_SWAY_DIR"; else rm -rf "$E2E_ROOT" "$E2E_SWAY_DIR"; fi
+  if [ -n "${E2E_KEEP:-}" ]; then echo "kept ${E2E_DIRS:-}"; else rm -rf ${E2E_DIRS:-}; fi
+  E2E_PIDS= E2E_COMPOSITOR=
 }
 
 # sway's tree, and the panel in it: "x y width height X11-window", empty
@@ -197,12 +200,13 @@ e2e_as_compositor_user() {
 # XDG_DATA_DIRS, written before KWin starts); private XDG directories, with
 # KWin's strictest focus stealing prevention. Sets
 # E2E_ROOT, WAYLAND_DISPLAY, DISPLAY, XAUTHORITY, DBUS_SESSION_BUS_ADDRESS
-# and XDG_RUNTIME_DIR, and stops it all (with E2E_PIDS) on exit. KWin runs as
+# and XDG_RUNTIME_DIR, and stops it all (e2e_stop_session) on exit. KWin runs as
 # a copy of its binary, which lacks the file capability a container may refuse.
 e2e_start_kwin() {
   local limit=$1 n=0 p
   shift
   E2E_ROOT=$(mktemp -d /tmp/kelvo-kwin-XXXXXX)
+  E2E_DIRS=$E2E_ROOT
   export XDG_DATA_HOME="$E2E_ROOT/data" XDG_CONFIG_HOME="$E2E_ROOT/config" HOME="$E2E_ROOT/home"
   mkdir -p "$XDG_DATA_HOME" "$XDG_CONFIG_HOME" "$HOME" "$E2E_ROOT/share/applications"
   mkdir -m 0700 "$E2E_ROOT/run"
@@ -214,7 +218,7 @@ e2e_start_kwin() {
   # The strictest focus stealing prevention a user can choose ("Extreme"):
   # an X11 window that asks for the keyboard itself is refused it.
   printf '[Windows]\nFocusStealingPreventionLevel=4\n' > "$XDG_CONFIG_HOME/kwinrc"
-  trap e2e_stop_kwin EXIT
+  trap e2e_stop_session EXIT
   export XDG_RUNTIME_DIR="$E2E_ROOT/run" XDG_DATA_DIRS="$E2E_ROOT/share:/usr/share"
   unset DISPLAY WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS QT_QPA_PLATFORM XAUTHORITY
   # KWin runs the last argument once Wayland and Xwayland are up: it writes
@@ -223,7 +227,7 @@ e2e_start_kwin() {
     "$E2E_ROOT" "$E2E_ROOT/kwin_wayland" --virtual --width 1280 --height 800 --xwayland --socket kelvo-kwin \
     "sh -c 'printf \"%s\\n%s\\n\" \"\$DISPLAY\" \"\$XAUTHORITY\" > $E2E_ROOT/x11.tmp && mv $E2E_ROOT/x11.tmp $E2E_ROOT/x11'" \
     > "$E2E_ROOT/kwin.log" 2>&1 &
-  E2E_KWIN=$!
+  E2E_COMPOSITOR=$!
   wait_for 30 test -f "$E2E_ROOT/x11" || e2e_fail "KWin did not start: $(tail -n 5 "$E2E_ROOT/kwin.log")"
   export WAYLAND_DISPLAY="$E2E_ROOT/run/kelvo-kwin" DBUS_SESSION_BUS_ADDRESS=$(cat "$E2E_ROOT/bus")
   export DISPLAY=$(sed -n 1p "$E2E_ROOT/x11") XAUTHORITY=$(sed -n 2p "$E2E_ROOT/x11")
@@ -231,13 +235,6 @@ e2e_start_kwin() {
   wait_for 10 xdpyinfo || e2e_fail "KWin's Xwayland does not answer on $DISPLAY"
 }
 
-e2e_stop_kwin() {
-  local p
-  for p in ${E2E_PIDS:-}; do kill "$p" 2> /dev/null; done
-  [ -n "${E2E_KWIN:-}" ] && kill "$E2E_KWIN" 2> /dev/null
-  wait 2> /dev/null
-  if [ -n "${E2E_KEEP:-}" ]; then echo "kept $E2E_ROOT"; else rm -rf "$E2E_ROOT"; fi
-}
 
 # The copies recorded in the history, "_0":"copy-NN" each, newest first.
 e2e_entries() { grep -o '"_0":"copy-[0-9]*"' "$XDG_DATA_HOME/Kelvo/clipboard_history.json" 2> /dev/null; }
@@ -300,4 +297,41 @@ e2e_strip_settled() {
     sleep 0.1 # the poll interval, not a wait for the outcome
   done
   e2e_fail "the picture did not settle for $out"
+}
+
+# The end of the panel flows, the desktop's own ways given as functions:
+# choose_second (Right then Return), shortcut, panel_ready, panel_hidden,
+# editor_focused, saved_is <text>, close_by <escape|focus|click> and
+# windows_now (what the desktop shows, for the failures). Right then Return
+# paste the second card's entry into the editor, whose saved file then holds
+# it; the panel opened again and closed by Escape, by the desktop focusing
+# the editor or by a click on the editor pastes nothing and gives the
+# keyboard back to the editor.
+e2e_choose_then_close() {
+  local how
+  choose_second
+  wait_for 5 panel_hidden || e2e_fail "Return left the panel up: $(cat "$E2E_ROOT/kelvo.log")"
+  wait_for 10 editor_focused || e2e_fail "the editor did not get the keyboard back: $(windows_now)"
+  wait_for 10 saved_is copy-11 || e2e_fail "the editor's file holds '$(cat "$E2E_ROOT/target.txt")', not copy-11"
+  for how in escape focus click; do
+    shortcut
+    wait_for 5 panel_ready || e2e_fail "the shortcut did not show the panel again ($how)"
+    close_by "$how"
+    wait_for 5 panel_hidden || e2e_fail "the panel stayed up after $how"
+    wait_for 10 editor_focused || e2e_fail "the editor did not get the keyboard back after $how: $(windows_now)"
+    e2e_one_paste_only "after $how"
+  done
+  wait_for 10 saved_is copy-11 || e2e_fail "the editor's file holds '$(cat "$E2E_ROOT/target.txt")' at the end"
+}
+
+# e2e_start_kelvo <program> <platform>: kelvo for at most 160 s, its log in
+# $E2E_ROOT/kelvo.log and the pid of its timeout in kelvo_timeout; returns
+# once it names the platform ("Wayland (KWin)" ...) and holds its shortcut.
+e2e_start_kelvo() {
+  timeout 160 "$1" > "$E2E_ROOT/kelvo.log" 2>&1 &
+  kelvo_timeout=$!
+  E2E_PIDS="${E2E_PIDS:-} $kelvo_timeout"
+  wait_for 15 grep -qF "Desktop platform: $2" "$E2E_ROOT/kelvo.log" ||
+    e2e_fail "kelvo did not start on $2: $(cat "$E2E_ROOT/kelvo.log")"
+  wait_for 10 grep -q 'Registered hotkey' "$E2E_ROOT/kelvo.log" || e2e_fail "no shortcut: $(cat "$E2E_ROOT/kelvo.log")"
 }

@@ -1,7 +1,6 @@
 #include "platform/kwin/FakeInputKeyboard.h"
 
 #include "platform/wayland/WaylandConnection.h"
-#include "platform/x11/KeyTranslation.h"
 
 #include "fake-input-client.h"
 
@@ -83,19 +82,12 @@ const QList<quint32> &FakeInputKeyboard::modifierKeys()
 
 bool FakeInputKeyboard::createKeyEvent(quint32 keyCode, bool keyDown)
 {
-    if (!isValid())
-        return false;
-    const auto x11Code = x11::x11KeyCodeForVirtualKey(keyCode);
-    if (!x11Code || *x11Code < 8)
-        return false;
-    pending_.append({quint32(*x11Code - 8), keyDown});
-    return true;
+    return isValid() && pending_.add(keyCode, keyDown);
 }
 
 void FakeInputKeyboard::postPendingEvents()
 {
-    const QList<KeyStroke> keys = std::move(pending_);
-    pending_.clear();
+    const QList<KeyStroke> keys = pending_.take();
     if (keys.isEmpty())
         return;
     QList<KeyStroke> strokes;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Accessibility.h"
+#include "platform/wayland/EvdevKeys.h"
 
 #include <QList>
 #include <QObject>
@@ -22,11 +23,7 @@ namespace kelvo::kwin {
 // that is not down changes nothing in KWin.
 class FakeInputKeyboard final : public QObject, public SyntheticKeyboard {
 public:
-    // One key event: the key's evdev code (X11 key code - 8).
-    struct KeyStroke {
-        quint32 evdevCode;
-        bool down;
-    };
+    using KeyStroke = wayland::EvdevKey;
 
     explicit FakeInputKeyboard(const QString &displayName = {}, QObject *parent = nullptr);
     ~FakeInputKeyboard() override;
@@ -53,7 +50,7 @@ public:
 private:
     class Connection;
     std::unique_ptr<Connection> connection_;
-    QList<KeyStroke> pending_;
+    wayland::EvdevKeyQueue pending_;
 };
 
 } // namespace kelvo::kwin

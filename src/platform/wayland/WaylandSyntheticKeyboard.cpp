@@ -2,7 +2,6 @@
 
 #include "platform/Log.h"
 #include "platform/wayland/WaylandConnection.h"
-#include "platform/x11/KeyTranslation.h"
 
 #include "virtual-keyboard-unstable-v1-client.h"
 
@@ -101,11 +100,11 @@ public:
     bool isValid() const { return valid_ && wayland_.isValid(); }
     WaylandConnection &wayland() { return wayland_; }
 
-    void send(const QList<Pending> &events)
+    void send(const QList<EvdevKey> &events)
     {
         if (!isValid())
             return;
-        for (const Pending &e : events) {
+        for (const EvdevKey &e : events) {
             zwp_virtual_keyboard_v1_modifiers(keyboard_, controlMask_, 0, 0, 0);
             zwp_virtual_keyboard_v1_key(keyboard_, uint32_t(clock_.elapsed()), e.evdevCode,
                                         e.down ? WL_KEYBOARD_KEY_STATE_PRESSED : WL_KEYBOARD_KEY_STATE_RELEASED);
@@ -176,20 +175,12 @@ bool WaylandSyntheticKeyboard::isTrusted()
 
 bool WaylandSyntheticKeyboard::createKeyEvent(quint32 keyCode, bool keyDown)
 {
-    if (!connection_->isValid())
-        return false;
-    // X11 key codes are evdev codes + 8.
-    const auto x11Code = x11::x11KeyCodeForVirtualKey(keyCode);
-    if (!x11Code || *x11Code < 8)
-        return false;
-    pending_.append({quint32(*x11Code - 8), keyDown});
-    return true;
+    return connection_->isValid() && pending_.add(keyCode, keyDown);
 }
 
 void WaylandSyntheticKeyboard::postPendingEvents()
 {
-    connection_->send(pending_);
-    pending_.clear();
+    connection_->send(pending_.take());
 }
 
 void WaylandSyntheticKeyboard::discardPendingEvents()
