@@ -36,6 +36,8 @@ MANWIDTH=80 man -l "$man_page" > /dev/null
 man --warnings -E UTF-8 -l "$man_page" 2>&1 > /dev/null | (! grep .) || { echo "man page warnings" >&2; exit 1; }
 appstreamcli validate --no-net "/usr/share/metainfo/$app_id.metainfo.xml"
 desktop-file-validate "/usr/share/applications/$app_id.desktop"
+# KWin grants its interfaces to the executable the entry names by its path.
+grep -qx 'Exec=/usr/bin/kelvo' "/usr/share/applications/$app_id.desktop" || { echo "desktop entry: no Exec=/usr/bin/kelvo" >&2; exit 1; }
 for f in /usr/share/icons/hicolor/scalable/apps/$app_id.svg /usr/share/icons/hicolor/{16x16,48x48,256x256}/apps/$app_id.png \
          /usr/share/dbus-1/services/$app_id.service /usr/share/bash-completion/completions/kelvo; do
   [ -s "$f" ] || { echo "missing: $f" >&2; exit 1; }

@@ -6,6 +6,22 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${KELVO_BUILD_DIR:-$root/build-run}"
 "$root/tools/install-deps.sh"
 
+# On KDE Plasma's Wayland session KWin lends its window list and its
+# keyboard (the window in front, the paste) only to a program whose desktop
+# entry lists them; the installed package's entry does it for /usr/bin/kelvo.
+# This writes one for the build, before building: KWin notices a new entry
+# a few seconds later.
+grant_kwin_interfaces() {
+  [[ -n "${WAYLAND_DISPLAY:-}" && ":${XDG_CURRENT_DESKTOP:-}:" == *:KDE:* ]] || return 0
+  local dir="${XDG_DATA_HOME:-$HOME/.local/share}/applications"
+  mkdir -p "$dir"
+  printf '%s\n' '[Desktop Entry]' 'Type=Application' 'Name=Kelvo (build)' "Exec=$1" 'NoDisplay=true' \
+    'X-KDE-Wayland-Interfaces=org_kde_kwin_fake_input,org_kde_plasma_window_management' \
+    > "$dir/io.github.kelvo.Kelvo.build.desktop"
+  echo "Wrote $dir/io.github.kelvo.Kelvo.build.desktop: KWin grants its window list and keyboard to $1."
+}
+grant_kwin_interfaces "$build/src/app/kelvo"
+
 cmake -S "$root" -B "$build" -G Ninja -DKELVO_BUILD_TESTS=OFF -DKELVO_BUILD_BENCH=OFF >/dev/null
 ninja -C "$build" kelvo
 

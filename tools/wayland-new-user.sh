@@ -30,22 +30,9 @@ click() { # click <x> <y> [button1|button3]
   timeout 5 swaymsg seat - cursor press "${3:-button1}" > /dev/null
   timeout 5 swaymsg seat - cursor release "${3:-button1}" > /dev/null
 }
-# The panel strip as it looks once the picture has stopped changing (two
-# screenshots in a row alike), different from $2 when given (more than a
-# blinking caret); into $1.
-strip_settled() {
-  local last="$E2E_ROOT/last.png" now="$E2E_ROOT/now.png" n
-  for ((n = 0; n < 50; n++)); do
-    timeout 10 grim -g "0,476 1280x324" "$now" || e2e_fail "grim failed"
-    if [ -f "$last" ] && [ "$(compare -metric AE "$last" "$now" null: 2>&1 | cut -d' ' -f1)" = 0 ] &&
-       { [ -z "${2:-}" ] || [ "$(compare -metric AE "$2" "$now" null: 2>&1 | cut -d' ' -f1)" -gt 500 ]; }; then
-      mv "$now" "$1"; rm -f "$last"; return 0
-    fi
-    mv "$now" "$last"
-    sleep 0.1 # the poll interval, not a wait for the outcome
-  done
-  e2e_fail "the panel did not settle for $1"
-}
+# The panel strip (the bottom 324 rows of the 1280x800 output).
+strip_shot() { timeout 10 grim -g "0,476 1280x324" "$1"; }
+strip_settled() { e2e_strip_settled strip_shot "$@"; }
 
 # The editor, with a line typed into it.
 : > "$E2E_ROOT/notes.txt"
@@ -86,7 +73,7 @@ done
 timeout 5 swaymsg '[app_id=mousepad] focus' > /dev/null
 wait_for 5 focused_is mousepad || e2e_fail "the editor did not come back to the front"
 control 0
-timeout 10 grim -g "0,476 1280x324" "$E2E_ROOT/before.png"
+strip_shot "$E2E_ROOT/before.png"
 shortcut
 wait_for 5 sway_panel_ready || e2e_fail "the shortcut did not show the panel: $(cat "$E2E_ROOT/kelvo.log")"
 read -r x y width height window <<< "$(sway_panel)"

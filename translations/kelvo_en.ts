@@ -238,6 +238,32 @@ Exit status: 0 done, 1 Kelvo is not running or no such entry, 2 bad usage.
     </message>
 </context>
 <context>
+    <name>DesktopPlatform</name>
+    <message>
+        <source>卡片不显示 Wayland 程序的来源</source>
+        <translation>cards do not show the source of Wayland programs</translation>
+    </message>
+    <message>
+        <source>粘贴只能送达 X11 程序</source>
+        <translation>pasting reaches only X11 programs</translation>
+    </message>
+    <message>
+        <source>KWin 未授予 Kelvo 所需的接口（请从软件包安装 Kelvo，或用 tools/run.sh 启动）：%1。</source>
+        <translation>KWin has not granted Kelvo the interfaces it needs (install Kelvo from its package, or start it with tools/run.sh): %1.</translation>
+    </message>
+    <message>
+        <source>；</source>
+        <translation>; </translation>
+    </message>
+</context>
+<context>
+    <name>FakeInputKeyboard</name>
+    <message>
+        <source>粘贴所选的剪贴板记录</source>
+        <translation>Paste the chosen clipboard entry</translation>
+    </message>
+</context>
+<context>
     <name>HistoryView</name>
     <message>
         <source>无匹配结果</source>
@@ -329,6 +355,13 @@ Exit status: 0 done, 1 Kelvo is not running or no such entry, 2 bad usage.
     <message>
         <source>清除搜索</source>
         <translation>Clear search</translation>
+    </message>
+</context>
+<context>
+    <name>KGlobalAccelHotKeyService</name>
+    <message>
+        <source>显示剪贴板历史</source>
+        <translation>Show Clipboard History</translation>
     </message>
 </context>
 <context>

@@ -201,6 +201,32 @@ ENTRY 是 &apos;kelvo list&apos; 给出的序号（1 为最新；加 --pinned �
     </message>
 </context>
 <context>
+    <name>DesktopPlatform</name>
+    <message>
+        <source>卡片不显示 Wayland 程序的来源</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>粘贴只能送达 X11 程序</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>KWin 未授予 Kelvo 所需的接口（请从软件包安装 Kelvo，或用 tools/run.sh 启动）：%1。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>；</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>FakeInputKeyboard</name>
+    <message>
+        <source>粘贴所选的剪贴板记录</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>HistoryView</name>
     <message>
         <source>无匹配结果</source>
@@ -291,6 +317,13 @@ ENTRY 是 &apos;kelvo list&apos; 给出的序号（1 为最新；加 --pinned �
     </message>
     <message>
         <source>清除搜索</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>KGlobalAccelHotKeyService</name>
+    <message>
+        <source>显示剪贴板历史</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -32,6 +32,12 @@ AppDelegate::AppDelegate(const AppServices &services, QObject *parent)
 {
     clipboardManager_ = std::make_unique<ClipboardManager>(services_.history);
     hotKeyManager_ = std::make_unique<HotKeyManager>(services_.hotKeys, services_.history.mainLoop);
+    // A shortcut changed in the desktop's settings becomes the stored one,
+    // which the settings window shows.
+    hotKeyManager_->setReboundHandler([&store = services_.history.preferences](quint32 keyCode, quint32 modifiers) {
+        store.setValue(PreferenceKey::HotkeyCode, qint64(keyCode));
+        store.setValue(PreferenceKey::HotkeyModifiers, qint64(modifiers));
+    });
     pasteBack_ = std::make_unique<PasteBack>(PasteBackServices{
         services_.history.applications, services_.keyboard, services_.history.mainLoop, services_.history.clock});
 }

@@ -7,44 +7,101 @@
 #include "platform/x11/X11HotKeyService.h"
 #include "platform/x11/X11Pasteboard.h"
 #include "platform/x11/X11SyntheticKeyboard.h"
+#ifdef KELVO_WITH_KWIN
+#include "platform/kwin/FakeInputKeyboard.h"
+#include "platform/kwin/KGlobalAccelHotKeyService.h"
+#include "platform/kwin/KWinApplications.h"
+#include "platform/kwin/KWinDesktop.h"
+#include "settings/StoredPreferences.h"
+#endif
 #ifdef KELVO_WITH_WAYLAND
 #include "platform/wayland/SwayDesktop.h"
 #include "platform/wayland/SwayHotKeyService.h"
 #include "platform/wayland/WaylandApplications.h"
+#include "platform/wayland/WaylandConnection.h"
 #include "platform/wayland/WaylandPasteboard.h"
 #include "platform/wayland/WaylandSyntheticKeyboard.h"
 #endif
 
+#include <QCoreApplication>
 #include <QFileInfo>
 
 namespace kelvo {
 
 namespace {
 
-// The desktop portal's shortcuts, where the session names a bus (never one
-// that libdbus would launch for Kelvo) and its portal offers them.
-std::unique_ptr<HotKeyService> portalHotKeys()
+// The session bus, where the session names one (never one that libdbus
+// would launch for Kelvo) and it can be reached.
+std::optional<QDBusConnection> sessionBus()
 {
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")
         && (runtime.isEmpty() || !QFileInfo::exists(runtime + QStringLiteral("/bus"))))
-        return nullptr;
+        return std::nullopt;
     const QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected() || !portal::PortalHotKeyService::offered(bus))
+    return bus.isConnected() ? std::optional<QDBusConnection>(bus) : std::nullopt;
+}
+
+// The desktop portal's shortcuts, where the session bus's portal offers them.
+std::unique_ptr<HotKeyService> portalHotKeys()
+{
+    const std::optional<QDBusConnection> bus = sessionBus();
+    if (!bus || !portal::PortalHotKeyService::offered(*bus))
         return nullptr;
     logLine(QStringLiteral("Shortcut: the desktop portal's GlobalShortcuts"));
-    return std::make_unique<portal::PortalHotKeyService>(bus);
+    return std::make_unique<portal::PortalHotKeyService>(*bus);
 }
+
+bool isKWin(const QStringList &interfaces)
+{
+    return interfaces.contains(QLatin1String("org_kde_plasma_window_management"))
+        || interfaces.contains(QLatin1String("org_kde_plasma_shell"))
+        || qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(u':').contains(QLatin1String("KDE"));
+}
+
+#ifdef KELVO_WITH_KWIN
+// KWin's own services where it grants them; says once what is missing.
+void addKWinServices(DesktopPlatform &platform, const QString &waylandDisplay)
+{
+    QStringList missing;
+    if (auto apps = std::make_unique<kwin::KWinApplications>(waylandDisplay); apps->isValid()) {
+        platform.applications = std::move(apps);
+    } else {
+        logLine(QStringLiteral("KWin does not grant Kelvo org_kde_plasma_window_management: the window in front "
+                               "is known only for X11 programs, and cards of Wayland programs name no source."));
+        missing.append(QCoreApplication::translate("DesktopPlatform", "卡片不显示 Wayland 程序的来源"));
+    }
+    if (auto keyboard = std::make_unique<kwin::FakeInputKeyboard>(waylandDisplay); keyboard->isValid()) {
+        platform.keyboard = std::move(keyboard);
+    } else {
+        logLine(QStringLiteral("KWin does not grant Kelvo org_kde_kwin_fake_input: pasting reaches only X11 programs."));
+        missing.append(QCoreApplication::translate("DesktopPlatform", "粘贴只能送达 X11 程序"));
+    }
+    if (!missing.isEmpty())
+        platform.notice = QCoreApplication::translate(
+                              "DesktopPlatform",
+                              "KWin 未授予 Kelvo 所需的接口（请从软件包安装 Kelvo，或用 tools/run.sh 启动）：%1。")
+                              .arg(missing.join(QCoreApplication::translate("DesktopPlatform", "；")));
+    if (const std::optional<QDBusConnection> bus = sessionBus();
+        bus && kwin::KGlobalAccelHotKeyService::offered(*bus)) {
+        logLine(QStringLiteral("Shortcut: KDE's global shortcut service (KGlobalAccel)"));
+        platform.hotKeys = std::make_unique<kwin::KGlobalAccelHotKeyService>(
+            *bus, std::pair{quint32(PreferenceDefault::HotkeyCode), quint32(PreferenceDefault::HotkeyModifiers)});
+    }
+}
+#endif
 
 } // namespace
 
 DesktopPlatform createDesktopPlatform(const QString &waylandDisplay, const QString &swaySocket,
-                                      const DataControlProbe &probe)
+                                      const CompositorProbe &probe)
 {
     DesktopPlatform platform;
+    QStringList interfaces;
     if (!waylandDisplay.isEmpty()) {
 #ifdef KELVO_WITH_WAYLAND
-        const bool dataControl = probe ? probe(waylandDisplay) : wayland::WaylandPasteboard::offersDataControl(waylandDisplay);
+        interfaces = probe ? probe(waylandDisplay) : wayland::WaylandConnection::interfacesOf(waylandDisplay);
+        const bool dataControl = wayland::WaylandPasteboard::offersDataControl(interfaces);
         if (dataControl) {
             auto pasteboard = std::make_unique<wayland::WaylandPasteboard>(nullptr, waylandDisplay);
             if (pasteboard->isValid()) {
@@ -68,17 +125,26 @@ DesktopPlatform createDesktopPlatform(const QString &waylandDisplay, const QStri
     }
 #ifdef KELVO_WITH_WAYLAND
     // On Wayland the windows in front and the paste keystroke are the
-    // compositor's where it offers the protocols (wlroots compositors);
-    // elsewhere only Xwayland's are reachable.
-    if (platform.name == QLatin1String("Wayland")) {
+    // compositor's where it offers the protocols (KWin's own, or those of
+    // wlroots compositors); elsewhere only Xwayland's are reachable.
+    if (platform.name == QLatin1String("Wayland") && isKWin(interfaces)) {
+        platform.name = QStringLiteral("Wayland (KWin)");
+#ifdef KELVO_WITH_KWIN
+        addKWinServices(platform, waylandDisplay);
+#endif
+    } else if (platform.name == QLatin1String("Wayland")) {
         if (auto apps = std::make_unique<wayland::WaylandApplications>(waylandDisplay); apps->isValid())
             platform.applications = std::move(apps);
         if (auto keyboard = std::make_unique<wayland::WaylandSyntheticKeyboard>(waylandDisplay); keyboard->isValid())
             platform.keyboard = std::move(keyboard);
         // sway binds the shortcut itself and reports its presses.
-        if (auto hotKeys = std::make_unique<wayland::SwayHotKeyService>(swaySocket); hotKeys->isValid())
+        if (auto hotKeys = std::make_unique<wayland::SwayHotKeyService>(swaySocket); hotKeys->isValid()) {
             platform.hotKeys = std::move(hotKeys);
+            platform.name = QStringLiteral("Wayland (sway)");
+        }
     }
+#else
+    Q_UNUSED(interfaces);
 #endif
     if (!platform.applications)
         platform.applications = std::make_unique<x11::X11Applications>();
@@ -117,11 +183,23 @@ QString shortcutConfigurationLine(quint32 keyCode, quint32 modifiers, const QStr
 #endif
 }
 
-PanelDesktop createPanelDesktop(const DesktopPlatform &platform, x11::X11Desktop &x11, const QString &swaySocket)
+PanelDesktop createPanelDesktop(const DesktopPlatform &platform, x11::X11Desktop &x11, const QString &swaySocket,
+                                const QString &waylandDisplay)
 {
     PanelDesktop panel;
+#ifdef KELVO_WITH_KWIN
+    if (platform.name == QLatin1String("Wayland (KWin)")) {
+        if (auto kwin = std::make_unique<kwin::KWinDesktop>(x11, waylandDisplay); kwin->isValid()) {
+            panel.placeShownWindow = [k = kwin.get()](quint32, const QRect &frame) { k->placeWindow(frame); };
+            panel.desktop = std::move(kwin);
+        }
+        return panel;
+    }
+#else
+    Q_UNUSED(waylandDisplay);
+#endif
 #ifdef KELVO_WITH_WAYLAND
-    if (platform.name == QLatin1String("Wayland")) {
+    if (platform.name == QLatin1String("Wayland (sway)")) {
         if (auto sway = std::make_unique<wayland::SwayDesktop>(x11, swaySocket); sway->isValid()) {
             panel.placeShownWindow = [s = sway.get()](quint32 window, const QRect &frame) {
                 s->placeWindow(window, frame);

@@ -7,6 +7,7 @@
 #include "platform/Pasteboard.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -16,12 +17,14 @@ namespace kelvo {
 // The desktop services, chosen once at start: the Wayland clipboard when the
 // session is Wayland ($WAYLAND_DISPLAY) and the compositor offers
 // data-control, X11 otherwise. On Wayland, the frontmost application and the
-// paste keystroke are the compositor's when it offers foreign-toplevel
-// management and virtual keyboards, else X11's (Xwayland); the shortcut is
-// a sway binding when sway's IPC socket answers, else the desktop portal's
-// GlobalShortcuts where the session bus offers them, else X11's (Xwayland).
+// paste keystroke are the compositor's when it offers them (KWin's window
+// management and fake input where it grants them to Kelvo; elsewhere
+// foreign-toplevel management and virtual keyboards), else X11's
+// (Xwayland). The shortcut is KDE's shortcut service on KWin, a sway binding
+// when sway's IPC socket answers, else the desktop portal's GlobalShortcuts
+// where the session bus offers them, else X11's (Xwayland).
 struct DesktopPlatform {
-    QString name; // "Wayland" or "X11"
+    QString name; // "Wayland (KWin)", "Wayland (sway)", "Wayland" or "X11"
     std::unique_ptr<Pasteboard> pasteboard;
     std::unique_ptr<Applications> applications;
     std::unique_ptr<HotKeyService> hotKeys;
@@ -30,6 +33,9 @@ struct DesktopPlatform {
     // (which fires while an X11 window has the focus): the user binds
     // `kelvo toggle` in the desktop's configuration instead.
     bool shortcutNeedsConfiguration = false;
+    // What the desktop withholds from Kelvo and what that means, for the
+    // user, once; empty when nothing is missing.
+    QString notice;
 };
 
 // The line that binds a combination (key position and modifier flags, as
@@ -38,14 +44,16 @@ struct DesktopPlatform {
 // as sway read) elsewhere; "" for a key without a name.
 QString shortcutConfigurationLine(quint32 keyCode, quint32 modifiers, const QString &currentDesktop);
 
-using DataControlProbe = std::function<bool(const QString &waylandDisplay)>;
+// The interfaces of the globals a Wayland compositor offers.
+using CompositorProbe = std::function<QStringList(const QString &waylandDisplay)>;
 
 // Chooses and builds the services; logs one line naming the platform, and
-// on a Wayland session without data-control says once what that means.
-// waylandDisplay is $WAYLAND_DISPLAY, swaySocket $SWAYSOCK; the probe
-// defaults to asking the compositor.
+// says once what a missing protocol or grant means. waylandDisplay is
+// $WAYLAND_DISPLAY, swaySocket $SWAYSOCK; the probe defaults to asking the
+// compositor. KWin is recognised by its own globals or by
+// $XDG_CURRENT_DESKTOP naming KDE.
 DesktopPlatform createDesktopPlatform(const QString &waylandDisplay, const QString &swaySocket,
-                                      const DataControlProbe &probe = {});
+                                      const CompositorProbe &probe = {});
 
 namespace x11 {
 class X11Desktop;
@@ -61,9 +69,12 @@ struct PanelDesktop {
 
 // On Wayland Kelvo's windows are Xwayland windows, placed by the
 // compositor. Under sway the panel is floated, placed and focused through
-// sway's IPC, and its screen is the output of sway's focused window.
-// Elsewhere (X11 sessions; other compositors) `desktop` is null and the
-// X11 desktop is the panel's.
-PanelDesktop createPanelDesktop(const DesktopPlatform &platform, x11::X11Desktop &x11, const QString &swaySocket);
+// sway's IPC, and its screen is the output of sway's focused window. Under
+// KWin it places itself and is activated through KWin's window management,
+// and its screen is the output of KWin's active window. Elsewhere (X11
+// sessions; other compositors) `desktop` is null and the X11 desktop is the
+// panel's.
+PanelDesktop createPanelDesktop(const DesktopPlatform &platform, x11::X11Desktop &x11, const QString &swaySocket,
+                                const QString &waylandDisplay = {});
 
 } // namespace kelvo

@@ -86,4 +86,10 @@ QIcon TrayMenu::icon(bool paused) {
     return icon;
 }
 
+void TrayMenu::showNotice(const QString &text)
+{
+    if (m_tray.isVisible())
+        m_tray.showMessage(QStringLiteral("Kelvo"), text, QSystemTrayIcon::Information, 15000);
+}
+
 } // namespace kelvo

@@ -34,6 +34,9 @@ public:
     void setCapturePaused(bool paused);
     bool showsPaused() const { return m_iconPaused; }
     const QSystemTrayIcon &trayIcon() const { return m_tray; }
+    // A message from the tray item (the desktop's notification), where the
+    // item is shown.
+    void showNotice(const QString &text);
     static QIcon icon(bool paused);
     QMenu &menu() { return m_menu; }
 

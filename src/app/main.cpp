@@ -180,7 +180,8 @@ int main(int argc, char **argv)
     x11::X11Desktop x11Desktop;
     DesktopPlatform platform = createDesktopPlatform(qEnvironmentVariable("WAYLAND_DISPLAY"),
                                                      qEnvironmentVariable("SWAYSOCK"));
-    const PanelDesktop panelDesktop = createPanelDesktop(platform, x11Desktop, qEnvironmentVariable("SWAYSOCK"));
+    const PanelDesktop panelDesktop = createPanelDesktop(platform, x11Desktop, qEnvironmentVariable("SWAYSOCK"),
+                                                         qEnvironmentVariable("WAYLAND_DISPLAY"));
     Desktop &desktop = panelDesktop.desktop ? *panelDesktop.desktop : x11Desktop;
     Pasteboard &pasteboard = *platform.pasteboard;
     Applications &applications = *platform.applications;
@@ -261,6 +262,9 @@ int main(int argc, char **argv)
                    [&prefs](bool paused) { prefs.setCapturePaused(paused); }});
     tray.setPresent(prefs.showMenuBarIcon());
     tray.setCapturePaused(delegate->clipboardManager().isCapturePaused());
+    // What the desktop withholds, said once.
+    if (!platform.notice.isEmpty())
+        tray.showNotice(platform.notice);
     QObject::connect(&prefs, &StoredPreferences::changed, &tray, [&] {
         tray.setPresent(prefs.showMenuBarIcon());
         if (weakDelegate)

@@ -86,6 +86,7 @@ void QuickPanelWindow::orderFrontRegardless() {
             onBeforeMapping(winId());
         }
         show();
+        m_mappedAgain = true;
         if (onShown) onShown(winId(), geometry());
     }
     raise();
@@ -93,7 +94,11 @@ void QuickPanelWindow::orderFrontRegardless() {
 
 void QuickPanelWindow::makeKey() {
     requestActivate();
-    m_hadKeyboard = isActive();
+    // A window mapped again still counts as active until the focus change
+    // of its hiding has been read (under Xwayland that may come after the
+    // next showing): then its keyboard counts from its next focus-in.
+    m_hadKeyboard = isActive() && !m_mappedAgain;
+    m_mappedAgain = false;
 }
 
 void QuickPanelWindow::orderOut() {

@@ -75,6 +75,7 @@ private:
     KeyEventMonitor::Handler m_keyDown;
     std::function<void()> m_cancel;
     bool m_hadKeyboard = false;
+    bool m_mappedAgain = false; // mapped since the last makeKey()
 };
 
 } // namespace kelvo

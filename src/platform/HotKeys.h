@@ -34,6 +34,15 @@ public:
     {
         (void)onSettled;
     }
+    // Installs the handler of a held registration that the desktop's own
+    // shortcut settings bound to another combination (the user changed it
+    // there), called on the main thread with the new key position and
+    // modifiers; the registration stays held. Services whose bindings only
+    // this program changes never call it.
+    virtual void installReboundHandler(std::function<void(quint64 handle, quint32 keyCode, quint32 modifiers)> onRebound)
+    {
+        (void)onRebound;
+    }
     virtual HotKeyRegistration registerHotKey(quint32 keyCode, quint32 modifiers) = 0;
     virtual void unregisterHotKey(quint64 handle) = 0;
     // Whether a registration still holds its combination. A service that

@@ -49,6 +49,17 @@ void HotKeyManager::settled(quint64 handle, qint32 status)
     logOutcome(status);
 }
 
+void HotKeyManager::rebound(quint64 handle, quint32 keyCode, quint32 modifiers)
+{
+    if (hotKeyRef_ != handle || (currentKeyCode_ == keyCode && currentModifiers_ == modifiers))
+        return;
+    currentKeyCode_ = keyCode;
+    currentModifiers_ = modifiers;
+    logOutcome(0);
+    if (onRebound_)
+        onRebound_(keyCode, modifiers);
+}
+
 void HotKeyManager::logOutcome(qint32 status) const
 {
     if (status == 0)
@@ -95,6 +106,12 @@ void HotKeyManager::installEventHandlerIfNeeded()
         loop.post([self, handle, status] {
             if (self)
                 self->settled(handle, status);
+        });
+    });
+    service_.installReboundHandler([self, &loop](quint64 handle, quint32 keyCode, quint32 modifiers) {
+        loop.post([self, handle, keyCode, modifiers] {
+            if (self)
+                self->rebound(handle, keyCode, modifiers);
         });
     });
 }

@@ -17,7 +17,9 @@ namespace kelvo {
 // the main loop, which runs the action if the manager still exists. The
 // action itself therefore never runs inside the service's handler; a caller
 // that must not be kept alive by it captures itself weakly. A registration
-// that the service settles later is logged when its outcome arrives.
+// that the service settles later is logged when its outcome arrives. A
+// combination that the desktop's own settings give the held registration is
+// taken on, logged and passed to the rebound handler.
 class HotKeyManager : public QObject {
     Q_OBJECT
 public:
@@ -34,6 +36,13 @@ public:
     // Releases the registration; the action is kept.
     void unregisterHotKey();
 
+    // Called with the combination the desktop bound the held shortcut to,
+    // once taken on (so that the stored preferences follow it).
+    void setReboundHandler(std::function<void(quint32 keyCode, quint32 modifiers)> handler)
+    {
+        onRebound_ = std::move(handler);
+    }
+
     State state() const;
     std::optional<quint32> currentKeyCode() const { return currentKeyCode_; }
     std::optional<quint32> currentModifiers() const { return currentModifiers_; }
@@ -42,12 +51,14 @@ private:
     void installEventHandlerIfNeeded();
     void pressed();
     void settled(quint64 handle, qint32 status);
+    void rebound(quint64 handle, quint32 keyCode, quint32 modifiers);
     void logOutcome(qint32 status) const;
 
     HotKeyService &service_;
     MainLoop &mainLoop_;
     std::optional<quint64> hotKeyRef_;
     std::function<void()> onToggle_;
+    std::function<void(quint32, quint32)> onRebound_;
     std::optional<quint32> currentKeyCode_;
     std::optional<quint32> currentModifiers_;
     bool handlerInstalled_ = false;

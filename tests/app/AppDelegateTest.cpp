@@ -90,6 +90,21 @@ TEST_F(AppDelegateTest, FirstLaunchGrabsShiftCommandVAndAShortcutChangeReRegiste
     EXPECT_EQ(hotKeys.registrations.last(), qMakePair(40u, 2048u));
 }
 
+TEST_F(AppDelegateTest, AShortcutTheDesktopRebindsIsStoredAndNotRegisteredAgain)
+{
+    hotKeys.rebind(hotKeys.lastHandle, {38, 2304}); // Super+Alt+J, chosen in the desktop's settings
+    rig.time.advance(0);
+    EXPECT_EQ(rig.preferences.integer(PreferenceKey::HotkeyCode), 38);
+    EXPECT_EQ(rig.preferences.integer(PreferenceKey::HotkeyModifiers), 2304);
+    rig.time.advance(AppDelegate::kPreferenceDebounceMs);
+    EXPECT_EQ(hotKeys.registrations.size(), 1) << "the stored combination is the one held";
+    EXPECT_TRUE(hotKeys.press({38, 2304}));
+
+    hotKeys.rebind(hotKeys.lastHandle + 1, {0, 0}); // news of no registration of this run
+    rig.time.advance(0);
+    EXPECT_EQ(rig.preferences.integer(PreferenceKey::HotkeyCode), 38);
+}
+
 TEST_F(AppDelegateTest, HotKeyTogglesThePanelAndEveryShowingStartsFresh)
 {
     copy({"one", "two"});

@@ -114,14 +114,15 @@ panel_ready() {
 # e2e_start_sway <seconds>: a headless sway for at most that long, with its
 # Xwayland letting this user in, and private XDG directories; sets
 # E2E_ROOT, E2E_SWAY_DIR, WAYLAND_DISPLAY, SWAYSOCK and DISPLAY, and stops
-# it all (with E2E_PIDS) on exit. sway refuses to run as root: under root
+# it all (e2e_stop_session) on exit. sway refuses to run as root: under root
 # it runs as the user kelvo-test (tools/test.sh creates it).
 e2e_start_sway() {
   E2E_ROOT=$(mktemp -d)
   E2E_SWAY_DIR=$(mktemp -d /tmp/kelvo-sway-XXXXXX)
+  E2E_DIRS="$E2E_ROOT $E2E_SWAY_DIR"
   export XDG_DATA_HOME="$E2E_ROOT/data" XDG_CONFIG_HOME="$E2E_ROOT/config" HOME="$E2E_ROOT/home"
   mkdir -p "$XDG_DATA_HOME" "$XDG_CONFIG_HOME" "$HOME"
-  trap e2e_stop_sway EXIT
+  trap e2e_stop_session EXIT
   printf 'output HEADLESS-1 resolution 1280x800\ndefault_border none\n' > "$E2E_SWAY_DIR/config"
   local as_sway=()
   if [ "$(id -u)" = 0 ]; then
@@ -132,7 +133,7 @@ e2e_start_sway() {
   chmod 0700 "$E2E_SWAY_DIR"
   timeout -k 5 "$1" "${as_sway[@]}" env XDG_RUNTIME_DIR="$E2E_SWAY_DIR" WLR_BACKENDS=headless \
     WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman sway -c "$E2E_SWAY_DIR/config" > "$E2E_ROOT/sway.log" 2>&1 &
-  E2E_SWAY=$!
+  E2E_COMPOSITOR=$!
   wait_for 20 sh -c "ls '$E2E_SWAY_DIR'/sway-ipc.*.sock && test -S '$E2E_SWAY_DIR/wayland-1'" ||
     e2e_fail "sway did not start: $(tail -n 5 "$E2E_ROOT/sway.log")"
   export WAYLAND_DISPLAY="$E2E_SWAY_DIR/wayland-1" SWAYSOCK=$(ls "$E2E_SWAY_DIR"/sway-ipc.*.sock | head -1)
@@ -147,12 +148,14 @@ e2e_start_sway() {
   wait_for 10 xdpyinfo || e2e_fail "Xwayland on $DISPLAY does not let $(id -un) in"
 }
 
-e2e_stop_sway() {
+# Stops the compositor started by e2e_start_sway or e2e_start_kwin and the
+# programs in E2E_PIDS, and removes the session's directories.
+e2e_stop_session() {
   local p
-  for p in ${E2E_PIDS:-}; do kill "$p" 2> /dev/null; done
-  [ -n "${E2E_SWAY:-}" ] && kill "$E2E_SWAY" 2> /dev/null
+  for p in ${E2E_PIDS:-} ${E2E_COMPOSITOR:-}; do kill "$p" 2> /dev/null; done
   wait 2> /dev/null
-  if [ -n "${E2E_KEEP:-}" ]; then echo "kept $E2E_ROOT $E2E_SWAY_DIR"; else rm -rf "$E2E_ROOT" "$E2E_SWAY_DIR"; fi
+  if [ -n "${E2E_KEEP:-}" ]; then echo "kept ${E2E_DIRS:-}"; else rm -rf ${E2E_DIRS:-}; fi
+  E2E_PIDS= E2E_COMPOSITOR=
 }
 
 # sway's tree, and the panel in it: "x y width height X11-window", empty
@@ -168,4 +171,178 @@ sway_panel_ready() {
   local w
   w=$(sway_tree | jq -r '.. | objects | select(.focused? == true and .window_properties?.class? == "Kelvo") | .window')
   [ -n "$w" ] && xprop -id "$w" _NET_WM_WINDOW_OPACITY | grep -q '= 4294967295$'
+}
+
+# e2e_as_compositor_user <script> <program>...: KWin grants its restricted
+# interfaces, and its session bus, to programs of its own user only. Under
+# root this runs the script again as the user kelvo-test (tools/test.sh
+# creates it), with copies of the script, this library and the programs it
+# is given (so that the user reaches them wherever the build lies), and
+# exits with its status; a screenshot the run keeps ($KELVO_SCREENSHOT) and
+# the pictures it leaves in $KELVO_OUT_DIR are copied back; the run has
+# E2E_AS_USER set. Otherwise it returns and the script goes on.
+e2e_as_compositor_user() {
+  [ "$(id -u)" = 0 ] || return 0
+  id kelvo-test > /dev/null 2>&1 || e2e_fail "KWin does not run as root and the user kelvo-test is missing (tools/test.sh creates it)"
+  local script=$1 copy p status=0
+  shift
+  copy=$(mktemp -d /tmp/kelvo-e2e-user-XXXXXX)
+  cp "${BASH_SOURCE[0]}" "$script" "$copy/"
+  local args=()
+  for p in "$@"; do cp "$p" "$copy/"; args+=("$copy/$(basename "$p")"); done
+  mkdir "$copy/out"
+  chmod -R a+rX "$copy"
+  chown kelvo-test "$copy/out"
+  # X servers keep their sockets there; KWin's Xwayland wants it as a
+  # system makes it (root's, with the sticky bit).
+  mkdir -p /tmp/.X11-unix && chown root:root /tmp/.X11-unix && chmod 1777 /tmp/.X11-unix
+  setpriv --reuid kelvo-test --regid kelvo-test --clear-groups \
+    env HOME="$copy/out" E2E_AS_USER=1 KELVO_SCREENSHOT="${KELVO_SCREENSHOT:+$copy/out/screenshot.png}" KELVO_OUT_DIR="$copy/out" \
+    bash "$copy/$(basename "$script")" "${args[@]}" || status=$?
+  [ -n "${KELVO_SCREENSHOT:-}" ] && [ -f "$copy/out/screenshot.png" ] && cp "$copy/out/screenshot.png" "$KELVO_SCREENSHOT"
+  [ -n "${KELVO_OUT_DIR:-}" ] && find "$copy/out" -maxdepth 1 -name '*.png' -exec cp {} "$KELVO_OUT_DIR/" \;
+  rm -rf "$copy"
+  exit "$status"
+}
+
+# e2e_start_kwin <seconds> <program>...: a headless KWin with Xwayland for at
+# most that long, in a session bus of its own, granting the programs KWin's
+# restricted interfaces and screenshots (desktop entries in a private
+# XDG_DATA_DIRS, written before KWin starts); private XDG directories, with
+# KWin's strictest focus stealing prevention. Sets
+# E2E_ROOT, WAYLAND_DISPLAY, DISPLAY, XAUTHORITY, DBUS_SESSION_BUS_ADDRESS
+# and XDG_RUNTIME_DIR, and stops it all (e2e_stop_session) on exit. KWin runs as
+# a copy of its binary, which lacks the file capability a container may refuse.
+e2e_start_kwin() {
+  local limit=$1 n=0 p
+  shift
+  E2E_ROOT=$(mktemp -d /tmp/kelvo-kwin-XXXXXX)
+  E2E_DIRS=$E2E_ROOT
+  export XDG_DATA_HOME="$E2E_ROOT/data" XDG_CONFIG_HOME="$E2E_ROOT/config" HOME="$E2E_ROOT/home"
+  mkdir -p "$XDG_DATA_HOME" "$XDG_CONFIG_HOME" "$HOME" "$E2E_ROOT/share/applications"
+  mkdir -m 0700 "$E2E_ROOT/run"
+  for p in "$@"; do
+    printf '[Desktop Entry]\nType=Application\nName=Kelvo test\nExec=%s\nX-KDE-Wayland-Interfaces=%s\nX-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2\n' \
+      "$p" org_kde_kwin_fake_input,org_kde_plasma_window_management > "$E2E_ROOT/share/applications/kelvo-test-$((n++)).desktop"
+  done
+  cp /usr/bin/kwin_wayland "$E2E_ROOT/kwin_wayland"
+  # The strictest focus stealing prevention a user can choose ("Extreme"):
+  # an X11 window that asks for the keyboard itself is refused it.
+  printf '[Windows]\nFocusStealingPreventionLevel=4\n' > "$XDG_CONFIG_HOME/kwinrc"
+  trap e2e_stop_session EXIT
+  export XDG_RUNTIME_DIR="$E2E_ROOT/run" XDG_DATA_DIRS="$E2E_ROOT/share:/usr/share"
+  unset DISPLAY WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS QT_QPA_PLATFORM XAUTHORITY
+  # KWin runs the last argument once Wayland and Xwayland are up: it writes
+  # down the X display and its authority file.
+  timeout -k 5 "$limit" dbus-run-session -- sh -c 'printf %s "$DBUS_SESSION_BUS_ADDRESS" > "$0/bus" && exec "$@"' \
+    "$E2E_ROOT" "$E2E_ROOT/kwin_wayland" --virtual --width 1280 --height 800 --xwayland --socket kelvo-kwin \
+    "sh -c 'printf \"%s\\n%s\\n\" \"\$DISPLAY\" \"\$XAUTHORITY\" > $E2E_ROOT/x11.tmp && mv $E2E_ROOT/x11.tmp $E2E_ROOT/x11'" \
+    > "$E2E_ROOT/kwin.log" 2>&1 &
+  E2E_COMPOSITOR=$!
+  wait_for 30 test -f "$E2E_ROOT/x11" || e2e_fail "KWin did not start: $(tail -n 5 "$E2E_ROOT/kwin.log")"
+  export WAYLAND_DISPLAY="$E2E_ROOT/run/kelvo-kwin" DBUS_SESSION_BUS_ADDRESS=$(cat "$E2E_ROOT/bus")
+  export DISPLAY=$(sed -n 1p "$E2E_ROOT/x11") XAUTHORITY=$(sed -n 2p "$E2E_ROOT/x11")
+  export GDK_BACKEND=wayland GSETTINGS_BACKEND=memory
+  wait_for 10 xdpyinfo || e2e_fail "KWin's Xwayland does not answer on $DISPLAY"
+}
+
+
+# The copies recorded in the history, "_0":"copy-NN" each, newest first.
+e2e_entries() { grep -o '"_0":"copy-[0-9]*"' "$XDG_DATA_HOME/Kelvo/clipboard_history.json" 2> /dev/null; }
+
+# Twelve wl-copy copies 0.15 s apart (the pace of the copies, not a wait)
+# must be twelve entries, newest first. kelvo watches the clipboard once it
+# records a copy (what is on the clipboard at its start is not a copy), so
+# it is copied to until one is recorded first.
+e2e_twelve_copies() {
+  recorded() { printf 'warm-up' | timeout 5 wl-copy && grep -q warm-up "$XDG_DATA_HOME/Kelvo/clipboard_history.json"; }
+  wait_for 20 recorded || e2e_fail "kelvo records no copies: $(cat "$E2E_ROOT/kelvo.log")"
+  local i expected
+  for i in 01 02 03 04 05 06 07 08 09 10 11 12; do
+    printf 'copy-%s' "$i" | timeout 5 wl-copy
+    sleep 0.15
+  done
+  twelve() { [ "$(e2e_entries | wc -l)" = 12 ]; }
+  wait_for 10 twelve || e2e_fail "$(e2e_entries | wc -l) entries after twelve copies: $(e2e_entries | tr '\n' ' ')"
+  expected=$(for i in 12 11 10 09 08 07 06 05 04 03 02 01; do echo "\"_0\":\"copy-$i\""; done)
+  [ "$(e2e_entries)" = "$expected" ] || e2e_fail "entries out of order: $(e2e_entries | tr '\n' ' ')"
+}
+
+# e2e_strip_changed <before.png> <after.png> <WxH+X+Y>: the strip of the
+# second screenshot differs from the first in more than half its pixels.
+e2e_strip_changed() {
+  convert "$1" -crop "$3" +repage "$E2E_ROOT/before-strip.png"
+  convert "$2" -crop "$3" +repage "$E2E_ROOT/after-strip.png"
+  local changed size=${3%%+*}
+  changed=$(compare -metric AE "$E2E_ROOT/before-strip.png" "$E2E_ROOT/after-strip.png" null: 2>&1 | cut -d' ' -f1)
+  [ "${changed%.*}" -gt $(( ${size%x*} * ${size#*x} / 2 )) ] || e2e_fail "the screenshot's strip barely changed ($changed pixels)"
+}
+
+# A choice writes the clipboard (and logs it) before the panel goes: with
+# the panel gone and the editor in front, one write and one paste in the
+# log (the Return's) mean that nothing else was pasted.
+e2e_one_paste_only() {
+  local writes pastes
+  writes=$(grep -c '已写入剪贴板' "$E2E_ROOT/kelvo.log")
+  pastes=$(grep -c '⌘V' "$E2E_ROOT/kelvo.log")
+  [ "$writes $pastes" = "1 1" ] || e2e_fail "$1: $writes clipboard writes, $pastes pastes"
+}
+
+# e2e_resident <pid of the timeout running kelvo>: kelvo's resident set in
+# kB (a figure for the notes, not a check).
+e2e_resident() { awk '/VmRSS/{print $2}' "/proc/$(pgrep -P "$1" | head -1)/status"; }
+
+# e2e_strip_settled <shot command> <out.png> [<other.png>]: the picture the
+# command takes (`<command> <file>`) once it has stopped changing (two in a
+# row alike) and, when <other.png> is given, differs from it in more than a
+# blinking caret; into <out.png>.
+e2e_strip_settled() {
+  local shot=$1 out=$2 other=${3:-} last="$E2E_ROOT/last.png" now="$E2E_ROOT/now.png" n
+  for ((n = 0; n < 50; n++)); do
+    "$shot" "$now" || e2e_fail "no screenshot"
+    if [ -f "$last" ] && [ "$(compare -metric AE "$last" "$now" null: 2>&1 | cut -d' ' -f1)" = 0 ] &&
+       { [ -z "$other" ] || [ "$(compare -metric AE "$other" "$now" null: 2>&1 | cut -d' ' -f1)" -gt 500 ]; }; then
+      mv "$now" "$out"; rm -f "$last"; return 0
+    fi
+    mv "$now" "$last"
+    sleep 0.1 # the poll interval, not a wait for the outcome
+  done
+  e2e_fail "the picture did not settle for $out"
+}
+
+# The end of the panel flows, the desktop's own ways given as functions:
+# choose_second (Right then Return), shortcut, panel_ready, panel_hidden,
+# editor_focused, saved_is <text>, close_by <escape|focus|click> and
+# windows_now (what the desktop shows, for the failures). Right then Return
+# paste the second card's entry into the editor, whose saved file then holds
+# it; the panel opened again and closed by Escape, by the desktop focusing
+# the editor or by a click on the editor pastes nothing and gives the
+# keyboard back to the editor.
+e2e_choose_then_close() {
+  local how
+  choose_second
+  wait_for 5 panel_hidden || e2e_fail "Return left the panel up: $(cat "$E2E_ROOT/kelvo.log")"
+  wait_for 10 editor_focused || e2e_fail "the editor did not get the keyboard back: $(windows_now)"
+  wait_for 10 saved_is copy-11 || e2e_fail "the editor's file holds '$(cat "$E2E_ROOT/target.txt")', not copy-11"
+  for how in escape focus click; do
+    shortcut
+    wait_for 5 panel_ready || e2e_fail "the shortcut did not show the panel again ($how)"
+    close_by "$how"
+    wait_for 5 panel_hidden || e2e_fail "the panel stayed up after $how"
+    wait_for 10 editor_focused || e2e_fail "the editor did not get the keyboard back after $how: $(windows_now)"
+    e2e_one_paste_only "after $how"
+  done
+  wait_for 10 saved_is copy-11 || e2e_fail "the editor's file holds '$(cat "$E2E_ROOT/target.txt")' at the end"
+}
+
+# e2e_start_kelvo <program> <platform>: kelvo for at most 160 s, its log in
+# $E2E_ROOT/kelvo.log and the pid of its timeout in kelvo_timeout; returns
+# once it names the platform ("Wayland (KWin)" ...) and holds its shortcut.
+e2e_start_kelvo() {
+  timeout 160 "$1" > "$E2E_ROOT/kelvo.log" 2>&1 &
+  kelvo_timeout=$!
+  E2E_PIDS="${E2E_PIDS:-} $kelvo_timeout"
+  wait_for 15 grep -qF "Desktop platform: $2" "$E2E_ROOT/kelvo.log" ||
+    e2e_fail "kelvo did not start on $2: $(cat "$E2E_ROOT/kelvo.log")"
+  wait_for 10 grep -q 'Registered hotkey' "$E2E_ROOT/kelvo.log" || e2e_fail "no shortcut: $(cat "$E2E_ROOT/kelvo.log")"
 }

@@ -12,7 +12,7 @@ namespace {
 struct ChoiceCase {
     const char *name;
     bool waylandSession;
-    int probe; // -1: ask the compositor; 0/1: what the compositor is taken to offer
+    int probe; // -1: ask the compositor; 0: a compositor taken to offer no data-control
     const char *platform;
     bool notice;
     bool shortcutLine; // the settings window shows the line to bind `kelvo toggle`
@@ -42,9 +42,9 @@ void PrintTo(const ChoiceCase &c, std::ostream *os)
 TEST_P(DesktopPlatformTest, ChoosesOnceAndSaysWhich)
 {
     const ChoiceCase &c = GetParam();
-    kelvo::DataControlProbe probe;
+    kelvo::CompositorProbe probe;
     if (c.probe >= 0)
-        probe = [&c](const QString &) { return c.probe == 1; };
+        probe = [](const QString &) { return QStringList{QStringLiteral("wl_seat")}; };
     const kelvo::DesktopPlatform platform =
         kelvo::createDesktopPlatform(c.waylandSession ? server().display() : QString(),
                                      c.waylandSession ? server().ipcSocket() : QString(), probe);
@@ -54,7 +54,7 @@ TEST_P(DesktopPlatformTest, ChoosesOnceAndSaysWhich)
     EXPECT_EQ(log_.filter(QStringLiteral("Desktop platform: ")), QStringList{QStringLiteral("Desktop platform: ") + c.platform});
     EXPECT_EQ(log_.filter(QStringLiteral("does not let a clipboard history see copies")).size(), c.notice ? 1 : 0)
         << log_.join(u'\n').toStdString();
-    if (platform.name == QLatin1String("Wayland")) {
+    if (platform.name == QLatin1String("Wayland (sway)")) {
         // The clipboard chosen is the live one of this compositor.
         const qint64 before = platform.pasteboard->changeCount();
         ASSERT_EQ(server().run(QStringLiteral("wl-copy"), {QStringLiteral("seen")}).exitCode, 0);
@@ -84,7 +84,7 @@ TEST_P(DesktopPlatformTest, ChoosesOnceAndSaysWhich)
 }
 
 INSTANTIATE_TEST_SUITE_P(Sessions, DesktopPlatformTest,
-                         ::testing::Values(ChoiceCase{"WaylandWithDataControl", true, -1, "Wayland", false, false},
+                         ::testing::Values(ChoiceCase{"WaylandWithDataControl", true, -1, "Wayland (sway)", false, false},
                                            ChoiceCase{"WaylandWithoutDataControl", true, 0, "X11", true, true},
                                            ChoiceCase{"X11Session", false, -1, "X11", false, false}),
                          [](const ::testing::TestParamInfo<ChoiceCase> &info) { return std::string(info.param.name); });

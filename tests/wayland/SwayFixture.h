@@ -2,31 +2,22 @@
 
 // A private headless sway for the tests that need a real Wayland compositor.
 // sway refuses to run as root, so under root it runs as the throwaway user
-// of TestUser.h; otherwise as the current user. It gets a
-// private runtime directory, runs under `timeout` so that it can never
-// outlive a crashed test, and is stopped with the server object together
-// with every client started here. Clients run as the test's own user and
+// of TestUser.h; otherwise as the current user. It gets a private runtime
+// directory (see CompositorServer.h). Clients run as the test's own user and
 // reach the compositor through the socket's absolute path.
 
-#include "support/TestClients.h"
+#include "support/CompositorServer.h"
 #include "support/TestUser.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
-
-#include <csignal>
-#include <sys/prctl.h>
 
 namespace kelvo::testing {
 
-class SwayServer : public TestClients {
+class SwayServer : public CompositorServer {
 public:
-    SwayServer() { quietClients_ = true; }
-    ~SwayServer() override { stop(); }
+    SwayServer() : CompositorServer("/tmp/kelvo-sway-XXXXXX") { quietClients_ = true; }
 
     // Starts sway; true once it answers on its sockets. On failure error()
     // says why.
@@ -37,25 +28,18 @@ public:
             return fail("no runtime directory");
         config.write("xwayland disable\noutput HEADLESS-1 resolution 1280x800\ndefault_border none\n");
         config.close();
-        QStringList args = {QStringLiteral("-k"), QStringLiteral("5"), QStringLiteral("600")};
-        QStringList asUser;
-        if (!compositorUserPrefix({dir_.path(), config.fileName()}, &asUser, &error_))
-            return false;
-        args << asUser;
+        QStringList args;
+        QString why;
+        if (!compositorUserPrefix({dir_.path(), config.fileName()}, &args, &why))
+            return fail(why);
         args << QStringLiteral("env") << QStringLiteral("XDG_RUNTIME_DIR=") + dir_.path()
              << QStringLiteral("WLR_BACKENDS=headless") << QStringLiteral("WLR_LIBINPUT_NO_DEVICES=1")
              << QStringLiteral("WLR_RENDERER=pixman") << QStringLiteral("sway") << QStringLiteral("-c")
              << config.fileName();
-        sway_.setProcessChannelMode(QProcess::MergedChannels);
-        sway_.setStandardOutputFile(dir_.filePath(QStringLiteral("sway.log")));
-        // Should the test die, timeout passes the signal on and sway (and
-        // its clients) go too.
-        sway_.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
-        sway_.start(QStringLiteral("timeout"), args);
+        startUnderTimeout(args, QStringLiteral("sway"));
         socket_ = dir_.filePath(QStringLiteral("wayland-1"));
         // sway opens its IPC socket after the Wayland one, and answers on
         // it once its event loop runs: then both are up.
-        auto exited = [this] { return sway_.state() == QProcess::NotRunning; };
         if (!waitUntil([&] { return !ipcSocket().isEmpty() || exited(); }, 20000) || exited())
             return fail("sway did not open its sockets; its log: " + readLog());
         // The socket's file exists from its bind; a connection before sway
@@ -68,28 +52,6 @@ public:
         return true;
     }
 
-    void stop()
-    {
-        stopClients();
-        if (sway_.state() != QProcess::NotRunning) {
-            // timeout passes the signal on to sway and kills it for good
-            // after 5 s (-k); it leads its own process group.
-            sway_.terminate();
-            if (!sway_.waitForFinished(10000)) {
-                kill(-pid_t(sway_.processId()), SIGKILL);
-                sway_.waitForFinished(3000);
-            }
-        }
-    }
-
-    // Stops or continues sway (and the processes around it) as a whole.
-    void pause(bool paused)
-    {
-        if (sway_.state() != QProcess::NotRunning)
-            kill(-pid_t(sway_.processId()), paused ? SIGSTOP : SIGCONT);
-    }
-
-    QString error() const { return error_; }
     // The compositor's socket, an absolute path usable as WAYLAND_DISPLAY.
     QString display() const { return socket_; }
     QString ipcSocket() const
@@ -113,21 +75,7 @@ public:
     }
 
 private:
-    bool fail(const QString &why)
-    {
-        error_ = why;
-        return false;
-    }
-    QString readLog() const
-    {
-        QFile f(dir_.filePath(QStringLiteral("sway.log")));
-        return f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll().right(2000)) : QString();
-    }
-
-    QTemporaryDir dir_{QStringLiteral("/tmp/kelvo-sway-XXXXXX")};
-    QProcess sway_;
     QString socket_;
-    QString error_;
 };
 
 // Base of the tests against sway: one compositor per test (each test runs
@@ -137,12 +85,7 @@ class SwayTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        if (!QCoreApplication::instance()) {
-            static int argc = 1;
-            static char name[] = "kelvo-wayland-test";
-            static char *argv[] = {name, nullptr};
-            static QCoreApplication app(argc, argv);
-        }
+        ensureCoreApplication();
         server_ = std::make_unique<SwayServer>();
         ASSERT_TRUE(server_->start()) << server_->error().toStdString();
     }

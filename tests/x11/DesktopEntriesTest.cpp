@@ -98,17 +98,20 @@ TEST(NetWmIcon, PicksTheSmallestWholeImageOfAtLeast64Pixels)
 
 // The entry installed for the program itself is one that desktops accept,
 // and it names an icon that is installed beside it; both are named by the
-// application id.
+// application id. It names the executable by its absolute path (filled in
+// when installing) and lists KWin's interfaces, separated by commas as KDE
+// reads the key, for KWin to grant them to that executable.
 TEST(ProgramDesktopEntry, IsAnApplicationNamedKelvoWithALoadableIcon)
 {
-    QFile file(QStringLiteral(KELVO_DATA_DIR "/io.github.kelvo.Kelvo.desktop"));
+    QFile file(QStringLiteral(KELVO_DATA_DIR "/io.github.kelvo.Kelvo.desktop.in"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QByteArray text = file.readAll();
     const auto parsed = parseDesktopEntry(text, "kelvo", "C");
     ASSERT_TRUE(parsed);
     EXPECT_EQ(parsed->name, "Kelvo");
     EXPECT_EQ(parsed->icon, "io.github.kelvo.Kelvo");
-    EXPECT_TRUE(text.contains("\nExec=kelvo\n"));
+    EXPECT_TRUE(text.contains("\nExec=@KELVO_EXECUTABLE@\n"));
+    EXPECT_TRUE(text.contains("\nX-KDE-Wayland-Interfaces=org_kde_kwin_fake_input,org_kde_plasma_window_management\n"));
     QImageReader icon(QStringLiteral(KELVO_DATA_DIR "/") + parsed->icon + ".svg");
     const QImage image = icon.read();
     ASSERT_FALSE(image.isNull()) << icon.errorString().toStdString();

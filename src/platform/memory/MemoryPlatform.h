@@ -164,6 +164,17 @@ public:
         active.remove(handle);
     }
     bool isHeld(quint64 handle) const override { return active.contains(handle); }
+    void installReboundHandler(std::function<void(quint64, quint32, quint32)> onRebound) override
+    {
+        reboundHandler = std::move(onRebound);
+    }
+    // The desktop's settings bind the registration to another combination.
+    void rebind(quint64 handle, QPair<quint32, quint32> combination)
+    {
+        active[handle] = combination;
+        if (reboundHandler)
+            reboundHandler(handle, combination.first, combination.second);
+    }
     // A press of `combination`, delivered only while it is registered.
     bool press(QPair<quint32, quint32> combination)
     {
@@ -184,6 +195,7 @@ public:
     }
 
     std::function<void()> handler;
+    std::function<void(quint64, quint32, quint32)> reboundHandler;
     int handlerInstalls = 0;
     QList<QPair<quint32, quint32>> registrations; // every attempt, in order
     QList<quint64> unregistrations;

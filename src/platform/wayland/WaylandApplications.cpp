@@ -1,51 +1,15 @@
 #include "platform/wayland/WaylandApplications.h"
 
+#include "platform/wayland/WaylandConnection.h"
 #include "platform/x11/DesktopEntries.h"
 
 #include "wlr-foreign-toplevel-management-unstable-v1-client.h"
 
-#include <QCoreApplication>
-#include <QFile>
-#include <QFileInfo>
-#include <QGuiApplication>
-#include <QIcon>
-#include <QSocketNotifier>
-
 #include <wayland-client.h>
 
-#include <cstring>
-#include <poll.h>
+#include <algorithm>
 
 namespace kelvo::wayland {
-
-namespace {
-
-wl_display *connectTo(const QString &displayName)
-{
-    const QByteArray name = QFile::encodeName(displayName);
-    return wl_display_connect(displayName.isEmpty() ? nullptr : name.constData());
-}
-
-QImage entryIcon(const QString &icon)
-{
-    if (icon.isEmpty())
-        return {};
-    if (QFileInfo(icon).isAbsolute())
-        return QImage(icon);
-    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
-        const QIcon themed = QIcon::fromTheme(icon);
-        if (!themed.isNull())
-            return themed.pixmap(64, 64).toImage();
-    }
-    for (const char *suffix : {".png", ".svg", ".xpm"}) {
-        const QString path = QStringLiteral("/usr/share/pixmaps/") + icon + QLatin1String(suffix);
-        if (QFileInfo::exists(path))
-            return QImage(path);
-    }
-    return {};
-}
-
-} // namespace
 
 class WaylandApplications::Connection {
 public:
@@ -58,18 +22,17 @@ public:
         quint64 activatedAt = 0; // when it last became activated, for ties
     };
 
-    Connection(const QString &displayName, QStringList dataDirs) : entries_(std::move(dataDirs))
+    Connection(const QString &displayName, QStringList dataDirs)
+        : wayland_(displayName), entries_(std::move(dataDirs))
     {
-        display_ = connectTo(displayName);
-        if (!display_)
-            return;
-        registry_ = wl_display_get_registry(display_);
-        wl_registry_add_listener(registry_, &registryListener, this);
-        wl_display_roundtrip(display_);
+        manager_ = reinterpret_cast<zwlr_foreign_toplevel_manager_v1 *>(
+            wayland_.bind(&zwlr_foreign_toplevel_manager_v1_interface, 3));
+        seat_ = reinterpret_cast<wl_seat *>(wayland_.bind(&wl_seat_interface, 1));
         if (!manager_ || !seat_)
             return;
+        zwlr_foreign_toplevel_manager_v1_add_listener(manager_, &managerListener, this);
         // The toplevels that exist now, with their state.
-        wl_display_roundtrip(display_);
+        wayland_.roundtrip();
         valid_ = true;
     }
 
@@ -83,30 +46,10 @@ public:
             zwlr_foreign_toplevel_manager_v1_destroy(manager_);
         if (seat_)
             wl_seat_destroy(seat_);
-        if (registry_)
-            wl_registry_destroy(registry_);
-        if (display_)
-            wl_display_disconnect(display_);
     }
 
-    bool isValid() const { return valid_ && wl_display_get_error(display_) == 0; }
-    int fd() const { return display_ ? wl_display_get_fd(display_) : -1; }
-
-    // Reads and handles whatever the compositor has sent, without waiting.
-    void pump()
-    {
-        if (!isValid())
-            return;
-        while (wl_display_prepare_read(display_) != 0)
-            wl_display_dispatch_pending(display_);
-        wl_display_flush(display_);
-        pollfd p{wl_display_get_fd(display_), POLLIN, 0};
-        if (poll(&p, 1, 0) > 0)
-            wl_display_read_events(display_);
-        else
-            wl_display_cancel_read(display_);
-        wl_display_dispatch_pending(display_);
-    }
+    bool isValid() const { return valid_ && wayland_.isValid(); }
+    WaylandConnection &wayland() { return wayland_; }
 
     const Toplevel *front() const
     {
@@ -126,7 +69,7 @@ public:
             app.localizedName = t.appId;
         if (auto entry = entries_.find(t.appId, t.appId)) {
             app.localizedName = entry->name;
-            app.icon = entryIcon(entry->icon);
+            app.icon = x11::desktopEntryIcon(entry->icon);
         }
         return app;
     }
@@ -136,7 +79,7 @@ public:
         for (Toplevel *t : toplevels_)
             if (t->id == id) {
                 zwlr_foreign_toplevel_handle_v1_activate(t->handle, seat_);
-                wl_display_flush(display_);
+                wayland_.flush();
                 return;
             }
     }
@@ -151,19 +94,6 @@ public:
     }
 
 private:
-    static void onGlobal(void *data, wl_registry *registry, uint32_t name, const char *interface, uint32_t version)
-    {
-        auto *self = static_cast<Connection *>(data);
-        if (std::strcmp(interface, zwlr_foreign_toplevel_manager_v1_interface.name) == 0 && !self->manager_) {
-            self->manager_ = static_cast<zwlr_foreign_toplevel_manager_v1 *>(wl_registry_bind(
-                registry, name, &zwlr_foreign_toplevel_manager_v1_interface, std::min<uint32_t>(version, 3)));
-            zwlr_foreign_toplevel_manager_v1_add_listener(self->manager_, &managerListener, self);
-        } else if (std::strcmp(interface, wl_seat_interface.name) == 0 && !self->seat_) {
-            self->seat_ = static_cast<wl_seat *>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
-        }
-    }
-    static constexpr wl_registry_listener registryListener = {onGlobal, [](void *, wl_registry *, uint32_t) {}};
-
     static void onToplevel(void *data, zwlr_foreign_toplevel_manager_v1 *, zwlr_foreign_toplevel_handle_v1 *handle)
     {
         auto *self = static_cast<Connection *>(data);
@@ -212,8 +142,7 @@ private:
     static constexpr zwlr_foreign_toplevel_handle_v1_listener handleListener = {
         onTitle, onAppId, onOutput, onOutput, onState, onDone, onClosed, onParent};
 
-    wl_display *display_ = nullptr;
-    wl_registry *registry_ = nullptr;
+    WaylandConnection wayland_;
     wl_seat *seat_ = nullptr;
     zwlr_foreign_toplevel_manager_v1 *manager_ = nullptr;
     std::vector<Toplevel *> toplevels_;
@@ -226,10 +155,8 @@ private:
 WaylandApplications::WaylandApplications(const QString &displayName, QStringList dataDirs, QObject *parent)
     : QObject(parent), connection_(std::make_unique<Connection>(displayName, std::move(dataDirs)))
 {
-    if (!connection_->isValid())
-        return;
-    auto *notifier = new QSocketNotifier(connection_->fd(), QSocketNotifier::Read, this);
-    connect(notifier, &QSocketNotifier::activated, this, [this] { connection_->pump(); });
+    if (connection_->isValid())
+        connection_->wayland().watch(this);
 }
 
 WaylandApplications::~WaylandApplications() = default;
@@ -241,7 +168,7 @@ bool WaylandApplications::isValid() const
 
 std::optional<RunningApplication> WaylandApplications::frontmostApplication() const
 {
-    connection_->pump();
+    connection_->wayland().pump();
     const Connection::Toplevel *t = connection_->front();
     if (!t)
         return std::nullopt;
@@ -250,13 +177,13 @@ std::optional<RunningApplication> WaylandApplications::frontmostApplication() co
 
 void WaylandApplications::activate(const RunningApplication &app)
 {
-    connection_->pump();
+    connection_->wayland().pump();
     connection_->activate(app.windowHandle);
 }
 
 void WaylandApplications::activateSelf()
 {
-    connection_->pump();
+    connection_->wayland().pump();
     connection_->activateAppId(QStringLiteral("kelvo"));
 }
 

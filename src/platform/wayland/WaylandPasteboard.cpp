@@ -591,25 +591,12 @@ bool WaylandPasteboard::isValid() const
     return connection_->isValid();
 }
 
-bool WaylandPasteboard::offersDataControl(const QString &displayName)
+bool WaylandPasteboard::offersDataControl(const QStringList &interfaces)
 {
-    wl_display *display = connectTo(displayName);
-    if (!display)
-        return false;
-    bool found = false;
-    wl_registry *registry = wl_display_get_registry(display);
-    static const wl_registry_listener listener = {
-        [](void *data, wl_registry *, uint32_t, const char *interface, uint32_t) {
-            for (const DataControlProtocol &p : dataControlProtocols())
-                if (std::strcmp(interface, p.manager->name) == 0)
-                    *static_cast<bool *>(data) = true;
-        },
-        [](void *, wl_registry *, uint32_t) {}};
-    wl_registry_add_listener(registry, &listener, &found);
-    wl_display_roundtrip(display);
-    wl_registry_destroy(registry);
-    wl_display_disconnect(display);
-    return found;
+    for (const DataControlProtocol &p : dataControlProtocols())
+        if (interfaces.contains(QLatin1String(p.manager->name)))
+            return true;
+    return false;
 }
 
 void WaylandPasteboard::setFetchTimeLimit(int milliseconds)

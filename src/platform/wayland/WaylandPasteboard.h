@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <deque>
@@ -39,9 +40,9 @@ public:
 
     bool isValid() const;
 
-    // Whether the compositor at displayName ($WAYLAND_DISPLAY when empty)
-    // offers data-control; false when none can be reached.
-    static bool offersDataControl(const QString &displayName = {});
+    // Whether a compositor offering these globals (their interface names)
+    // offers data-control.
+    static bool offersDataControl(const QStringList &interfaces);
 
     qint64 changeCount() const override;
     void fetchContents(ContentsCallback callback) override;

@@ -1,19 +1,15 @@
 #include "platform/wayland/WaylandSyntheticKeyboard.h"
 
 #include "platform/Log.h"
-#include "platform/x11/KeyTranslation.h"
+#include "platform/wayland/WaylandConnection.h"
 
 #include "virtual-keyboard-unstable-v1-client.h"
 
 #include <QElapsedTimer>
-#include <QFile>
-#include <QSocketNotifier>
 
 #include <wayland-client.h>
 #include <xkbcommon/xkbcommon.h>
 
-#include <cstring>
-#include <poll.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -44,20 +40,17 @@ int keymapFile(const QByteArray &text)
 
 class WaylandSyntheticKeyboard::Connection {
 public:
-    explicit Connection(const QString &displayName)
+    explicit Connection(const QString &displayName) : wayland_(displayName)
     {
-        const QByteArray name = QFile::encodeName(displayName);
-        display_ = wl_display_connect(displayName.isEmpty() ? nullptr : name.constData());
-        if (!display_)
-            return;
-        registry_ = wl_display_get_registry(display_);
-        wl_registry_add_listener(registry_, &registryListener, this);
-        wl_display_roundtrip(display_);
+        manager_ = reinterpret_cast<zwp_virtual_keyboard_manager_v1 *>(
+            wayland_.bind(&zwp_virtual_keyboard_manager_v1_interface, 1));
+        seat_ = reinterpret_cast<wl_seat *>(wayland_.bind(&wl_seat_interface, 1));
         if (!manager_ || !seat_)
             return;
+        wl_seat_add_listener(seat_, &seatListener, this);
         // Capabilities, and the seat keyboard's map when there is a keyboard.
-        wl_display_roundtrip(display_);
-        wl_display_roundtrip(display_);
+        wayland_.roundtrip();
+        wayland_.roundtrip();
         QByteArray map = seatKeymap_;
         xkb_context *context = xkb_context_new(XKB_CONTEXT_NO_FLAGS);
         xkb_keymap *keymap = nullptr;
@@ -87,8 +80,8 @@ public:
         keyboard_ = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(manager_, seat_);
         zwp_virtual_keyboard_v1_keymap(keyboard_, WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, fd, uint32_t(map.size() + 1));
         close(fd);
-        wl_display_roundtrip(display_);
-        valid_ = wl_display_get_error(display_) == 0;
+        wayland_.roundtrip();
+        valid_ = wayland_.isValid();
         clock_.start();
     }
 
@@ -102,57 +95,25 @@ public:
             zwp_virtual_keyboard_manager_v1_destroy(manager_);
         if (seat_)
             wl_seat_destroy(seat_);
-        if (registry_)
-            wl_registry_destroy(registry_);
-        if (display_)
-            wl_display_disconnect(display_);
     }
 
-    bool isValid() const { return valid_ && wl_display_get_error(display_) == 0; }
-    int fd() const { return display_ ? wl_display_get_fd(display_) : -1; }
+    bool isValid() const { return valid_ && wayland_.isValid(); }
+    WaylandConnection &wayland() { return wayland_; }
 
-    void pump()
-    {
-        if (!display_ || wl_display_get_error(display_) != 0)
-            return;
-        while (wl_display_prepare_read(display_) != 0)
-            wl_display_dispatch_pending(display_);
-        wl_display_flush(display_);
-        pollfd p{wl_display_get_fd(display_), POLLIN, 0};
-        if (poll(&p, 1, 0) > 0)
-            wl_display_read_events(display_);
-        else
-            wl_display_cancel_read(display_);
-        wl_display_dispatch_pending(display_);
-    }
-
-    void send(const QList<Pending> &events)
+    void send(const QList<EvdevKey> &events)
     {
         if (!isValid())
             return;
-        for (const Pending &e : events) {
+        for (const EvdevKey &e : events) {
             zwp_virtual_keyboard_v1_modifiers(keyboard_, controlMask_, 0, 0, 0);
             zwp_virtual_keyboard_v1_key(keyboard_, uint32_t(clock_.elapsed()), e.evdevCode,
                                         e.down ? WL_KEYBOARD_KEY_STATE_PRESSED : WL_KEYBOARD_KEY_STATE_RELEASED);
         }
         zwp_virtual_keyboard_v1_modifiers(keyboard_, 0, 0, 0, 0);
-        wl_display_flush(display_);
+        wayland_.flush();
     }
 
 private:
-    static void onGlobal(void *data, wl_registry *registry, uint32_t name, const char *interface, uint32_t)
-    {
-        auto *self = static_cast<Connection *>(data);
-        if (std::strcmp(interface, zwp_virtual_keyboard_manager_v1_interface.name) == 0 && !self->manager_) {
-            self->manager_ = static_cast<zwp_virtual_keyboard_manager_v1 *>(
-                wl_registry_bind(registry, name, &zwp_virtual_keyboard_manager_v1_interface, 1));
-        } else if (std::strcmp(interface, wl_seat_interface.name) == 0 && !self->seat_) {
-            self->seat_ = static_cast<wl_seat *>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
-            wl_seat_add_listener(self->seat_, &seatListener, self);
-        }
-    }
-    static constexpr wl_registry_listener registryListener = {onGlobal, [](void *, wl_registry *, uint32_t) {}};
-
     static void onCapabilities(void *data, wl_seat *seat, uint32_t capabilities)
     {
         auto *self = static_cast<Connection *>(data);
@@ -183,8 +144,7 @@ private:
         [](void *, wl_keyboard *, uint32_t, uint32_t, uint32_t, uint32_t, uint32_t) {},
         [](void *, wl_keyboard *, int32_t, int32_t) {}};
 
-    wl_display *display_ = nullptr;
-    wl_registry *registry_ = nullptr;
+    WaylandConnection wayland_;
     wl_seat *seat_ = nullptr;
     wl_keyboard *seatKeyboard_ = nullptr;
     zwp_virtual_keyboard_manager_v1 *manager_ = nullptr;
@@ -198,10 +158,7 @@ private:
 WaylandSyntheticKeyboard::WaylandSyntheticKeyboard(const QString &displayName, QObject *parent)
     : QObject(parent), connection_(std::make_unique<Connection>(displayName))
 {
-    if (connection_->fd() < 0)
-        return;
-    auto *notifier = new QSocketNotifier(connection_->fd(), QSocketNotifier::Read, this);
-    connect(notifier, &QSocketNotifier::activated, this, [this] { connection_->pump(); });
+    connection_->wayland().watch(this);
 }
 
 WaylandSyntheticKeyboard::~WaylandSyntheticKeyboard() = default;
@@ -218,20 +175,12 @@ bool WaylandSyntheticKeyboard::isTrusted()
 
 bool WaylandSyntheticKeyboard::createKeyEvent(quint32 keyCode, bool keyDown)
 {
-    if (!connection_->isValid())
-        return false;
-    // X11 key codes are evdev codes + 8.
-    const auto x11Code = x11::x11KeyCodeForVirtualKey(keyCode);
-    if (!x11Code || *x11Code < 8)
-        return false;
-    pending_.append({quint32(*x11Code - 8), keyDown});
-    return true;
+    return connection_->isValid() && pending_.add(keyCode, keyDown);
 }
 
 void WaylandSyntheticKeyboard::postPendingEvents()
 {
-    connection_->send(pending_);
-    pending_.clear();
+    connection_->send(pending_.take());
 }
 
 void WaylandSyntheticKeyboard::discardPendingEvents()

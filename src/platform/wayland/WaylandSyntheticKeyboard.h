@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Accessibility.h"
+#include "platform/wayland/EvdevKeys.h"
 
 #include <QObject>
 #include <QString>
@@ -37,11 +38,7 @@ public:
 private:
     class Connection;
     std::unique_ptr<Connection> connection_;
-    struct Pending {
-        quint32 evdevCode;
-        bool down;
-    };
-    QList<Pending> pending_;
+    EvdevKeyQueue pending_;
 };
 
 } // namespace kelvo::wayland
