@@ -1,6 +1,10 @@
 # Shared by the end-to-end scripts: a private X server with a window
 # manager, private XDG directories, and waiting helpers.
 set -u
+# The scripts look for windows by titles that are not ASCII, and xdotool
+# reads titles in the locale's character set: UTF-8 whatever the caller's
+# locale (a fresh machine's is often POSIX); the language stays the caller's.
+[ "$(locale charmap 2> /dev/null)" = UTF-8 ] || export LC_CTYPE=C.UTF-8
 
 e2e_fail() { echo "FAIL: $*" >&2; exit 1; }
 
