@@ -40,6 +40,7 @@ prepare_x11_socket_dir() {
 # run_suite <name> <build dir> <cmake options...>: configures (every part
 # required), builds, runs every test, then checks that all of them ran.
 timings=()
+duration() { echo "$(($1 / 60)) min $(($1 % 60)) s"; }
 run_suite() {
   local name=$1 dir=$2 start=$SECONDS; shift 2
   cmake -S . -B "$dir" -G Ninja -DKELVO_REQUIRE_ALL=ON -DKELVO_BUILD_TESTS=ON -DKELVO_BUILD_APP=ON -DKELVO_E2E=ON "$@"
@@ -48,11 +49,12 @@ run_suite() {
   (cd "$dir" && ctest --output-on-failure -j "$jobs" --timeout 300 \
     --output-junit ctest-results.xml --test-output-size-passed 1048576)
   "$root/tools/check-test-run.sh" "$dir"
-  timings+=("the $name half (build and tests) took $(( (SECONDS - start) / 60 )) min $(( (SECONDS - start) % 60 )) s")
+  timings+=("the $name half (build and tests) took $(duration $((SECONDS - start)))")
 }
 print_timings() {
   local t
   for t in "${timings[@]}"; do echo "tools/test.sh: $t"; done
+  echo "tools/test.sh: the whole command took $(duration $SECONDS)"
 }
 trap print_timings EXIT
 
