@@ -6,6 +6,7 @@ seconds=${1:-60}
 root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build-fuzz"
 jobs=${FUZZ_JOBS:-2}
+"$root/tools/install-deps.sh"
 
 CC=clang CXX=clang++ cmake -S "$root" -B "$build" -G Ninja \
   -DKELVO_FUZZ=ON -DKELVO_BUILD_TESTS=OFF -DKELVO_BUILD_BENCH=OFF -DKELVO_BUILD_APP=OFF \

@@ -10,6 +10,7 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 build="${KELVO_BUILD_DIR:-build}"
 app_id=io.github.kelvo.Kelvo
+"$root/tools/install-deps.sh"
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
 cmake --build "$build" --target kelvo kelvo_package_data

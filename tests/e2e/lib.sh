@@ -22,15 +22,20 @@ e2e_start_desktop() {
   export HOME="$E2E_ROOT/home"
   mkdir -p "$XDG_DATA_HOME" "$XDG_CONFIG_HOME" "$HOME"
   mkdir -m 0700 "$XDG_RUNTIME_DIR"
-  # The server takes the first free display itself and writes its number
-  # once it accepts clients: no race with other servers starting meanwhile.
+  trap e2e_stop_desktop EXIT
+  e2e_start_xvfb
+  e2e_start_wm
+}
+
+# A private X server (its files in $E2E_ROOT): sets E2E_XVFB and DISPLAY.
+# The server takes the first free display itself and writes its number
+# once it accepts clients: no race with other servers starting meanwhile.
+e2e_start_xvfb() {
   Xvfb -displayfd 3 -screen 0 "${E2E_SCREEN:-1600x900x24}" -nolisten tcp 3> "$E2E_ROOT/display" > "$E2E_ROOT/xvfb.log" 2>&1 &
   E2E_XVFB=$!
-  trap e2e_stop_desktop EXIT
   wait_for 10 grep -q '^[0-9]' "$E2E_ROOT/display" || e2e_fail "Xvfb did not start: $(cat "$E2E_ROOT/xvfb.log")"
   export DISPLAY=":$(head -n 1 "$E2E_ROOT/display")"
   wait_for 10 xdpyinfo || e2e_fail "Xvfb does not answer on $DISPLAY"
-  e2e_start_wm
 }
 
 # openbox, up once it announces _NET_ACTIVE_WINDOW (what xdotool needs).
