@@ -35,4 +35,8 @@ struct MimeSnapshot {
 
 std::shared_ptr<const PasteboardContents> contentsOf(std::shared_ptr<const MimeSnapshot> snapshot);
 
+// What a write of these representations offers, as a read would see it:
+// each type (its first occurrence) under its first MIME type.
+std::shared_ptr<const MimeSnapshot> snapshotOfWrite(const PasteboardWriteItem &representations);
+
 } // namespace kelvo

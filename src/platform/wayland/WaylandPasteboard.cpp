@@ -69,21 +69,6 @@ std::shared_ptr<const SourceData> sourceDataOf(const PasteboardWriteItem &repres
     return data;
 }
 
-std::shared_ptr<const MimeSnapshot> snapshotOf(const PasteboardWriteItem &representations)
-{
-    auto snapshot = std::make_shared<MimeSnapshot>();
-    for (const PasteboardWriteRepresentation &r : representations) {
-        if (snapshot->data.contains(r.type))
-            continue;
-        const QString mime = mimeTypesForType(r.type).first();
-        snapshot->typeList.append(r.type);
-        snapshot->mimeOf.insert(r.type, mime);
-        snapshot->data.insert(r.type, r.data);
-        snapshot->mimeData.insert(mime, r.data);
-    }
-    return snapshot;
-}
-
 } // namespace
 
 // The connection and its thread. Everything that touches a Wayland object
@@ -671,7 +656,7 @@ bool WaylandPasteboard::publish(const PasteboardWriteItem &representations)
     if (!isValid())
         return false;
     const qint64 count = connection_->countOwnWrite();
-    known_ = contentsOf(snapshotOf(representations));
+    known_ = contentsOf(snapshotOfWrite(representations));
     knownCount_ = count;
     connection_->setSelection(sourceDataOf(representations));
     readDone(0, known_); // answers whoever waits

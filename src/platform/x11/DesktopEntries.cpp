@@ -3,6 +3,9 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QIcon>
 #include <QLocale>
 #include <QSet>
 #include <QStandardPaths>
@@ -36,6 +39,25 @@ QString unescape(const QString &value)
 }
 
 } // namespace
+
+QImage desktopEntryIcon(const QString &icon)
+{
+    if (icon.isEmpty())
+        return {};
+    if (QFileInfo(icon).isAbsolute())
+        return QImage(icon);
+    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
+        const QIcon themed = QIcon::fromTheme(icon);
+        if (!themed.isNull())
+            return themed.pixmap(64, 64).toImage();
+    }
+    for (const char *suffix : {".png", ".svg", ".xpm"}) {
+        const QString path = QStringLiteral("/usr/share/pixmaps/") + icon + QLatin1String(suffix);
+        if (QFileInfo::exists(path))
+            return QImage(path);
+    }
+    return {};
+}
 
 std::optional<DesktopEntry> parseDesktopEntry(const QByteArray &contents, const QString &fileId,
                                               const QString &locale)

@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QHash>
+#include <QImage>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -22,6 +23,11 @@ struct DesktopEntry {
 // application entry, is hidden, or has no name. `locale` like "de_DE".
 std::optional<DesktopEntry> parseDesktopEntry(const QByteArray &contents, const QString &fileId,
                                               const QString &locale);
+
+// The picture of an entry's Icon: an absolute path as it is, a name from
+// the icon theme (in a GUI application) or else /usr/share/pixmaps; null
+// when there is none.
+QImage desktopEntryIcon(const QString &icon);
 
 // The application entries found under `<dir>/applications` of the XDG data
 // directories, looked up by a window's WM_CLASS. A directory listed earlier

@@ -1,0 +1,70 @@
+#include "platform/gnome/GnomeInput.h"
+
+#include "platform/gnome/ShellExtension.h"
+#include "platform/x11/KeyTranslation.h"
+
+namespace kelvo::gnome {
+
+namespace {
+constexpr quint32 kLeftControl = 29; // evdev KEY_LEFTCTRL
+} // namespace
+
+bool GnomeSyntheticKeyboard::createKeyEvent(quint32 keyCode, bool keyDown)
+{
+    // X11 key codes are evdev codes + 8.
+    const auto x11Code = x11::x11KeyCodeForVirtualKey(keyCode);
+    if (!x11Code || *x11Code < 8)
+        return false;
+    pending_.append({quint32(*x11Code - 8), keyDown});
+    return true;
+}
+
+void GnomeSyntheticKeyboard::postPendingEvents()
+{
+    if (pending_.isEmpty())
+        return;
+    pending_.prepend({kLeftControl, true});
+    pending_.append({kLeftControl, false});
+    shell_.sendKeys(pending_);
+    pending_.clear();
+}
+
+GnomeHotKeyService::GnomeHotKeyService(ShellExtension &shell, QObject *parent) : QObject(parent), shell_(shell)
+{
+    connect(&shell_, &ShellExtension::shortcutPressed, this, [this] {
+        if (handle_ != 0 && onPressed_)
+            onPressed_();
+    });
+    connect(&shell_, &ShellExtension::reappeared, this, [this] {
+        if (handle_ != 0)
+            shell_.setShortcut(accelerator_);
+    });
+}
+
+std::optional<QString> GnomeHotKeyService::acceleratorFor(quint32 keyCode, quint32 modifiers)
+{
+    return x11::combinationText(keyCode, modifiers, {"<Super>", "<Control>", "<Alt>", "<Shift>", ""});
+}
+
+HotKeyRegistration GnomeHotKeyService::registerHotKey(quint32 keyCode, quint32 modifiers)
+{
+    const auto accelerator = acceleratorFor(keyCode, modifiers);
+    if (!accelerator)
+        return {std::nullopt, UnknownKeyStatus};
+    if (!shell_.setShortcut(*accelerator))
+        return {std::nullopt, RefusedStatus};
+    accelerator_ = *accelerator;
+    handle_ = nextHandle_++;
+    return {handle_, 0};
+}
+
+void GnomeHotKeyService::unregisterHotKey(quint64 handle)
+{
+    if (handle == 0 || handle != handle_)
+        return;
+    handle_ = 0;
+    accelerator_.clear();
+    shell_.setShortcut(QString());
+}
+
+} // namespace kelvo::gnome

@@ -1,0 +1,108 @@
+// For Kelvo's tests only, never shipped: what a test needs of the shell
+// (key presses, a click, the windows, a screenshot, the shell's display
+// names) on the session bus as io.github.kelvo.ShellTest.
+/* exported init */
+const {Clutter, Gio, GLib, Shell} = imports.gi;
+const Main = imports.ui.main;
+
+const IFACE = `<node><interface name="io.github.kelvo.ShellTest">
+  <method name="Environment"><arg type="a{ss}" direction="out"/></method>
+  <method name="HideOverview"/>
+  <method name="Ready"><arg type="b" direction="out"/></method>
+  <method name="Keys"><arg name="keys" type="a(sb)" direction="in"/></method>
+  <method name="Click"><arg name="x" type="d" direction="in"/><arg name="y" type="d" direction="in"/></method>
+  <method name="Windows"><arg type="aa{sv}" direction="out"/></method>
+  <method name="Activate"><arg name="wmClass" type="s" direction="in"/><arg type="b" direction="out"/></method>
+  <method name="Screenshot"><arg name="path" type="s" direction="in"/><arg type="b" direction="out"/></method>
+</interface></node>`;
+
+class Helper {
+    enable() {
+        const seat = Clutter.get_default_backend().get_default_seat();
+        this._keyboard = seat.create_virtual_device(Clutter.InputDeviceType.KEYBOARD_DEVICE);
+        this._pointer = seat.create_virtual_device(Clutter.InputDeviceType.POINTER_DEVICE);
+        this._dbus = Gio.DBusExportedObject.wrapJSObject(IFACE, this);
+        this._dbus.export(Gio.DBus.session, '/io/github/kelvo/ShellTest');
+        this._name = Gio.bus_own_name_on_connection(Gio.DBus.session, 'io.github.kelvo.ShellTest',
+            Gio.BusNameOwnerFlags.NONE, null, null);
+    }
+
+    disable() {
+        Gio.bus_unown_name(this._name);
+        this._dbus.unexport();
+        this._keyboard = this._pointer = null;
+    }
+
+    Environment() {
+        const env = {};
+        for (const name of ['DISPLAY', 'WAYLAND_DISPLAY', 'XAUTHORITY'])
+            env[name] = GLib.getenv(name) ?? '';
+        return env;
+    }
+
+    HideOverview() {
+        Main.overview.hide();
+    }
+
+    // Started up, out of the overview, nothing modal: new windows get the
+    // focus.
+    Ready() {
+        return !Main.layoutManager._startingUp && !Main.overview.visible && Main.modalCount === 0;
+    }
+
+    // Key symbol names ("Super_L", "v", "Return") pressed or released.
+    Keys(keys) {
+        for (const [name, pressed] of keys) {
+            this._keyboard.notify_keyval(GLib.get_monotonic_time(), Clutter[`KEY_${name}`],
+                pressed ? Clutter.KeyState.PRESSED : Clutter.KeyState.RELEASED);
+        }
+    }
+
+    Click(x, y) {
+        const time = GLib.get_monotonic_time();
+        this._pointer.notify_absolute_motion(time, x, y);
+        this._pointer.notify_button(time, Clutter.BUTTON_PRIMARY, Clutter.ButtonState.PRESSED);
+        this._pointer.notify_button(time, Clutter.BUTTON_PRIMARY, Clutter.ButtonState.RELEASED);
+    }
+
+    Windows() {
+        const focus = global.display.focus_window;
+        const tracker = Shell.WindowTracker.get_default();
+        return global.display.list_all_windows().map(w => {
+            const r = w.get_frame_rect();
+            const v = (type, value) => new GLib.Variant(type, value);
+            return {
+                title: v('s', w.get_title() ?? ''), wmClass: v('s', w.get_wm_class() ?? ''),
+                app: v('s', tracker.get_window_app(w)?.get_id() ?? ''), pid: v('i', w.get_pid()),
+                x: v('i', r.x), y: v('i', r.y), width: v('i', r.width), height: v('i', r.height),
+                focused: v('b', w === focus), above: v('b', w.is_above()),
+                sticky: v('b', w.is_on_all_workspaces()), type: v('i', w.get_window_type()),
+            };
+        });
+    }
+
+    Activate(wmClass) {
+        const window = global.display.list_all_windows().find(w => w.get_wm_class() === wmClass);
+        if (window)
+            Main.activateWindow(window);
+        return !!window;
+    }
+
+    ScreenshotAsync([path], invocation) {
+        const stream = Gio.File.new_for_path(path).replace(null, false, Gio.FileCreateFlags.NONE, null);
+        new Shell.Screenshot().screenshot(false, stream, (screenshot, result) => {
+            let done = false;
+            try {
+                done = screenshot.screenshot_finish(result)[0];
+            } catch (e) {
+                logError(e, 'screenshot');
+            }
+            stream.close(null);
+            invocation.return_value(new GLib.Variant('(b)', [done]));
+        });
+    }
+}
+
+function init() {
+    return new Helper();
+}
