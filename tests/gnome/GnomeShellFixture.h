@@ -135,8 +135,14 @@ public:
         env.insert(QStringLiteral("DISPLAY"), shellEnv_.value(QStringLiteral("DISPLAY")));
         env.insert(QStringLiteral("XAUTHORITY"), shellEnv_.value(QStringLiteral("XAUTHORITY")));
         env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress());
-        QDir(dir_.path()).mkpath(QStringLiteral("client"));
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), path("client"));
+        // Clients keep their files (an editor's sessions) to themselves.
+        for (const char *name : {"client/run", "client/config", "client/data", "client/cache"})
+            QDir(dir_.path()).mkpath(QLatin1String(name));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), path("client/run"));
+        env.insert(QStringLiteral("HOME"), path("client"));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), path("client/config"));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), path("client/data"));
+        env.insert(QStringLiteral("XDG_CACHE_HOME"), path("client/cache"));
         // Toolkits on their Wayland backends; GTK keeps its settings in memory.
         env.insert(QStringLiteral("GDK_BACKEND"), QStringLiteral("wayland"));
         env.insert(QStringLiteral("GSETTINGS_BACKEND"), QStringLiteral("memory"));
@@ -152,6 +158,10 @@ public:
         call.setArguments(args);
         return bus_.call(call, QDBus::Block, 10000);
     }
+
+    // Presses a combination of key symbol names ({"Super_L", "Shift_L",
+    // "v"}), releasing it in the reverse order.
+    void pressKeys(const QStringList &keys) { helper(QStringLiteral("Keys"), {keys}); }
 
     // The shell's windows: title, wmClass, app, pid, x, y, width, height,
     // focused, above, sticky, type.

@@ -9,7 +9,7 @@ const IFACE = `<node><interface name="io.github.kelvo.ShellTest">
   <method name="Environment"><arg type="a{ss}" direction="out"/></method>
   <method name="HideOverview"/>
   <method name="Ready"><arg type="b" direction="out"/></method>
-  <method name="Keys"><arg name="keys" type="a(sb)" direction="in"/></method>
+  <method name="Keys"><arg name="keys" type="as" direction="in"/></method>
   <method name="Click"><arg name="x" type="d" direction="in"/><arg name="y" type="d" direction="in"/></method>
   <method name="Windows"><arg type="aa{sv}" direction="out"/></method>
   <method name="Activate"><arg name="wmClass" type="s" direction="in"/><arg type="b" direction="out"/></method>
@@ -50,12 +50,13 @@ class Helper {
         return !Main.layoutManager._startingUp && !Main.overview.visible && Main.modalCount === 0;
     }
 
-    // Key symbol names ("Super_L", "v", "Return") pressed or released.
+    // A combination of key symbol names (["Super_L", "Shift_L", "v"]):
+    // pressed in order, released in the reverse order.
     Keys(keys) {
-        for (const [name, pressed] of keys) {
-            this._keyboard.notify_keyval(GLib.get_monotonic_time(), Clutter[`KEY_${name}`],
-                pressed ? Clutter.KeyState.PRESSED : Clutter.KeyState.RELEASED);
-        }
+        const send = (name, state) =>
+            this._keyboard.notify_keyval(GLib.get_monotonic_time(), Clutter[`KEY_${name}`], state);
+        keys.forEach(name => send(name, Clutter.KeyState.PRESSED));
+        keys.slice().reverse().forEach(name => send(name, Clutter.KeyState.RELEASED));
     }
 
     Click(x, y) {

@@ -6,6 +6,7 @@ import Meta from 'gi://Meta';
 import Shell from 'gi://Shell';
 
 const SHORTCUT_KEY = 'toggle-panel';
+const PREFS_NOTIFIED_PRIORITY = GLib.PRIORITY_DEFAULT_IDLE + 11;
 
 export class Keys {
     constructor(Main, settings, onPressed) {
@@ -14,28 +15,40 @@ export class Keys {
         this._onPressed = onPressed;
         this._bound = false;
         this._keyboard = null;
+        this._idles = new Set();
     }
 
     destroy() {
         this._unbind();
         this._keyboard = null;
+        this._idles.forEach(id => GLib.source_remove(id));
     }
 
     // Binds `accelerator` ("<Super><Shift>v") in place of the last one; ""
-    // unbinds. False when the shell did not take it.
-    setShortcut(accelerator) {
+    // unbinds. Resolves once the binding is in effect, with false when the
+    // shell did not take it: Mutter takes a new binding on in an idle
+    // callback (META_PRIORITY_PREFS_NOTIFY), which runs before this one.
+    async setShortcut(accelerator) {
         this._unbind();
-        if (!accelerator)
-            return true;
-        const current = this._settings.get_strv(SHORTCUT_KEY);
-        if (current.length !== 1 || current[0] !== accelerator)
-            this._settings.set_strv(SHORTCUT_KEY, [accelerator]);
-        const action = this._wm.addKeybinding(SHORTCUT_KEY, this._settings,
-            Meta.KeyBindingFlags.IGNORE_AUTOREPEAT,
-            Shell.ActionMode.NORMAL | Shell.ActionMode.OVERVIEW | Shell.ActionMode.POPUP,
-            () => this._onPressed());
-        this._bound = action !== Meta.KeyBindingAction.NONE;
-        return this._bound;
+        if (accelerator) {
+            const current = this._settings.get_strv(SHORTCUT_KEY);
+            if (current.length !== 1 || current[0] !== accelerator)
+                this._settings.set_strv(SHORTCUT_KEY, [accelerator]);
+            const action = this._wm.addKeybinding(SHORTCUT_KEY, this._settings,
+                Meta.KeyBindingFlags.IGNORE_AUTOREPEAT,
+                Shell.ActionMode.NORMAL | Shell.ActionMode.OVERVIEW | Shell.ActionMode.POPUP,
+                () => this._onPressed());
+            this._bound = action !== Meta.KeyBindingAction.NONE;
+        }
+        await new Promise(resolve => {
+            const id = GLib.idle_add(PREFS_NOTIFIED_PRIORITY, () => {
+                this._idles.delete(id);
+                resolve();
+                return GLib.SOURCE_REMOVE;
+            });
+            this._idles.add(id);
+        });
+        return this._bound || !accelerator;
     }
 
     _unbind() {

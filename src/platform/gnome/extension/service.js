@@ -188,7 +188,7 @@ export class KelvoService {
     }
 
     SetShortcutAsync([accelerator], invocation) {
-        this._answer(invocation, () => new GLib.Variant('(b)', [this._keys.setShortcut(accelerator)]));
+        this._answer(invocation, async () => new GLib.Variant('(b)', [await this._keys.setShortcut(accelerator)]));
     }
 
     SetStatusMenuAsync([labels, paused, visible], invocation) {
