@@ -7,6 +7,13 @@
 #include "platform/x11/X11HotKeyService.h"
 #include "platform/x11/X11Pasteboard.h"
 #include "platform/x11/X11SyntheticKeyboard.h"
+#ifdef KELVO_WITH_GNOME
+#include "platform/gnome/GnomeApplications.h"
+#include "platform/gnome/GnomeDesktop.h"
+#include "platform/gnome/GnomeInput.h"
+#include "platform/gnome/GnomePasteboard.h"
+#include "platform/gnome/ShellExtension.h"
+#endif
 #ifdef KELVO_WITH_WAYLAND
 #include "platform/wayland/SwayDesktop.h"
 #include "platform/wayland/SwayHotKeyService.h"
@@ -21,20 +28,56 @@ namespace kelvo {
 
 namespace {
 
-// The desktop portal's shortcuts, where the session names a bus (never one
-// that libdbus would launch for Kelvo) and its portal offers them.
-std::unique_ptr<HotKeyService> portalHotKeys()
+// The session bus, where the session names one (never one that libdbus
+// would launch for Kelvo) and it can be reached.
+std::optional<QDBusConnection> sessionBus()
 {
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")
         && (runtime.isEmpty() || !QFileInfo::exists(runtime + QStringLiteral("/bus"))))
-        return nullptr;
+        return std::nullopt;
     const QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected() || !portal::PortalHotKeyService::offered(bus))
+    return bus.isConnected() ? std::optional<QDBusConnection>(bus) : std::nullopt;
+}
+
+// The desktop portal's shortcuts, where the session bus's portal offers them.
+std::unique_ptr<HotKeyService> portalHotKeys()
+{
+    const std::optional<QDBusConnection> bus = sessionBus();
+    if (!bus || !portal::PortalHotKeyService::offered(*bus))
         return nullptr;
     logLine(QStringLiteral("Shortcut: the desktop portal's GlobalShortcuts"));
-    return std::make_unique<portal::PortalHotKeyService>(bus);
+    return std::make_unique<portal::PortalHotKeyService>(*bus);
 }
+
+#ifdef KELVO_WITH_GNOME
+// GNOME Shell offers no data-control: Kelvo's extension, where it answers on
+// the session bus, gives the clipboard, the windows, the keystroke and the
+// shortcut; Kelvo still writes through Xwayland's X11 clipboard.
+bool addGnomeServices(DesktopPlatform &platform)
+{
+    const std::optional<QDBusConnection> bus = sessionBus();
+    const std::optional<uint> version = bus ? gnome::ShellExtension::version(*bus, 1000) : std::nullopt;
+    if (!version)
+        return false;
+    if (*version != gnome::kVersion) {
+        logLine(QStringLiteral("Kelvo's GNOME Shell extension speaks version %1 of its interface, this Kelvo %2: "
+                               "Kelvo runs on Xwayland. Install the extension of this Kelvo and log in again.")
+                    .arg(*version)
+                    .arg(gnome::kVersion));
+        return false;
+    }
+    platform.gnomeShell = std::make_shared<gnome::ShellExtension>(*bus);
+    gnome::ShellExtension &shell = *platform.gnomeShell;
+    platform.name = QStringLiteral("Wayland (GNOME Shell)");
+    platform.pasteboard = std::make_unique<gnome::GnomePasteboard>(shell, std::make_unique<x11::X11Pasteboard>());
+    platform.applications = std::make_unique<gnome::GnomeApplications>(shell);
+    platform.hotKeys = std::make_unique<gnome::GnomeHotKeyService>(shell);
+    platform.keyboard = std::make_unique<gnome::GnomeSyntheticKeyboard>(shell);
+    platform.statusMenu = std::make_unique<gnome::GnomeStatusMenu>(shell);
+    return true;
+}
+#endif
 
 } // namespace
 
@@ -55,6 +98,10 @@ DesktopPlatform createDesktopPlatform(const QString &waylandDisplay, const QStri
 #else
         const bool dataControl = false;
         Q_UNUSED(probe);
+#endif
+#ifdef KELVO_WITH_GNOME
+        if (!dataControl)
+            addGnomeServices(platform);
 #endif
         if (!platform.pasteboard && !dataControl)
             logLine(QStringLiteral(
@@ -120,6 +167,14 @@ QString shortcutConfigurationLine(quint32 keyCode, quint32 modifiers, const QStr
 PanelDesktop createPanelDesktop(const DesktopPlatform &platform, x11::X11Desktop &x11, const QString &swaySocket)
 {
     PanelDesktop panel;
+#ifdef KELVO_WITH_GNOME
+    if (platform.gnomeShell) {
+        auto gnome = std::make_unique<gnome::GnomeDesktop>(*platform.gnomeShell, x11);
+        panel.placeShownWindow = [g = gnome.get()](quint32 window, const QRect &frame) { g->placeWindow(window, frame); };
+        panel.desktop = std::move(gnome);
+        return panel;
+    }
+#endif
 #ifdef KELVO_WITH_WAYLAND
     if (platform.name == QLatin1String("Wayland")) {
         if (auto sway = std::make_unique<wayland::SwayDesktop>(x11, swaySocket); sway->isValid()) {

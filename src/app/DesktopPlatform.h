@@ -5,6 +5,7 @@
 #include "platform/Desktop.h"
 #include "platform/HotKeys.h"
 #include "platform/Pasteboard.h"
+#include "platform/StatusMenu.h"
 
 #include <QString>
 
@@ -20,8 +21,16 @@ namespace kelvo {
 // management and virtual keyboards, else X11's (Xwayland); the shortcut is
 // a sway binding when sway's IPC socket answers, else the desktop portal's
 // GlobalShortcuts where the session bus offers them, else X11's (Xwayland).
+// On GNOME Shell every service but the writes to the clipboard is Kelvo's
+// extension's, where it answers on the session bus.
+namespace gnome {
+class ShellExtension;
+}
 struct DesktopPlatform {
-    QString name; // "Wayland" or "X11"
+    // GNOME Shell's extension, which the GNOME services use: first, so that
+    // it goes last.
+    std::shared_ptr<gnome::ShellExtension> gnomeShell;
+    QString name; // "Wayland", "Wayland (GNOME Shell)" or "X11"
     std::unique_ptr<Pasteboard> pasteboard;
     std::unique_ptr<Applications> applications;
     std::unique_ptr<HotKeyService> hotKeys;
@@ -30,6 +39,9 @@ struct DesktopPlatform {
     // (which fires while an X11 window has the focus): the user binds
     // `kelvo toggle` in the desktop's configuration instead.
     bool shortcutNeedsConfiguration = false;
+    // The desktop's own place for the tray's menu, where it shows no tray;
+    // null elsewhere.
+    std::unique_ptr<StatusMenu> statusMenu;
 };
 
 // The line that binds a combination (key position and modifier flags, as
@@ -61,7 +73,9 @@ struct PanelDesktop {
 
 // On Wayland Kelvo's windows are Xwayland windows, placed by the
 // compositor. Under sway the panel is floated, placed and focused through
-// sway's IPC, and its screen is the output of sway's focused window.
+// sway's IPC, and its screen is the output of sway's focused window. Under
+// GNOME Shell the extension places it, and its screen is the one of the
+// shell's focused window.
 // Elsewhere (X11 sessions; other compositors) `desktop` is null and the
 // X11 desktop is the panel's.
 PanelDesktop createPanelDesktop(const DesktopPlatform &platform, x11::X11Desktop &x11, const QString &swaySocket);

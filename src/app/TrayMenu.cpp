@@ -12,19 +12,19 @@ TrayMenu::TrayMenu(Hooks hooks, QObject *parent) : QObject(parent), m_hooks(std:
     m_panelAction = m_menu.addAction(panelItemTitle(m_hooks.shortcutText ? m_hooks.shortcutText() : QString()));
     connect(m_panelAction, &QAction::triggered, this, [this] { if (m_hooks.togglePanel) m_hooks.togglePanel(); });
     m_menu.addSeparator();
-    connect(m_menu.addAction(QStringLiteral("清空历史记录")), &QAction::triggered, this,
-            [this] { if (m_hooks.clearHistory) m_hooks.clearHistory(); });
+    m_clearAction = m_menu.addAction(QStringLiteral("清空历史记录"));
+    connect(m_clearAction, &QAction::triggered, this, [this] { if (m_hooks.clearHistory) m_hooks.clearHistory(); });
     m_pauseAction = m_menu.addAction(QStringLiteral("暂停记录"));
     m_pauseAction->setCheckable(true);
     connect(m_pauseAction, &QAction::triggered, this,
             [this](bool checked) { if (m_hooks.setCapturePaused) m_hooks.setCapturePaused(checked); });
     m_menu.addSeparator();
-    connect(m_menu.addAction(QStringLiteral("设置...")), &QAction::triggered, this,
-            [this] { if (m_hooks.openSettings) m_hooks.openSettings(); });
+    m_settingsAction = m_menu.addAction(QStringLiteral("设置..."));
+    connect(m_settingsAction, &QAction::triggered, this, [this] { if (m_hooks.openSettings) m_hooks.openSettings(); });
     m_menu.addSeparator();
-    QAction *quit = m_menu.addAction(QStringLiteral("退出 Kelvo"));
-    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    connect(quit, &QAction::triggered, this, [this] { if (m_hooks.quit) m_hooks.quit(); });
+    m_quitAction = m_menu.addAction(QStringLiteral("退出 Kelvo"));
+    m_quitAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    connect(m_quitAction, &QAction::triggered, this, [this] { if (m_hooks.quit) m_hooks.quit(); });
 
     connect(&m_menu, &QMenu::aboutToShow, this, [this] {
         m_panelAction->setText(panelItemTitle(m_hooks.shortcutText ? m_hooks.shortcutText() : QString()));
@@ -37,6 +37,11 @@ TrayMenu::TrayMenu(Hooks hooks, QObject *parent) : QObject(parent), m_hooks(std:
     connect(&m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger) m_menu.popup(QCursor::pos());
     });
+}
+
+StatusMenu::Labels TrayMenu::labels() const {
+    return {panelItemTitle(m_hooks.shortcutText ? m_hooks.shortcutText() : QString()), m_clearAction->text(),
+            m_pauseAction->text(), m_settingsAction->text(), m_quitAction->text()};
 }
 
 void TrayMenu::setPresent(bool present) {

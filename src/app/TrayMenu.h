@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/StatusMenu.h"
+
 #include <QMenu>
 #include <QObject>
 #include <QSystemTrayIcon>
@@ -36,6 +38,9 @@ public:
     const QSystemTrayIcon &trayIcon() const { return m_tray; }
     static QIcon icon(bool paused);
     QMenu &menu() { return m_menu; }
+    // The items' labels as they read now, for a desktop that shows the menu
+    // itself.
+    StatusMenu::Labels labels() const;
 
     static QString panelItemTitle(const QString &shortcutText) {
         return QStringLiteral("显示剪贴板历史  ") + shortcutText;
@@ -46,6 +51,7 @@ private:
     QMenu m_menu;
     QAction *m_panelAction = nullptr;
     QAction *m_pauseAction = nullptr;
+    QAction *m_clearAction = nullptr, *m_settingsAction = nullptr, *m_quitAction = nullptr;
     bool m_iconPaused = false;
     QSystemTrayIcon m_tray;
 };

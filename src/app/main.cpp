@@ -237,17 +237,25 @@ int main(int argc, char **argv)
                    },
                    [] { QCoreApplication::quit(); },
                    [&prefs](bool paused) { prefs.setCapturePaused(paused); }});
+    // Where the desktop shows no tray, it may show the same menu itself.
+    auto showStatusMenu = [&] {
+        if (platform.statusMenu)
+            platform.statusMenu->show(tray.labels(), tray.showsPaused(), prefs.showMenuBarIcon());
+    };
     tray.setPresent(prefs.showMenuBarIcon());
     tray.setCapturePaused(delegate->clipboardManager().isCapturePaused());
     QObject::connect(&prefs, &StoredPreferences::changed, &tray, [&] {
         tray.setPresent(prefs.showMenuBarIcon());
         if (weakDelegate)
             tray.setCapturePaused(weakDelegate->clipboardManager().isCapturePaused());
+        showStatusMenu();
     });
 
     // Commands from the command line and other programs, on the session bus.
     auto dbusService = std::make_unique<DBusService>(*delegate, prefs, platform.name.toLower());
     dbusService->registerOnSessionBus();
+    // The desktop's helpers answer Kelvo once it has its bus name.
+    showStatusMenu();
 
     // SIGUSR1 toggles the panel and SIGUSR2 opens the settings, for scripts;
     // SIGTERM, SIGINT and SIGHUP quit normally.

@@ -158,3 +158,95 @@ sway_panel_ready() {
   w=$(sway_tree | jq -r '.. | objects | select(.focused? == true and .window_properties?.class? == "Kelvo") | .window')
   [ -n "$w" ] && xprop -id "$w" _NET_WM_WINDOW_OPACITY | grep -q '= 4294967295$'
 }
+
+# e2e_start_gnome <seconds> <extension folder>...: a headless GNOME Shell
+# for at most that long with the given extensions (each a folder named by
+# its uuid) enabled, private system and session buses, and private XDG
+# directories for the clients; sets E2E_ROOT, E2E_GNOME_DIR,
+# DBUS_SESSION_BUS_ADDRESS, WAYLAND_DISPLAY, DISPLAY and XAUTHORITY, and
+# stops it all (with E2E_PIDS) on exit. GNOME Shell refuses to run as root:
+# under root it runs as the user kelvo-test (tools/test.sh creates it).
+# Xwayland needs /tmp/.X11-unix to be root's with mode 1777.
+e2e_start_gnome() {
+  local limit=$1 dir bus
+  shift
+  [ "$(stat -c '%u %a' /tmp/.X11-unix 2> /dev/null)" = "0 1777" ] ||
+    e2e_fail "/tmp/.X11-unix must be root's with mode 1777 for Xwayland (tools/test.sh makes it so)"
+  E2E_ROOT=$(mktemp -d)
+  E2E_GNOME_DIR=$(mktemp -d /tmp/kelvo-gnome-XXXXXX)
+  trap e2e_stop_gnome EXIT
+  local g=$E2E_GNOME_DIR uuids=()
+  mkdir -p "$g/home/.config/glib-2.0/settings" "$g/home/.local/share/gnome-shell/extensions" "$g/run" "$g/shots"
+  # Said once: no lock screen without GNOME's display manager.
+  touch "$g/home/.local/share/gnome-shell/lock-warning-shown"
+  for dir in "$@"; do
+    cp -r "$dir" "$g/home/.local/share/gnome-shell/extensions/"
+    uuids+=("'$(basename "$dir")'")
+  done
+  # The shell reads its settings from a key file: no dconf service.
+  printf "[org/gnome/shell]\ndisable-user-extensions=false\nenabled-extensions=[%s]\nwelcome-dialog-last-shown-version='999'\n" \
+    "$(IFS=,; echo "${uuids[*]}")" > "$g/home/.config/glib-2.0/settings/keyfile"
+  for bus in session system; do
+    printf '<busconfig><type>session</type><listen>unix:path=%s</listen><auth>EXTERNAL</auth><policy context="default"><allow user="*"/><allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/><allow own="*"/></policy></busconfig>' \
+      "$g/$bus" > "$g/$bus.conf"
+  done
+  local as_shell=()
+  if [ "$(id -u)" = 0 ]; then
+    id kelvo-test > /dev/null 2>&1 || e2e_fail "GNOME Shell does not run as root and the user kelvo-test is missing (tools/test.sh creates it)"
+    chown -R kelvo-test "$g"
+    as_shell=(runuser -u kelvo-test --)
+  fi
+  chmod 0700 "$g/run"
+  for bus in session system; do
+    timeout -k 5 "$limit" "${as_shell[@]}" dbus-daemon --nofork --config-file="$g/$bus.conf" > "$E2E_ROOT/$bus.log" 2>&1 &
+    E2E_GNOME_PIDS="${E2E_GNOME_PIDS:-} $!"
+  done
+  wait_for 10 test -S "$g/session" -a -S "$g/system" || e2e_fail "the buses did not start"
+  timeout -k 5 "$limit" "${as_shell[@]}" env -i PATH=/usr/bin:/bin HOME="$g/home" XDG_RUNTIME_DIR="$g/run" \
+    XDG_CONFIG_HOME="$g/home/.config" XDG_DATA_HOME="$g/home/.local/share" XDG_CACHE_HOME="$g/home/.cache" \
+    GSETTINGS_BACKEND=keyfile DBUS_SESSION_BUS_ADDRESS="unix:path=$g/session" DBUS_SYSTEM_BUS_ADDRESS="unix:path=$g/system" \
+    gnome-shell --wayland --headless --virtual-monitor 1280x800 > "$E2E_ROOT/shell.log" 2>&1 &
+  E2E_GNOME_PIDS="$E2E_GNOME_PIDS $!"
+  export DBUS_SESSION_BUS_ADDRESS="unix:path=$g/session"
+  wait_for 60 gnome_helper Ready || e2e_fail "the shell did not come up: $(tail -n 5 "$E2E_ROOT/shell.log")"
+  # New windows get no focus in the overview the shell shows at the end of
+  # its start.
+  gnome_ready() { gnome_helper HideOverview && gnome_helper Ready | grep -q true; }
+  wait_for 20 gnome_ready || e2e_fail "the shell did not leave its overview"
+  local env
+  env=$(gnome_json Environment)
+  export WAYLAND_DISPLAY="$g/run/$(jq -r .WAYLAND_DISPLAY <<< "$env")" DISPLAY=$(jq -r .DISPLAY <<< "$env") \
+    XAUTHORITY=$(jq -r .XAUTHORITY <<< "$env")
+  export XDG_DATA_HOME="$E2E_ROOT/data" XDG_CONFIG_HOME="$E2E_ROOT/config" XDG_CACHE_HOME="$E2E_ROOT/cache" \
+    XDG_RUNTIME_DIR="$E2E_ROOT/run" HOME="$E2E_ROOT/home" GDK_BACKEND=wayland GSETTINGS_BACKEND=memory
+  mkdir -p "$XDG_DATA_HOME" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$HOME"
+  mkdir -m 0700 "$XDG_RUNTIME_DIR"
+  wait_for 20 xdpyinfo || e2e_fail "Xwayland on $DISPLAY does not answer"
+}
+
+e2e_stop_gnome() {
+  local p
+  for p in ${E2E_PIDS:-} ${E2E_GNOME_PIDS:-}; do kill "$p" 2> /dev/null; done
+  wait 2> /dev/null
+  if [ -n "${E2E_KEEP:-}" ]; then echo "kept $E2E_ROOT $E2E_GNOME_DIR"; else rm -rf "$E2E_ROOT" "$E2E_GNOME_DIR"; fi
+}
+
+# The tests' helper extension in the shell (tests/gnome/helper): a method
+# and its arguments in gdbus's syntax; gnome_json prints an answer that is
+# JSON.
+gnome_helper() {
+  local method=$1
+  shift
+  timeout 10 gdbus call --session --dest io.github.kelvo.ShellTest --object-path /io/github/kelvo/ShellTest \
+    --method "io.github.kelvo.ShellTest.$method" "$@"
+}
+gnome_json() { gnome_helper "$@" | sed -e "s/^('//" -e "s/',)\$//"; }
+# The shell's windows as JSON objects, one a line (title, wmClass, pid, x, y,
+# width, height, focused, above, sticky).
+gnome_windows() { gnome_json Windows | jq -c '.[]'; }
+gnome_focused_class() { gnome_windows | jq -r 'select(.focused) | .wmClass'; }
+gnome_keys() {
+  local list
+  list=$(printf "'%s'," "$@")
+  gnome_helper Keys "[${list%,}]" > /dev/null
+}

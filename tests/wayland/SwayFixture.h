@@ -8,14 +8,18 @@
 // with every client started here. Clients run as the test's own user and
 // reach the compositor through the socket's absolute path.
 
-#include "support/CompositorProcess.h"
 #include "support/TestClients.h"
+#include "support/TestUser.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
+
+#include <csignal>
+#include <sys/prctl.h>
 
 namespace kelvo::testing {
 
@@ -33,36 +37,57 @@ public:
             return fail("no runtime directory");
         config.write("xwayland disable\noutput HEADLESS-1 resolution 1280x800\ndefault_border none\n");
         config.close();
-        const QStringList command = {QStringLiteral("XDG_RUNTIME_DIR=") + dir_.path(),
-                                     QStringLiteral("WLR_BACKENDS=headless"), QStringLiteral("WLR_LIBINPUT_NO_DEVICES=1"),
-                                     QStringLiteral("WLR_RENDERER=pixman"), QStringLiteral("sway"),
-                                     QStringLiteral("-c"), config.fileName()};
-        if (!sway_.start(command, {dir_.path(), config.fileName()}, dir_.filePath(QStringLiteral("sway.log")), &error_))
+        QStringList args = {QStringLiteral("-k"), QStringLiteral("5"), QStringLiteral("600")};
+        QStringList asUser;
+        if (!compositorUserPrefix({dir_.path(), config.fileName()}, &asUser, &error_))
             return false;
+        args << asUser;
+        args << QStringLiteral("env") << QStringLiteral("XDG_RUNTIME_DIR=") + dir_.path()
+             << QStringLiteral("WLR_BACKENDS=headless") << QStringLiteral("WLR_LIBINPUT_NO_DEVICES=1")
+             << QStringLiteral("WLR_RENDERER=pixman") << QStringLiteral("sway") << QStringLiteral("-c")
+             << config.fileName();
+        sway_.setProcessChannelMode(QProcess::MergedChannels);
+        sway_.setStandardOutputFile(dir_.filePath(QStringLiteral("sway.log")));
+        // Should the test die, timeout passes the signal on and sway (and
+        // its clients) go too.
+        sway_.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
+        sway_.start(QStringLiteral("timeout"), args);
         socket_ = dir_.filePath(QStringLiteral("wayland-1"));
         // sway opens its IPC socket after the Wayland one, and answers on
         // it once its event loop runs: then both are up.
-        auto exited = [this] { return !sway_.running(); };
+        auto exited = [this] { return sway_.state() == QProcess::NotRunning; };
         if (!waitUntil([&] { return !ipcSocket().isEmpty() || exited(); }, 20000) || exited())
-            return fail("sway did not open its sockets; its log: " + sway_.log());
+            return fail("sway did not open its sockets; its log: " + readLog());
         // The socket's file exists from its bind; a connection before sway
         // listens on it is refused, so the first answer is waited for.
         auto answers = [&] {
             return run(QStringLiteral("swaymsg"), {QStringLiteral("-t"), QStringLiteral("get_version")}).exitCode == 0;
         };
         if (!waitUntil([&] { return answers() || exited(); }, 20000) || exited())
-            return fail("sway does not answer on its IPC socket; its log: " + sway_.log());
+            return fail("sway does not answer on its IPC socket; its log: " + readLog());
         return true;
     }
 
     void stop()
     {
         stopClients();
-        sway_.stop();
+        if (sway_.state() != QProcess::NotRunning) {
+            // timeout passes the signal on to sway and kills it for good
+            // after 5 s (-k); it leads its own process group.
+            sway_.terminate();
+            if (!sway_.waitForFinished(10000)) {
+                kill(-pid_t(sway_.processId()), SIGKILL);
+                sway_.waitForFinished(3000);
+            }
+        }
     }
 
     // Stops or continues sway (and the processes around it) as a whole.
-    void pause(bool paused) { sway_.pause(paused); }
+    void pause(bool paused)
+    {
+        if (sway_.state() != QProcess::NotRunning)
+            kill(-pid_t(sway_.processId()), paused ? SIGSTOP : SIGCONT);
+    }
 
     QString error() const { return error_; }
     // The compositor's socket, an absolute path usable as WAYLAND_DISPLAY.
@@ -93,8 +118,14 @@ private:
         error_ = why;
         return false;
     }
+    QString readLog() const
+    {
+        QFile f(dir_.filePath(QStringLiteral("sway.log")));
+        return f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll().right(2000)) : QString();
+    }
+
     QTemporaryDir dir_{QStringLiteral("/tmp/kelvo-sway-XXXXXX")};
-    CompositorProcess sway_;
+    QProcess sway_;
     QString socket_;
     QString error_;
 };

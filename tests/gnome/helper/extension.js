@@ -1,17 +1,18 @@
 // For Kelvo's tests only, never shipped: what a test needs of the shell
 // (key presses, a click, the windows, a screenshot, the shell's display
-// names) on the session bus as io.github.kelvo.ShellTest.
+// names) on the session bus as io.github.kelvo.ShellTest. What it reports
+// is JSON, for C++ tests and shell scripts alike.
 /* exported init */
 const {Clutter, Gio, GLib, Shell} = imports.gi;
 const Main = imports.ui.main;
 
 const IFACE = `<node><interface name="io.github.kelvo.ShellTest">
-  <method name="Environment"><arg type="a{ss}" direction="out"/></method>
+  <method name="Environment"><arg name="json" type="s" direction="out"/></method>
   <method name="HideOverview"/>
   <method name="Ready"><arg type="b" direction="out"/></method>
   <method name="Keys"><arg name="keys" type="as" direction="in"/></method>
   <method name="Click"><arg name="x" type="d" direction="in"/><arg name="y" type="d" direction="in"/></method>
-  <method name="Windows"><arg type="aa{sv}" direction="out"/></method>
+  <method name="Windows"><arg name="json" type="s" direction="out"/></method>
   <method name="Activate"><arg name="wmClass" type="s" direction="in"/><arg type="b" direction="out"/></method>
   <method name="Screenshot"><arg name="path" type="s" direction="in"/><arg type="b" direction="out"/></method>
 </interface></node>`;
@@ -37,7 +38,7 @@ class Helper {
         const env = {};
         for (const name of ['DISPLAY', 'WAYLAND_DISPLAY', 'XAUTHORITY'])
             env[name] = GLib.getenv(name) ?? '';
-        return env;
+        return JSON.stringify(env);
     }
 
     HideOverview() {
@@ -69,17 +70,15 @@ class Helper {
     Windows() {
         const focus = global.display.focus_window;
         const tracker = Shell.WindowTracker.get_default();
-        return global.display.list_all_windows().map(w => {
+        return JSON.stringify(global.display.list_all_windows().map(w => {
             const r = w.get_frame_rect();
-            const v = (type, value) => new GLib.Variant(type, value);
             return {
-                title: v('s', w.get_title() ?? ''), wmClass: v('s', w.get_wm_class() ?? ''),
-                app: v('s', tracker.get_window_app(w)?.get_id() ?? ''), pid: v('i', w.get_pid()),
-                x: v('i', r.x), y: v('i', r.y), width: v('i', r.width), height: v('i', r.height),
-                focused: v('b', w === focus), above: v('b', w.is_above()),
-                sticky: v('b', w.is_on_all_workspaces()), type: v('i', w.get_window_type()),
+                title: w.get_title() ?? '', wmClass: w.get_wm_class() ?? '',
+                app: tracker.get_window_app(w)?.get_id() ?? '', pid: w.get_pid(),
+                x: r.x, y: r.y, width: r.width, height: r.height, focused: w === focus,
+                above: w.is_above(), sticky: w.is_on_all_workspaces(), type: w.get_window_type(),
             };
-        });
+        }));
     }
 
     Activate(wmClass) {

@@ -1,0 +1,120 @@
+#!/bin/bash
+# The whole program under a real headless GNOME Shell with Kelvo's extension,
+# real Wayland clients around it (wl-copy, mousepad on GTK's Wayland backend)
+# and kelvo's own windows on the shell's Xwayland; keys and screenshots come
+# from the tests' helper extension:
+#  1. twelve copies made with wl-copy 0.15 s apart are twelve entries, in
+#     order, each naming the editor in front as its source;
+#  2. the shortcut opens the panel as the bottom strip of the monitor, above
+#     the others, on every workspace, with the keyboard, and a screenshot
+#     shows the cards;
+#  3. Right then Return paste the second entry into the editor, whose saved
+#     file then holds it;
+#  4. the panel opened again and closed by Escape, or by a click on the
+#     editor, pastes nothing and gives the editor the keyboard back.
+# Usage: gnome_panel.sh <kelvo> <Kelvo's extension folder> <helper extension
+# folder>; KELVO_SCREENSHOT=<file> keeps the screenshot.
+. "$(dirname "$0")/lib.sh"
+
+kelvo=$1 extension=${2:-} helper=${3:-}
+[ -x "$kelvo" ] || e2e_fail "no such program: $kelvo"
+[ -f "$extension/metadata.json" ] && [ -f "$helper/metadata.json" ] || e2e_fail "no extensions at '$extension' and '$helper'"
+
+e2e_start_gnome 170 "$extension" "$helper"
+
+entries() { grep -o '"_0":"copy-[0-9]*"' "$XDG_DATA_HOME/Kelvo/clipboard_history.json" 2> /dev/null; }
+shortcut() { gnome_keys Super_L Shift_L v; }
+panel() { gnome_windows | jq -c 'select(.title == "Kelvo" and .pid == '"$kelvo_pid"')'; }
+panel_shown() { [ -n "$(panel)" ]; }
+panel_hidden() { ! panel_shown; }
+editor_focused() { [ "$(gnome_focused_class)" = mousepad ]; }
+# In front with the keyboard and its fade-in over (keys during a fade are
+# not routed).
+panel_ready() {
+  local w
+  [ "$(panel | jq -r .focused)" = true ] && w=$(xdotool search --onlyvisible --name '^Kelvo$' | head -1) &&
+    xprop -id "$w" _NET_WM_WINDOW_OPACITY | grep -q '= 4294967295$'
+}
+screenshot() { gnome_helper Screenshot "'$E2E_GNOME_DIR/shots/$1'" | grep -q true && cp "$E2E_GNOME_DIR/shots/$1" "$E2E_ROOT/$1"; }
+
+# The editor first, in front.
+: > "$E2E_ROOT/target.txt"
+timeout 160 mousepad "$E2E_ROOT/target.txt" > "$E2E_ROOT/mousepad.log" 2>&1 &
+E2E_PIDS="$!"
+wait_for 20 editor_focused || e2e_fail "the editor did not come up: $(tail -n 3 "$E2E_ROOT/mousepad.log")"
+
+timeout 160 "$kelvo" > "$E2E_ROOT/kelvo.log" 2>&1 &
+E2E_PIDS="$E2E_PIDS $!"
+kelvo_timeout=$!
+wait_for 15 grep -q 'Desktop platform: Wayland (GNOME Shell)' "$E2E_ROOT/kelvo.log" ||
+  e2e_fail "kelvo did not start on GNOME Shell's extension: $(cat "$E2E_ROOT/kelvo.log")"
+wait_for 10 grep -q 'Registered hotkey' "$E2E_ROOT/kelvo.log" || e2e_fail "no shortcut: $(cat "$E2E_ROOT/kelvo.log")"
+kelvo_pid=$(pgrep -P "$kelvo_timeout" | head -1)
+status=$(timeout 10 "$kelvo" status | grep '^platform:')
+[ "$status" = "platform: wayland (gnome shell)" ] || e2e_fail "kelvo status says '$status'"
+
+# kelvo records copies once it has its bus name: copy until one is recorded.
+recorded() { printf 'warm-up' | timeout 5 wl-copy && grep -q warm-up "$XDG_DATA_HOME/Kelvo/clipboard_history.json"; }
+wait_for 20 recorded || e2e_fail "kelvo records no copies: $(cat "$E2E_ROOT/kelvo.log")"
+
+# 1. Twelve copies, 0.15 s apart (the pace of the copies, not a wait).
+for i in 01 02 03 04 05 06 07 08 09 10 11 12; do
+  printf 'copy-%s' "$i" | timeout 5 wl-copy
+  sleep 0.15
+done
+twelve() { [ "$(entries | wc -l)" = 12 ]; }
+wait_for 30 twelve || e2e_fail "$(entries | wc -l) entries after twelve copies: $(entries | tr '\n' ' ')"
+expected=$(for i in 12 11 10 09 08 07 06 05 04 03 02 01; do echo "\"_0\":\"copy-$i\""; done)
+[ "$(entries)" = "$expected" ] || e2e_fail "entries out of order: $(entries | tr '\n' ' ')"
+sources=$(timeout 10 "$kelvo" list --json | jq -r '.[] | select(.preview | startswith("copy-")) | .sourceAppName' | sort -u)
+[ "$sources" = Mousepad ] || e2e_fail "the copies name '$sources' as their source, not the editor in front"
+
+screenshot before.png || e2e_fail "no screenshot"
+
+# 2. The shortcut shows the panel: the monitor's bottom strip, above the
+# others, on every workspace, with the keyboard, showing the cards.
+shortcut
+wait_for 15 panel_shown || e2e_fail "the shortcut did not show the panel: $(cat "$E2E_ROOT/kelvo.log")"
+wait_for 15 panel_ready || e2e_fail "the panel did not take the keyboard: $(gnome_windows)"
+read -r x y width height above sticky <<< "$(panel | jq -r '"\(.x) \(.y) \(.width) \(.height) \(.above) \(.sticky)"')"
+[ "$x $width $height $((y + height)) $above $sticky" = "0 1280 324 800 true true" ] ||
+  e2e_fail "panel at ${width}x${height}+${x}+${y} (above $above, on every workspace $sticky) on the 1280x800 monitor"
+screenshot panel.png || e2e_fail "no screenshot"
+[ -n "${KELVO_SCREENSHOT:-}" ] && cp "$E2E_ROOT/panel.png" "$KELVO_SCREENSHOT"
+# The strip now shows something else than the editor did: the cards.
+crop="${width}x${height}+${x}+${y}"
+convert "$E2E_ROOT/before.png" -crop "$crop" +repage "$E2E_ROOT/before-strip.png"
+convert "$E2E_ROOT/panel.png" -crop "$crop" +repage "$E2E_ROOT/panel-strip.png"
+changed=$(compare -metric AE "$E2E_ROOT/before-strip.png" "$E2E_ROOT/panel-strip.png" null: 2>&1 | cut -d' ' -f1)
+[ "${changed%.*}" -gt $((width * height / 2)) ] || e2e_fail "the screenshot's bottom strip barely changed ($changed pixels)"
+
+# 3. Right then Return paste the second card's entry into the editor.
+# Saves the editor's file (Control+S; again when the keystroke was lost) and
+# compares what it holds.
+saved_is() { gnome_keys Control_L s && [ "$(cat "$E2E_ROOT/target.txt")" = "$1" ]; }
+gnome_keys Right
+gnome_keys Return
+wait_for 15 panel_hidden || e2e_fail "Return left the panel up: $(cat "$E2E_ROOT/kelvo.log")"
+wait_for 15 editor_focused || e2e_fail "the editor did not get the keyboard back"
+wait_for 30 saved_is copy-11 || e2e_fail "the editor's file holds '$(cat "$E2E_ROOT/target.txt")', not copy-11"
+
+# 4. Closed without a choice: by Escape, by a click on the editor. A choice
+# writes the clipboard (and logs it) before the panel goes, so once the panel
+# is gone and the editor in front, one write and one paste in the log (the
+# Return's) mean nothing was pasted.
+writes() { grep -c '已写入剪贴板' "$E2E_ROOT/kelvo.log"; }
+pastes() { grep -c '⌘V' "$E2E_ROOT/kelvo.log"; }
+for how in escape click; do
+  shortcut
+  wait_for 15 panel_ready || e2e_fail "the shortcut did not show the panel again ($how)"
+  case $how in
+    escape) gnome_keys Escape ;;
+    click) gnome_helper Click 640.0 200.0 > /dev/null ;;
+  esac
+  wait_for 15 panel_hidden || e2e_fail "the panel stayed up after $how"
+  wait_for 15 editor_focused || e2e_fail "the editor did not get the keyboard back after $how"
+  [ "$(writes) $(pastes)" = "1 1" ] || e2e_fail "after $how: $(writes) clipboard writes, $(pastes) pastes"
+done
+wait_for 30 saved_is copy-11 || e2e_fail "the editor's file holds '$(cat "$E2E_ROOT/target.txt")' at the end"
+
+echo "PASS"
