@@ -136,12 +136,16 @@ e2e_start_sway() {
   wait_for 10 xdpyinfo || e2e_fail "Xwayland on $DISPLAY does not let $(id -un) in"
 }
 
-e2e_stop_sway() {
+e2e_stop_sway() { e2e_stop_session "${E2E_SWAY:-}" "$E2E_SWAY_DIR"; }
+
+# e2e_stop_session <compositor's pids> <its directory>: stops the clients
+# (E2E_PIDS) and the compositor, and removes E2E_ROOT and the directory
+# unless E2E_KEEP is set.
+e2e_stop_session() {
   local p
-  for p in ${E2E_PIDS:-}; do kill "$p" 2> /dev/null; done
-  [ -n "${E2E_SWAY:-}" ] && kill "$E2E_SWAY" 2> /dev/null
+  for p in ${E2E_PIDS:-} $1; do kill "$p" 2> /dev/null; done
   wait 2> /dev/null
-  if [ -n "${E2E_KEEP:-}" ]; then echo "kept $E2E_ROOT $E2E_SWAY_DIR"; else rm -rf "$E2E_ROOT" "$E2E_SWAY_DIR"; fi
+  if [ -n "${E2E_KEEP:-}" ]; then echo "kept $E2E_ROOT $2"; else rm -rf "$E2E_ROOT" "$2"; fi
 }
 
 # sway's tree, and the panel in it: "x y width height X11-window", empty
@@ -224,12 +228,7 @@ e2e_start_gnome() {
   wait_for 20 xdpyinfo || e2e_fail "Xwayland on $DISPLAY does not answer"
 }
 
-e2e_stop_gnome() {
-  local p
-  for p in ${E2E_PIDS:-} ${E2E_GNOME_PIDS:-}; do kill "$p" 2> /dev/null; done
-  wait 2> /dev/null
-  if [ -n "${E2E_KEEP:-}" ]; then echo "kept $E2E_ROOT $E2E_GNOME_DIR"; else rm -rf "$E2E_ROOT" "$E2E_GNOME_DIR"; fi
-}
+e2e_stop_gnome() { e2e_stop_session "${E2E_GNOME_PIDS:-}" "$E2E_GNOME_DIR"; }
 
 # The tests' helper extension in the shell (tests/gnome/helper): a method
 # and its arguments in gdbus's syntax; gnome_json prints an answer that is
@@ -250,3 +249,41 @@ gnome_keys() {
   list=$(printf "'%s'," "$@")
   gnome_helper Keys "[${list%,}]" > /dev/null
 }
+
+# The entries of the copies "copy-NN" in kelvo's history file, newest first.
+e2e_copy_entries() { grep -o '"_0":"copy-[0-9]*"' "$XDG_DATA_HOME/Kelvo/clipboard_history.json" 2> /dev/null; }
+
+# Copies with wl-copy until kelvo records a copy: it watches the clipboard
+# once it has started (what is on the clipboard then is not a copy).
+e2e_wait_recording() {
+  recorded() { printf 'warm-up' | timeout 5 wl-copy && grep -q warm-up "$XDG_DATA_HOME/Kelvo/clipboard_history.json"; }
+  wait_for 20 recorded || e2e_fail "kelvo records no copies: $(cat "$E2E_ROOT/kelvo.log")"
+}
+
+# Twelve copies "copy-01" to "copy-12" with wl-copy, 0.15 s apart (the pace
+# of the copies, not a wait); fails unless they are twelve entries in order.
+e2e_twelve_copies() {
+  local i expected
+  for i in 01 02 03 04 05 06 07 08 09 10 11 12; do
+    printf 'copy-%s' "$i" | timeout 5 wl-copy
+    sleep 0.15
+  done
+  twelve() { [ "$(e2e_copy_entries | wc -l)" = 12 ]; }
+  wait_for 30 twelve || e2e_fail "$(e2e_copy_entries | wc -l) entries after twelve copies: $(e2e_copy_entries | tr '\n' ' ')"
+  expected=$(for i in 12 11 10 09 08 07 06 05 04 03 02 01; do echo "\"_0\":\"copy-$i\""; done)
+  [ "$(e2e_copy_entries)" = "$expected" ] || e2e_fail "entries out of order: $(e2e_copy_entries | tr '\n' ' ')"
+}
+
+# e2e_strip_changed <before.png> <after.png> <width> <height> <x> <y>: fails
+# unless the strip of the two screenshots differs in more than half its
+# pixels (the cards where the editor was).
+e2e_strip_changed() {
+  local crop="${3}x${4}+${5}+${6}" changed
+  convert "$1" -crop "$crop" +repage "$E2E_ROOT/before-strip.png"
+  convert "$2" -crop "$crop" +repage "$E2E_ROOT/after-strip.png"
+  changed=$(compare -metric AE "$E2E_ROOT/before-strip.png" "$E2E_ROOT/after-strip.png" null: 2>&1 | cut -d' ' -f1)
+  [ "${changed%.*}" -gt $(($3 * $4 / 2)) ] || e2e_fail "the screenshot's strip barely changed ($changed pixels)"
+}
+
+# kelvo's clipboard writes and pastes so far, as its log tells them: "1 1".
+e2e_writes_and_pastes() { echo "$(grep -c '已写入剪贴板' "$E2E_ROOT/kelvo.log") $(grep -c '⌘V' "$E2E_ROOT/kelvo.log")"; }

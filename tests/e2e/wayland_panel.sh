@@ -25,7 +25,6 @@ e2e_start_sway 170
 # Whether the editor has the focus.
 editor_focused() { [ "$(sway_tree | jq -r '.. | objects | select(.focused? == true) | .app_id')" = mousepad ]; }
 panel_shown() { [ -n "$(sway_panel)" ]; }
-entries() { grep -o '"_0":"copy-[0-9]*"' "$XDG_DATA_HOME/Kelvo/clipboard_history.json" 2> /dev/null; }
 shortcut() { timeout 5 wtype -M logo -M shift v -m shift -m logo; }
 
 # The editor first, in front.
@@ -43,20 +42,9 @@ wait_for 15 grep -q 'Desktop platform: Wayland' "$E2E_ROOT/kelvo.log" ||
   e2e_fail "kelvo did not start on Wayland: $(cat "$E2E_ROOT/kelvo.log")"
 wait_for 10 grep -q 'Registered hotkey' "$E2E_ROOT/kelvo.log" || e2e_fail "no shortcut: $(cat "$E2E_ROOT/kelvo.log")"
 
-# kelvo watches the clipboard once it records a copy (what is on the
-# clipboard at its start is not a copy): copy until one is recorded.
-recorded() { printf 'warm-up' | timeout 5 wl-copy && grep -q warm-up "$XDG_DATA_HOME/Kelvo/clipboard_history.json"; }
-wait_for 20 recorded || e2e_fail "kelvo records no copies: $(cat "$E2E_ROOT/kelvo.log")"
-
-# 1. Twelve copies, 0.15 s apart (the pace of the copies, not a wait).
-for i in 01 02 03 04 05 06 07 08 09 10 11 12; do
-  printf 'copy-%s' "$i" | timeout 5 wl-copy
-  sleep 0.15
-done
-twelve() { [ "$(entries | wc -l)" = 12 ]; }
-wait_for 10 twelve || e2e_fail "$(entries | wc -l) entries after twelve copies: $(entries | tr '\n' ' ')"
-expected=$(for i in 12 11 10 09 08 07 06 05 04 03 02 01; do echo "\"_0\":\"copy-$i\""; done)
-[ "$(entries)" = "$expected" ] || e2e_fail "entries out of order: $(entries | tr '\n' ' ')"
+e2e_wait_recording
+# 1. Twelve copies, twelve entries in order.
+e2e_twelve_copies
 
 timeout 10 grim "$E2E_ROOT/before.png" || e2e_fail "grim failed"
 
@@ -75,11 +63,7 @@ timeout 10 grim "$E2E_ROOT/panel.png" || e2e_fail "grim failed"
 echo "resident set: ${rss_before} kB before the first panel, $(resident) kB with it shown"
 [ -n "${KELVO_SCREENSHOT:-}" ] && cp "$E2E_ROOT/panel.png" "$KELVO_SCREENSHOT"
 # The strip now shows something else than the editor did: the cards.
-crop="${width}x${height}+${x}+${y}"
-convert "$E2E_ROOT/before.png" -crop "$crop" +repage "$E2E_ROOT/before-strip.png"
-convert "$E2E_ROOT/panel.png" -crop "$crop" +repage "$E2E_ROOT/panel-strip.png"
-changed=$(compare -metric AE "$E2E_ROOT/before-strip.png" "$E2E_ROOT/panel-strip.png" null: 2>&1 | cut -d' ' -f1)
-[ "${changed%.*}" -gt $((width * height / 2)) ] || e2e_fail "the screenshot's bottom strip barely changed ($changed pixels)"
+e2e_strip_changed "$E2E_ROOT/before.png" "$E2E_ROOT/panel.png" "$width" "$height" "$x" "$y"
 
 # 3. Right then Return paste the second card's entry into the editor.
 panel_hidden() { ! panel_shown; }
@@ -98,8 +82,6 @@ wait_for 10 saved_is copy-11 || e2e_fail "the editor's file holds '$(cat "$E2E_R
 # click on the editor. A choice writes the clipboard (and logs it) before
 # the panel goes, so once sway shows the panel gone and the editor in front,
 # one write and one paste in the log (the Return's) mean nothing was pasted.
-writes() { grep -c '已写入剪贴板' "$E2E_ROOT/kelvo.log"; }
-pastes() { grep -c '⌘V' "$E2E_ROOT/kelvo.log"; }
 for how in escape focus click; do
   shortcut
   wait_for 5 sway_panel_ready || e2e_fail "the shortcut did not show the panel again ($how)"
@@ -112,7 +94,7 @@ for how in escape focus click; do
   esac
   wait_for 5 panel_hidden || e2e_fail "the panel stayed up after $how"
   wait_for 5 editor_focused || e2e_fail "the editor did not get the keyboard back after $how"
-  [ "$(writes) $(pastes)" = "1 1" ] || e2e_fail "after $how: $(writes) clipboard writes, $(pastes) pastes"
+  [ "$(e2e_writes_and_pastes)" = "1 1" ] || e2e_fail "after $how: clipboard writes and pastes $(e2e_writes_and_pastes)"
 done
 wait_for 10 saved_is copy-11 || e2e_fail "the editor's file holds '$(cat "$E2E_ROOT/target.txt")' at the end"
 

@@ -4,33 +4,22 @@
 
 #include "GnomeShellFixture.h"
 
-#include "history/ClipboardManager.h"
 #include "model/TestImages.h"
 #include "platform/gnome/GnomeApplications.h"
 #include "platform/gnome/GnomePasteboard.h"
 #include "platform/gnome/ShellExtension.h"
-#include "platform/memory/MemoryPlatform.h"
-#include "platform/qt/QtPlatform.h"
-#include "platform/qt/QtStyledTextConverter.h"
 #include "platform/x11/X11Pasteboard.h"
+#include "support/HistoryRig.h"
 
 #include <QDBusConnectionInterface>
-#include <QDBusError>
-#include <QTemporaryDir>
 
 using namespace kelvo;
 using kelvo::testing::GnomeShellServer;
 
 namespace {
 
-// A main loop whose repeating timers never fire: the store hears of a copy
-// only through the extension.
-struct LoopWithoutTicks : QtMainLoop {
-    TaskHandle every(int, std::function<void()>) override { return {}; }
-};
-
 // A history store on the GNOME services, as Kelvo owning its bus name.
-struct GnomeHistoryRig {
+struct GnomeHistoryRig : kelvo::testing::HistoryRig {
     explicit GnomeHistoryRig(GnomeShellServer &server)
         : shell(server.bus()),
           pasteboard(shell, std::make_unique<x11::X11Pasteboard>(
@@ -42,17 +31,8 @@ struct GnomeHistoryRig {
     gnome::ShellExtension shell;
     gnome::GnomePasteboard pasteboard;
     gnome::GnomeApplications applications;
-    QTemporaryDir dir;
-    MimeTypeRegistry types;
-    QtStyledTextConverter styledText;
-    LocalFileSystem files{dir.path()};
-    SystemClock clock;
-    LoopWithoutTicks loop;
-    SerialBackgroundQueue background;
-    memory::MemoryPreferences preferences;
-    memory::MemorySaveDialog saveDialog;
-    ClipboardManager manager{HistoryServices{pasteboard, applications, types, styledText, files, clock, loop,
-                                             background, preferences, saveDialog}};
+    std::unique_ptr<ClipboardManager> store = make(pasteboard, applications);
+    ClipboardManager &manager = *store;
 
     bool recorded(qsizetype count) const
     {

@@ -97,9 +97,13 @@ TEST_F(GnomeInputTest, TheShortcutIsTheShellsWhileRegisteredAndTheProgramsAfterw
     gnome::GnomeHotKeyService hotKeys(*shell_);
     int presses = 0;
     hotKeys.installHandler([&] { ++presses; });
+    std::optional<qint32> settled;
+    hotKeys.installSettledHandler([&](quint64, qint32 status) { settled = status; });
     ASSERT_TRUE(startEditor(dir_.filePath(QStringLiteral("keys.txt"))));
     const auto registration = hotKeys.registerHotKey(kV, 768); // Super+Shift+V
     ASSERT_TRUE(registration.handle);
+    ASSERT_TRUE(GnomeShellServer::waitUntil([&] { return settled.has_value(); }, 30000));
+    ASSERT_EQ(*settled, 0) << "the shell did not bind the combination";
     auto press = [&] { server().pressKeys({QStringLiteral("Super_L"), QStringLiteral("Shift_L"), QStringLiteral("v")}); };
     press();
     ASSERT_TRUE(GnomeShellServer::waitUntil([&] { return presses == 1; }, 30000));

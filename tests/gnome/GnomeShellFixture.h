@@ -9,6 +9,7 @@
 // environment the script hands over; the test talks to the session bus
 // through bus().
 
+#include "support/ServerTest.h"
 #include "support/TestClients.h"
 
 #include <gtest/gtest.h>
@@ -128,29 +129,6 @@ private:
     QString error_;
 };
 
-// Base of the tests against GNOME Shell: one shell per test (each test runs
-// in a process of its own under CTest), with a Qt application object for
-// the event loop.
-class GnomeShellTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        if (!QCoreApplication::instance()) {
-            static int argc = 1;
-            static char name[] = "kelvo-gnome-test";
-            static char *argv[] = {name, nullptr};
-            static QCoreApplication app(argc, argv);
-        }
-        server_ = std::make_unique<GnomeShellServer>();
-        ASSERT_TRUE(server_->start()) << server_->error().toStdString();
-    }
-
-    void TearDown() override { server_.reset(); }
-
-    GnomeShellServer &server() { return *server_; }
-
-private:
-    std::unique_ptr<GnomeShellServer> server_;
-};
+class GnomeShellTest : public ServerTest<GnomeShellServer> {};
 
 } // namespace kelvo::testing

@@ -8,6 +8,7 @@
 // with every client started here. Clients run as the test's own user and
 // reach the compositor through the socket's absolute path.
 
+#include "support/ServerTest.h"
 #include "support/TestClients.h"
 #include "support/TestUser.h"
 
@@ -130,29 +131,6 @@ private:
     QString error_;
 };
 
-// Base of the tests against sway: one compositor per test (each test runs
-// in a process of its own under CTest), with a Qt application object for
-// the event loop.
-class SwayTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        if (!QCoreApplication::instance()) {
-            static int argc = 1;
-            static char name[] = "kelvo-wayland-test";
-            static char *argv[] = {name, nullptr};
-            static QCoreApplication app(argc, argv);
-        }
-        server_ = std::make_unique<SwayServer>();
-        ASSERT_TRUE(server_->start()) << server_->error().toStdString();
-    }
-
-    void TearDown() override { server_.reset(); }
-
-    SwayServer &server() { return *server_; }
-
-private:
-    std::unique_ptr<SwayServer> server_;
-};
+class SwayTest : public ServerTest<SwayServer> {};
 
 } // namespace kelvo::testing

@@ -3,6 +3,9 @@
 #include "platform/gnome/ShellExtension.h"
 #include "platform/x11/KeyTranslation.h"
 
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+
 namespace kelvo::gnome {
 
 namespace {
@@ -51,11 +54,19 @@ HotKeyRegistration GnomeHotKeyService::registerHotKey(quint32 keyCode, quint32 m
     const auto accelerator = acceleratorFor(keyCode, modifiers);
     if (!accelerator)
         return {std::nullopt, UnknownKeyStatus};
-    if (!shell_.setShortcut(*accelerator))
-        return {std::nullopt, RefusedStatus};
     accelerator_ = *accelerator;
-    handle_ = nextHandle_++;
-    return {handle_, 0};
+    const quint64 handle = handle_ = nextHandle_++;
+    auto *watcher = new QDBusPendingCallWatcher(shell_.setShortcut(accelerator_), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, handle](QDBusPendingCallWatcher *call) {
+        call->deleteLater();
+        const QDBusPendingReply<bool> reply = *call;
+        const qint32 status = !reply.isValid() ? NoAnswerStatus : reply.value() ? 0 : RefusedStatus;
+        if (status != 0 && handle_ == handle)
+            handle_ = 0;
+        if (onSettled_)
+            onSettled_(handle, status);
+    });
+    return {handle, 0, true};
 }
 
 void GnomeHotKeyService::unregisterHotKey(quint64 handle)

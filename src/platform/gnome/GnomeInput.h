@@ -34,11 +34,13 @@ private:
 
 // The shortcut, bound by the shell as it binds its own: one combination at
 // a time, bound again when the extension comes back (after the screen was
-// unlocked).
+// unlocked). A registration is pending until the shell has the binding in
+// effect.
 class GnomeHotKeyService final : public QObject, public HotKeyService {
 public:
     // Statuses of a failed registration.
-    static constexpr qint32 RefusedStatus = 3;   // the shell did not bind it
+    static constexpr qint32 NoAnswerStatus = -1;  // the extension did not answer
+    static constexpr qint32 RefusedStatus = 3;    // the shell did not bind it
     static constexpr qint32 UnknownKeyStatus = 4; // a key position without a name
 
     explicit GnomeHotKeyService(ShellExtension &shell, QObject *parent = nullptr);
@@ -48,12 +50,17 @@ public:
     static std::optional<QString> acceleratorFor(quint32 keyCode, quint32 modifiers);
 
     void installHandler(std::function<void()> onPressed) override { onPressed_ = std::move(onPressed); }
+    void installSettledHandler(std::function<void(quint64, qint32)> onSettled) override
+    {
+        onSettled_ = std::move(onSettled);
+    }
     HotKeyRegistration registerHotKey(quint32 keyCode, quint32 modifiers) override;
     void unregisterHotKey(quint64 handle) override;
 
 private:
     ShellExtension &shell_;
     std::function<void()> onPressed_;
+    std::function<void(quint64, qint32)> onSettled_;
     quint64 nextHandle_ = 1;
     quint64 handle_ = 0; // the bound registration, 0 for none
     QString accelerator_;

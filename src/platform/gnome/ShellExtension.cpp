@@ -117,12 +117,11 @@ void ShellExtension::sendKeys(const QList<std::pair<quint32, bool>> &keys) const
     bus_.asyncCall(message);
 }
 
-bool ShellExtension::setShortcut(const QString &accelerator) const
+QDBusPendingCall ShellExtension::setShortcut(const QString &accelerator) const
 {
     QDBusMessage message = call(QStringLiteral("SetShortcut"));
     message << accelerator;
-    const QDBusReply<bool> reply = bus_.call(message, QDBus::Block, 2000);
-    return reply.isValid() && reply.value();
+    return bus_.asyncCall(message, 10000);
 }
 
 void ShellExtension::setStatusMenu(const QMap<QString, QString> &labels, bool paused, bool visible) const

@@ -51,9 +51,9 @@ public:
     void placePanel(quint32 x11Window, const QRect &frame) const;
     // (evdev code, pressed) in order.
     void sendKeys(const QList<std::pair<quint32, bool>> &keys) const;
-    // Waits up to 2 s for the shell's answer; false when it refused or did
-    // not answer.
-    bool setShortcut(const QString &accelerator) const;
+    // Answered with whether the shell bound it, once the binding is in
+    // effect.
+    QDBusPendingCall setShortcut(const QString &accelerator) const;
     void setStatusMenu(const QMap<QString, QString> &labels, bool paused, bool visible) const;
 
 signals:

@@ -16,31 +16,50 @@ export class Keys {
         this._bound = false;
         this._keyboard = null;
         this._idles = new Set();
+        this._changes = Promise.resolve();
     }
 
     destroy() {
-        this._unbind();
+        if (this._bound)
+            this._wm.removeKeybinding(SHORTCUT_KEY);
         this._keyboard = null;
         this._idles.forEach(id => GLib.source_remove(id));
     }
 
     // Binds `accelerator` ("<Super><Shift>v") in place of the last one; ""
-    // unbinds. Resolves once the binding is in effect, with false when the
-    // shell did not take it: Mutter takes a new binding on in an idle
-    // callback (META_PRIORITY_PREFS_NOTIFY), which runs before this one.
-    async setShortcut(accelerator) {
-        this._unbind();
-        if (accelerator) {
-            const current = this._settings.get_strv(SHORTCUT_KEY);
-            if (current.length !== 1 || current[0] !== accelerator)
-                this._settings.set_strv(SHORTCUT_KEY, [accelerator]);
-            const action = this._wm.addKeybinding(SHORTCUT_KEY, this._settings,
-                Meta.KeyBindingFlags.IGNORE_AUTOREPEAT,
-                Shell.ActionMode.NORMAL | Shell.ActionMode.OVERVIEW | Shell.ActionMode.POPUP,
-                () => this._onPressed());
-            this._bound = action !== Meta.KeyBindingAction.NONE;
+    // unbinds. Resolves, once the change is in effect, with false when the
+    // shell did not take the binding. Changes are made one after another.
+    setShortcut(accelerator) {
+        this._changes = this._changes.then(() => this._change(accelerator));
+        return this._changes;
+    }
+
+    async _change(accelerator) {
+        if (this._bound) {
+            // Emptied first and removed once Mutter has rebuilt its table
+            // without it: a removed binding still in the table would be
+            // handled with its freed handler.
+            this._settings.set_strv(SHORTCUT_KEY, []);
+            await this._prefsNotified();
+            this._wm.removeKeybinding(SHORTCUT_KEY);
+            this._bound = false;
         }
-        await new Promise(resolve => {
+        if (!accelerator)
+            return true;
+        this._settings.set_strv(SHORTCUT_KEY, [accelerator]);
+        const action = this._wm.addKeybinding(SHORTCUT_KEY, this._settings,
+            Meta.KeyBindingFlags.IGNORE_AUTOREPEAT,
+            Shell.ActionMode.NORMAL | Shell.ActionMode.OVERVIEW | Shell.ActionMode.POPUP,
+            () => this._onPressed());
+        this._bound = action !== Meta.KeyBindingAction.NONE;
+        await this._prefsNotified();
+        return this._bound;
+    }
+
+    // Mutter takes changed bindings on in an idle callback at
+    // META_PRIORITY_PREFS_NOTIFY; this resolves after it.
+    _prefsNotified() {
+        return new Promise(resolve => {
             const id = GLib.idle_add(PREFS_NOTIFIED_PRIORITY, () => {
                 this._idles.delete(id);
                 resolve();
@@ -48,13 +67,6 @@ export class Keys {
             });
             this._idles.add(id);
         });
-        return this._bound || !accelerator;
-    }
-
-    _unbind() {
-        if (this._bound)
-            this._wm.removeKeybinding(SHORTCUT_KEY);
-        this._bound = false;
     }
 
     // Presses and releases keys by position (evdev codes), in order.
