@@ -100,6 +100,17 @@ panel_ready() {
     xprop -id "$p" _NET_WM_WINDOW_OPACITY | grep -q '= 4294967295$'
 }
 
+# e2e_compositor_user <compositor> <directory>: compositors refuse to run as
+# root; under root E2E_AS becomes the words that run a command as the user
+# kelvo-test (tools/test.sh creates it), who is handed the directory first.
+e2e_compositor_user() {
+  E2E_AS=()
+  [ "$(id -u)" = 0 ] || return 0
+  id kelvo-test > /dev/null 2>&1 || e2e_fail "$1 does not run as root and the user kelvo-test is missing (tools/test.sh creates it)"
+  chown -R kelvo-test "$2"
+  E2E_AS=(runuser -u kelvo-test --)
+}
+
 # e2e_start_sway <seconds>: a headless sway for at most that long, with its
 # Xwayland letting this user in, and private XDG directories; sets
 # E2E_ROOT, E2E_SWAY_DIR, WAYLAND_DISPLAY, SWAYSOCK and DISPLAY, and stops
@@ -112,14 +123,9 @@ e2e_start_sway() {
   mkdir -p "$XDG_DATA_HOME" "$XDG_CONFIG_HOME" "$HOME"
   trap e2e_stop_sway EXIT
   printf 'output HEADLESS-1 resolution 1280x800\ndefault_border none\n' > "$E2E_SWAY_DIR/config"
-  local as_sway=()
-  if [ "$(id -u)" = 0 ]; then
-    id kelvo-test > /dev/null 2>&1 || e2e_fail "sway does not run as root and the user kelvo-test is missing (tools/test.sh creates it)"
-    chown -R kelvo-test "$E2E_SWAY_DIR"
-    as_sway=(runuser -u kelvo-test --)
-  fi
+  e2e_compositor_user sway "$E2E_SWAY_DIR"
   chmod 0700 "$E2E_SWAY_DIR"
-  timeout -k 5 "$1" "${as_sway[@]}" env XDG_RUNTIME_DIR="$E2E_SWAY_DIR" WLR_BACKENDS=headless \
+  timeout -k 5 "$1" "${E2E_AS[@]}" env XDG_RUNTIME_DIR="$E2E_SWAY_DIR" WLR_BACKENDS=headless \
     WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman sway -c "$E2E_SWAY_DIR/config" > "$E2E_ROOT/sway.log" 2>&1 &
   E2E_SWAY=$!
   wait_for 20 sh -c "ls '$E2E_SWAY_DIR'/sway-ipc.*.sock && test -S '$E2E_SWAY_DIR/wayland-1'" ||
@@ -194,19 +200,14 @@ e2e_start_gnome() {
     printf '<busconfig><type>session</type><listen>unix:path=%s</listen><auth>EXTERNAL</auth><policy context="default"><allow user="*"/><allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/><allow own="*"/></policy></busconfig>' \
       "$g/$bus" > "$g/$bus.conf"
   done
-  local as_shell=()
-  if [ "$(id -u)" = 0 ]; then
-    id kelvo-test > /dev/null 2>&1 || e2e_fail "GNOME Shell does not run as root and the user kelvo-test is missing (tools/test.sh creates it)"
-    chown -R kelvo-test "$g"
-    as_shell=(runuser -u kelvo-test --)
-  fi
+  e2e_compositor_user "GNOME Shell" "$g"
   chmod 0700 "$g/run"
   for bus in session system; do
-    timeout -k 5 "$limit" "${as_shell[@]}" dbus-daemon --nofork --config-file="$g/$bus.conf" > "$E2E_ROOT/$bus.log" 2>&1 &
+    timeout -k 5 "$limit" "${E2E_AS[@]}" dbus-daemon --nofork --config-file="$g/$bus.conf" > "$E2E_ROOT/$bus.log" 2>&1 &
     E2E_GNOME_PIDS="${E2E_GNOME_PIDS:-} $!"
   done
   wait_for 10 test -S "$g/session" -a -S "$g/system" || e2e_fail "the buses did not start"
-  timeout -k 5 "$limit" "${as_shell[@]}" env -i PATH=/usr/bin:/bin HOME="$g/home" XDG_RUNTIME_DIR="$g/run" \
+  timeout -k 5 "$limit" "${E2E_AS[@]}" env -i PATH=/usr/bin:/bin HOME="$g/home" XDG_RUNTIME_DIR="$g/run" \
     XDG_CONFIG_HOME="$g/home/.config" XDG_DATA_HOME="$g/home/.local/share" XDG_CACHE_HOME="$g/home/.cache" \
     GSETTINGS_BACKEND=keyfile DBUS_SESSION_BUS_ADDRESS="unix:path=$g/session" DBUS_SYSTEM_BUS_ADDRESS="unix:path=$g/system" \
     gnome-shell --wayland --headless --virtual-monitor 1280x800 > "$E2E_ROOT/shell.log" 2>&1 &
@@ -287,3 +288,25 @@ e2e_strip_changed() {
 
 # kelvo's clipboard writes and pastes so far, as its log tells them: "1 1".
 e2e_writes_and_pastes() { echo "$(grep -c '已写入剪贴板' "$E2E_ROOT/kelvo.log") $(grep -c '⌘V' "$E2E_ROOT/kelvo.log")"; }
+
+# e2e_closed_without_paste <how>: fails unless the panel (the script's
+# panel_hidden) goes, the editor gets the keyboard back and kelvo has made no
+# write and paste but the first choice's.
+e2e_closed_without_paste() {
+  wait_for 15 panel_hidden || e2e_fail "the panel stayed up after $1"
+  wait_for 15 editor_focused || e2e_fail "the editor did not get the keyboard back after $1"
+  [ "$(e2e_writes_and_pastes)" = "1 1" ] || e2e_fail "after $1: clipboard writes and pastes $(e2e_writes_and_pastes)"
+}
+
+# Starts mousepad on $E2E_ROOT/target.txt (made empty) and waits until the
+# script's editor_focused says it is in front; then kelvo (<program>), whose
+# output goes to $E2E_ROOT/kelvo.log, under `timeout` as E2E_KELVO.
+e2e_start_editor_and_kelvo() {
+  : > "$E2E_ROOT/target.txt"
+  timeout 160 mousepad "$E2E_ROOT/target.txt" > "$E2E_ROOT/mousepad.log" 2>&1 &
+  E2E_PIDS="${E2E_PIDS:-} $!"
+  wait_for 20 editor_focused || e2e_fail "the editor did not come up: $(tail -n 3 "$E2E_ROOT/mousepad.log")"
+  timeout 160 "$1" > "$E2E_ROOT/kelvo.log" 2>&1 &
+  E2E_KELVO=$!
+  E2E_PIDS="$E2E_PIDS $E2E_KELVO"
+}

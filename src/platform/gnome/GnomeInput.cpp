@@ -14,11 +14,10 @@ constexpr quint32 kLeftControl = 29; // evdev KEY_LEFTCTRL
 
 bool GnomeSyntheticKeyboard::createKeyEvent(quint32 keyCode, bool keyDown)
 {
-    // X11 key codes are evdev codes + 8.
-    const auto x11Code = x11::x11KeyCodeForVirtualKey(keyCode);
-    if (!x11Code || *x11Code < 8)
+    const auto code = x11::evdevCodeForVirtualKey(keyCode);
+    if (!code)
         return false;
-    pending_.append({quint32(*x11Code - 8), keyDown});
+    pending_.append({*code, keyDown});
     return true;
 }
 

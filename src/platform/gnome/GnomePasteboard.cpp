@@ -21,11 +21,6 @@ namespace kelvo::gnome {
 
 namespace {
 
-// Limits of one read, as on X11 and Wayland.
-constexpr int kMaxMimeTypes = 1024;           // offered types looked at
-constexpr int kMaxFetchedTypes = 64;          // types whose data is read
-constexpr qint64 kMaxTypeBytes = 64 << 20;    // one type's data
-constexpr qint64 kMaxTotalBytes = 256 << 20;  // all of a read
 constexpr int kChunk = 64 * 1024;
 
 // Reads every pipe to its end and closes it. A type is nullopt when it went

@@ -4,11 +4,7 @@
 
 #include "wlr-foreign-toplevel-management-unstable-v1-client.h"
 
-#include <QCoreApplication>
 #include <QFile>
-#include <QFileInfo>
-#include <QGuiApplication>
-#include <QIcon>
 #include <QSocketNotifier>
 
 #include <wayland-client.h>
@@ -24,25 +20,6 @@ wl_display *connectTo(const QString &displayName)
 {
     const QByteArray name = QFile::encodeName(displayName);
     return wl_display_connect(displayName.isEmpty() ? nullptr : name.constData());
-}
-
-QImage entryIcon(const QString &icon)
-{
-    if (icon.isEmpty())
-        return {};
-    if (QFileInfo(icon).isAbsolute())
-        return QImage(icon);
-    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
-        const QIcon themed = QIcon::fromTheme(icon);
-        if (!themed.isNull())
-            return themed.pixmap(64, 64).toImage();
-    }
-    for (const char *suffix : {".png", ".svg", ".xpm"}) {
-        const QString path = QStringLiteral("/usr/share/pixmaps/") + icon + QLatin1String(suffix);
-        if (QFileInfo::exists(path))
-            return QImage(path);
-    }
-    return {};
 }
 
 } // namespace
@@ -126,7 +103,7 @@ public:
             app.localizedName = t.appId;
         if (auto entry = entries_.find(t.appId, t.appId)) {
             app.localizedName = entry->name;
-            app.icon = entryIcon(entry->icon);
+            app.icon = x11::desktopEntryIcon(entry->icon);
         }
         return app;
     }

@@ -29,11 +29,6 @@ namespace kelvo::wayland {
 
 namespace {
 
-// Limits of one read, as on X11.
-constexpr int kMaxMimeTypes = 1024;           // offered types looked at
-constexpr int kMaxFetchedTypes = 64;          // types whose data is read
-constexpr qint64 kMaxTypeBytes = 64 << 20;    // one type's data
-constexpr qint64 kMaxTotalBytes = 256 << 20;  // all of a read
 // Serving: a reader that takes nothing for this long is dropped.
 constexpr int kSendIdleMs = 10000;
 constexpr int kChunk = 64 * 1024;

@@ -87,6 +87,12 @@ std::optional<quint8> x11KeyCodeForVirtualKey(quint32 virtualKey)
     return p->x11KeyCode;
 }
 
+std::optional<quint32> evdevCodeForVirtualKey(quint32 virtualKey)
+{
+    const auto code = x11KeyCodeForVirtualKey(virtualKey);
+    return code && *code >= 8 ? std::optional<quint32>(*code - 8) : std::nullopt;
+}
+
 std::optional<quint32> virtualKeyForX11KeyCode(quint32 x11KeyCode)
 {
     const KeyPosition *p = indexes().byKeyCode.value(x11KeyCode);

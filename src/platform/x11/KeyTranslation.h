@@ -45,6 +45,8 @@ struct KeyPosition {
 const QList<KeyPosition> &keyPositions();
 
 std::optional<quint8> x11KeyCodeForVirtualKey(quint32 virtualKey);
+// The Linux input (evdev) code of the position, the X11 key code - 8.
+std::optional<quint32> evdevCodeForVirtualKey(quint32 virtualKey);
 std::optional<quint32> virtualKeyForX11KeyCode(quint32 x11KeyCode);
 // The US-layout keysym on that position (unshifted).
 std::optional<quint32> keysymForVirtualKey(quint32 virtualKey);

@@ -1,8 +1,6 @@
 #include "platform/x11/X11Applications.h"
 
-#include <QFileInfo>
 #include <QGuiApplication>
-#include <QIcon>
 #include <QWindow>
 
 #include <unistd.h>
@@ -141,7 +139,7 @@ RunningApplication X11Applications::describe(xcb_window_t window) const
 
     app.icon = windowIcon(window);
     if (app.icon.isNull() && entry && !entry->icon.isEmpty())
-        app.icon = entryIcon(entry->icon);
+        app.icon = desktopEntryIcon(entry->icon);
     return app;
 }
 
@@ -150,23 +148,6 @@ QImage X11Applications::windowIcon(xcb_window_t window) const
     X11Connection &c = *connection_;
     // Up to 16 MiB of icons; larger values are cut and parsed as far as whole.
     return imageFromNetWmIcon(c.cardinals(window, c.atom("_NET_WM_ICON")));
-}
-
-QImage X11Applications::entryIcon(const QString &icon) const
-{
-    if (QFileInfo(icon).isAbsolute())
-        return QImage(icon);
-    if (qGuiApp) {
-        const QIcon themed = QIcon::fromTheme(icon);
-        if (!themed.isNull())
-            return themed.pixmap(64, 64).toImage();
-    }
-    for (const char *suffix : {".png", ".svg", ".xpm"}) {
-        const QString path = QStringLiteral("/usr/share/pixmaps/") + icon + QLatin1String(suffix);
-        if (QFileInfo::exists(path))
-            return QImage(path);
-    }
-    return {};
 }
 
 xcb_window_t X11Applications::windowOfProcess(qint64 pid) const

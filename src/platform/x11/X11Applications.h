@@ -40,7 +40,6 @@ private:
     xcb_window_t windowOfProcess(qint64 pid) const;
     RunningApplication describe(xcb_window_t window) const;
     QImage windowIcon(xcb_window_t window) const;
-    QImage entryIcon(const QString &icon) const;
     void activateWindow(xcb_window_t window) const;
 
     std::unique_ptr<X11Connection> connection_;
