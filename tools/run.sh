@@ -9,6 +9,21 @@ build="${KELVO_BUILD_DIR:-$root/build-run}"
 cmake -S "$root" -B "$build" -G Ninja -DKELVO_BUILD_TESTS=OFF -DKELVO_BUILD_BENCH=OFF >/dev/null
 ninja -C "$build" kelvo
 
+# On GNOME's Wayland session: Kelvo's GNOME Shell extension for this user.
+# GNOME loads a new extension at the next login; Kelvo asks to switch on
+# one that GNOME knows.
+install_gnome_extension() {
+  [[ "${XDG_CURRENT_DESKTOP:-}" == *GNOME* && -n "${WAYLAND_DISPLAY:-}" ]] || return 0
+  local uuid=kelvo@kelvo.github.io
+  local dest="${XDG_DATA_HOME:-$HOME/.local/share}/gnome-shell/extensions/$uuid"
+  ninja -C "$build" kelvo_gnome_extension > /dev/null
+  diff -rq "$build/src/platform/gnome/$uuid" "$dest" > /dev/null 2>&1 && return 0
+  mkdir -p "$dest"
+  cp -r "$build/src/platform/gnome/$uuid/." "$dest/"
+  echo "Installed Kelvo's GNOME Shell extension in $dest (GNOME loads a new one at the next login)."
+}
+install_gnome_extension
+
 if [[ -z "${DISPLAY:-}" ]]; then
   display=":${KELVO_XVFB_DISPLAY:-91}"
   Xvfb "$display" -screen 0 1440x900x24 -nolisten tcp >/dev/null 2>&1 &

@@ -15,6 +15,13 @@ if [ "$(id -u)" -eq 0 ] && ! id kelvo-test > /dev/null 2>&1; then
   echo "tools/test.sh: created the system user kelvo-test (home /var/lib/kelvo-test), which runs the test compositors"
 fi
 
+# Xwayland, which GNOME Shell's tests start, wants /tmp/.X11-unix root's
+# with mode 1777.
+if [ "$(id -u)" -eq 0 ] && [ "$(stat -c '%u %a' /tmp/.X11-unix 2> /dev/null)" != "0 1777" ]; then
+  mkdir -p /tmp/.X11-unix && chown root:root /tmp/.X11-unix && chmod 1777 /tmp/.X11-unix
+  echo "tools/test.sh: made /tmp/.X11-unix root's with mode 1777, as Xwayland needs it for the GNOME Shell tests"
+fi
+
 jobs="$(nproc)"
 run_suite() {
   local dir="$1"; shift

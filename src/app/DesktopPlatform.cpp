@@ -8,6 +8,7 @@
 #include "platform/x11/X11Pasteboard.h"
 #include "platform/x11/X11SyntheticKeyboard.h"
 #ifdef KELVO_WITH_GNOME
+#include "platform/gnome/ExtensionSetup.h"
 #include "platform/gnome/GnomeApplications.h"
 #include "platform/gnome/GnomeDesktop.h"
 #include "platform/gnome/GnomeInput.h"
@@ -22,7 +23,10 @@
 #include "platform/wayland/WaylandSyntheticKeyboard.h"
 #endif
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 namespace kelvo {
 
@@ -139,6 +143,52 @@ DesktopPlatform createDesktopPlatform(const QString &waylandDisplay, const QStri
         platform.keyboard = std::make_unique<x11::X11SyntheticKeyboard>();
     logLine(QStringLiteral("Desktop platform: %1").arg(platform.name));
     return platform;
+}
+
+void prepareDesktopPlatform(const QString &waylandDisplay, PreferencesStore &preferences,
+                            const DesktopQuestions &questions)
+{
+#ifdef KELVO_WITH_GNOME
+    const std::optional<QDBusConnection> bus = waylandDisplay.isEmpty() ? std::nullopt : sessionBus();
+    if (!bus || gnome::ShellExtension::version(*bus, 1000))
+        return;
+    const gnome::ExtensionSetup setup(*bus);
+    const QString declinedKey = QStringLiteral("gnomeExtensionDeclined");
+    switch (setup.offer(QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation))) {
+    case gnome::ExtensionSetup::Offer::None:
+        return;
+    case gnome::ExtensionSetup::Offer::Enable:
+        if (preferences.boolean(declinedKey))
+            return;
+        if (!questions.ask(QCoreApplication::translate(
+                "DesktopPlatform", "Kelvo 的 GNOME Shell 扩展已安装, 但没有启用。启用后, Kelvo 能记录每一次复制和它的来源, "
+                                   "用快捷键打开面板并粘贴。现在启用吗?"))) {
+            preferences.setValue(declinedKey, true);
+            logLine(QStringLiteral("Kelvo's GNOME Shell extension stays off (`gnome-extensions enable %1` switches it on)")
+                        .arg(QLatin1String(gnome::kExtensionUuid)));
+        } else if (!setup.enable(5000)) {
+            logLine(QStringLiteral("GNOME Shell did not start Kelvo's extension; are extensions switched off in "
+                                   "GNOME's Extensions application?"));
+        }
+        return;
+    case gnome::ExtensionSetup::Offer::LogInAgain: {
+        logLine(QStringLiteral("Kelvo's GNOME Shell extension is installed, but GNOME loads it at the next login; "
+                               "until then Kelvo runs on Xwayland."));
+        // Once a login: the runtime directory goes with the session.
+        QFile told(QDir(qEnvironmentVariable("XDG_RUNTIME_DIR")).filePath(QStringLiteral("kelvo-gnome-login-told")));
+        if (told.exists() || !told.open(QIODevice::WriteOnly))
+            return;
+        questions.tell(QCoreApplication::translate(
+            "DesktopPlatform", "Kelvo 的 GNOME Shell 扩展已安装, 但 GNOME 要在重新登录后才会加载它。在此之前, "
+                               "Kelvo 仍会记录复制, 但快捷键打开面板和粘贴都不可用。"));
+        return;
+    }
+    }
+#else
+    Q_UNUSED(waylandDisplay);
+    Q_UNUSED(preferences);
+    Q_UNUSED(questions);
+#endif
 }
 
 QString shortcutConfigurationLine(quint32 keyCode, quint32 modifiers, const QString &currentDesktop)

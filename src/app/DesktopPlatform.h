@@ -5,6 +5,7 @@
 #include "platform/Desktop.h"
 #include "platform/HotKeys.h"
 #include "platform/Pasteboard.h"
+#include "platform/Preferences.h"
 #include "platform/StatusMenu.h"
 
 #include <QString>
@@ -51,6 +52,19 @@ struct DesktopPlatform {
 QString shortcutConfigurationLine(quint32 keyCode, quint32 modifiers, const QString &currentDesktop);
 
 using DataControlProbe = std::function<bool(const QString &waylandDisplay)>;
+
+// What the desktop may ask the user before the platform is chosen.
+struct DesktopQuestions {
+    std::function<bool(const QString &question)> ask; // true: yes
+    std::function<void(const QString &notice)> tell;
+};
+
+// On GNOME Shell's Wayland session where Kelvo's extension does not answer:
+// when it is installed but switched off, asks once (a "no" is kept in
+// `preferences`) and switches it on; when GNOME loads it only at the next
+// login, says so once per login. Does nothing elsewhere.
+void prepareDesktopPlatform(const QString &waylandDisplay, PreferencesStore &preferences,
+                            const DesktopQuestions &questions);
 
 // Chooses and builds the services; logs one line naming the platform, and
 // on a Wayland session without data-control says once what that means.

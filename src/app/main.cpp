@@ -31,6 +31,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFont>
+#include <QMessageBox>
 #include <QPalette>
 #include <QPointer>
 #include <QQmlEngine>
@@ -157,6 +158,15 @@ int main(int argc, char **argv)
     QtStyledTextConverter styledText;
     QtSaveDialog saveDialog;
     x11::X11Desktop x11Desktop;
+    SettingsPreferencesStore preferencesStore;
+    prepareDesktopPlatform(qEnvironmentVariable("WAYLAND_DISPLAY"), preferencesStore,
+                           {[](const QString &question) {
+                                return QMessageBox::question(nullptr, QStringLiteral("Kelvo"), question)
+                                    == QMessageBox::Yes;
+                            },
+                            [](const QString &notice) {
+                                QMessageBox::information(nullptr, QStringLiteral("Kelvo"), notice);
+                            }});
     DesktopPlatform platform = createDesktopPlatform(qEnvironmentVariable("WAYLAND_DISPLAY"),
                                                      qEnvironmentVariable("SWAYSOCK"));
     const PanelDesktop panelDesktop = createPanelDesktop(platform, x11Desktop, qEnvironmentVariable("SWAYSOCK"));
@@ -165,7 +175,6 @@ int main(int argc, char **argv)
     Applications &applications = *platform.applications;
     HotKeyService &hotKeys = *platform.hotKeys;
     SyntheticKeyboard &keyboard = *platform.keyboard;
-    SettingsPreferencesStore preferencesStore;
     XdgLoginItem loginItem;
     StoredPreferences prefs(preferencesStore);
 

@@ -171,7 +171,8 @@ sway_panel_ready() {
 
 # e2e_start_gnome <seconds> <extension folder>...: a headless GNOME Shell
 # for at most that long with the given extensions (each a folder named by
-# its uuid) enabled, private system and session buses, and private XDG
+# its uuid) installed and enabled (but those named in E2E_GNOME_OFF, which
+# stay off), private system and session buses, and private XDG
 # directories for the clients; sets E2E_ROOT, E2E_GNOME_DIR,
 # DBUS_SESSION_BUS_ADDRESS, WAYLAND_DISPLAY, DISPLAY and XAUTHORITY, and
 # stops it all (with E2E_PIDS) on exit. GNOME Shell refuses to run as root:
@@ -191,7 +192,7 @@ e2e_start_gnome() {
   touch "$g/home/.local/share/gnome-shell/lock-warning-shown"
   for dir in "$@"; do
     cp -r "$dir" "$g/home/.local/share/gnome-shell/extensions/"
-    uuids+=("'$(basename "$dir")'")
+    [[ " ${E2E_GNOME_OFF:-} " = *" $(basename "$dir") "* ]] || uuids+=("'$(basename "$dir")'")
   done
   # The shell reads its settings from a key file: no dconf service.
   printf "[org/gnome/shell]\ndisable-user-extensions=false\nenabled-extensions=[%s]\nwelcome-dialog-last-shown-version='999'\n" \

@@ -34,13 +34,17 @@ public:
     GnomeShellServer() { quietClients_ = true; }
     ~GnomeShellServer() override { stop(); }
 
-    // True once the shell has left its overview with both extensions on
-    // the bus. On failure error() says why.
+    // Kelvo's extension as the shell starts.
+    enum class Kelvo { Enabled, Off, Absent } kelvo = Kelvo::Enabled;
+
+    // True once the shell has left its overview with the extensions that
+    // are on on the bus. On failure error() says why.
     bool start()
     {
         const QString envFile = dir_.filePath(QStringLiteral("env"));
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("E2E_GNOME_ENV"), envFile);
+        env.insert(QStringLiteral("E2E_GNOME_OFF"), kelvo == Kelvo::Off ? QStringLiteral("kelvo@kelvo.github.io") : QString());
         script_.setProcessEnvironment(env);
         script_.setProcessChannelMode(QProcess::MergedChannels);
         script_.setStandardOutputFile(dir_.filePath(QStringLiteral("log")));
@@ -48,10 +52,10 @@ public:
         script_.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
         script_.start(QStringLiteral("bash"),
                       {QStringLiteral("-c"),
-                       QStringLiteral("trap exit TERM; . \"$1\"; e2e_start_gnome 600 \"$2\" \"$3\"; "
+                       QStringLiteral("trap exit TERM; . \"$1\"; e2e_start_gnome 600 \"$2\" ${3:+\"$3\"}; export E2E_GNOME_DIR; "
                                       "env > \"$E2E_GNOME_ENV.new\" && mv \"$E2E_GNOME_ENV.new\" \"$E2E_GNOME_ENV\"; wait"),
-                       QStringLiteral("gnome-shell-fixture"), QStringLiteral(KELVO_E2E_LIB),
-                       QStringLiteral(KELVO_GNOME_EXTENSION_DIR), QStringLiteral(KELVO_GNOME_HELPER_DIR)});
+                       QStringLiteral("gnome-shell-fixture"), QStringLiteral(KELVO_E2E_LIB), QStringLiteral(KELVO_GNOME_HELPER_DIR),
+                       kelvo == Kelvo::Absent ? QString() : QStringLiteral(KELVO_GNOME_EXTENSION_DIR)});
         if (!waitUntil([&] { return QFile::exists(envFile) || script_.state() == QProcess::NotRunning; }, 90000)
             || !QFile::exists(envFile))
             return fail("the shell did not start: " + log());
@@ -63,7 +67,8 @@ public:
         bus_ = QDBusConnection::connectToBus(env_.value(QStringLiteral("DBUS_SESSION_BUS_ADDRESS")),
                                              QStringLiteral("kelvo-gnome-test"));
         // Kelvo's extension loads its modules after the shell enabled it.
-        return waitUntil([&] { return bus_.interface()->isServiceRegistered(QStringLiteral("io.github.kelvo.Shell")); },
+        return kelvo != Kelvo::Enabled
+            || waitUntil([&] { return bus_.interface()->isServiceRegistered(QStringLiteral("io.github.kelvo.Shell")); },
                          20000)
             || fail("Kelvo's extension is not on the bus");
     }
@@ -88,6 +93,8 @@ public:
     // The test's own connection to the shell's session bus.
     QDBusConnection &bus() { return bus_; }
     QProcessEnvironment environment() const override { return env_; }
+    // Where the shell finds the extensions of its user.
+    QString dataHome() const { return env_.value(QStringLiteral("E2E_GNOME_DIR")) + QStringLiteral("/home/.local/share"); }
 
     // A method of the helper extension, waited for.
     QDBusMessage helper(const QString &method, const QVariantList &args = {})
