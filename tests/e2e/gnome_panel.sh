@@ -85,7 +85,7 @@ for how in escape click; do
   wait_for 15 panel_ready || e2e_fail "the shortcut did not show the panel again ($how)"
   case $how in
     escape) gnome_keys Escape ;;
-    click) gnome_helper Click 640.0 200.0 > /dev/null ;;
+    click) gnome_helper Click 640.0 200.0 1 > /dev/null ;;
   esac
   e2e_closed_without_paste "$how"
 done

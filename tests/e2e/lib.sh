@@ -184,7 +184,7 @@ e2e_start_gnome() {
   [ "$(stat -c '%u %a' /tmp/.X11-unix 2> /dev/null)" = "0 1777" ] ||
     e2e_fail "/tmp/.X11-unix must be root's with mode 1777 for Xwayland (tools/test.sh makes it so)"
   E2E_ROOT=$(mktemp -d)
-  E2E_GNOME_DIR=$(mktemp -d /tmp/kelvo-gnome-XXXXXX)
+  export E2E_GNOME_DIR=$(mktemp -d /tmp/kelvo-gnome-XXXXXX)
   trap e2e_stop_gnome EXIT
   local g=$E2E_GNOME_DIR uuids=()
   mkdir -p "$g/home/.config/glib-2.0/settings" "$g/home/.local/share/gnome-shell/extensions" "$g/run" "$g/shots"

@@ -52,7 +52,7 @@ public:
         script_.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
         script_.start(QStringLiteral("bash"),
                       {QStringLiteral("-c"),
-                       QStringLiteral("trap exit TERM; . \"$1\"; e2e_start_gnome 600 \"$2\" ${3:+\"$3\"}; export E2E_GNOME_DIR; "
+                       QStringLiteral("trap exit TERM; . \"$1\"; e2e_start_gnome 600 \"$2\" ${3:+\"$3\"};"
                                       "env > \"$E2E_GNOME_ENV.new\" && mv \"$E2E_GNOME_ENV.new\" \"$E2E_GNOME_ENV\"; wait"),
                        QStringLiteral("gnome-shell-fixture"), QStringLiteral(KELVO_E2E_LIB), QStringLiteral(KELVO_GNOME_HELPER_DIR),
                        kelvo == Kelvo::Absent ? QString() : QStringLiteral(KELVO_GNOME_EXTENSION_DIR)});

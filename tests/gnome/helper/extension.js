@@ -11,7 +11,7 @@ const IFACE = `<node><interface name="io.github.kelvo.ShellTest">
   <method name="HideOverview"/>
   <method name="Ready"><arg type="b" direction="out"/></method>
   <method name="Keys"><arg name="keys" type="as" direction="in"/></method>
-  <method name="Click"><arg name="x" type="d" direction="in"/><arg name="y" type="d" direction="in"/></method>
+  <method name="Click"><arg name="x" type="d" direction="in"/><arg name="y" type="d" direction="in"/><arg name="button" type="u" direction="in"/></method>
   <method name="Windows"><arg name="json" type="s" direction="out"/></method>
   <method name="Activate"><arg name="wmClass" type="s" direction="in"/><arg type="b" direction="out"/></method>
   <method name="Screenshot"><arg name="path" type="s" direction="in"/><arg type="b" direction="out"/></method>
@@ -60,11 +60,12 @@ class Helper {
         keys.slice().reverse().forEach(name => send(name, Clutter.KeyState.RELEASED));
     }
 
-    Click(x, y) {
+    // A click of a button (1 the left, 3 the right) at a point of the stage.
+    Click(x, y, button) {
         const time = GLib.get_monotonic_time();
         this._pointer.notify_absolute_motion(time, x, y);
-        this._pointer.notify_button(time, Clutter.BUTTON_PRIMARY, Clutter.ButtonState.PRESSED);
-        this._pointer.notify_button(time, Clutter.BUTTON_PRIMARY, Clutter.ButtonState.RELEASED);
+        this._pointer.notify_button(time, button, Clutter.ButtonState.PRESSED);
+        this._pointer.notify_button(time, button, Clutter.ButtonState.RELEASED);
     }
 
     Windows() {

@@ -52,13 +52,14 @@ export class StatusMenu {
         for (const [key, item] of Object.entries(this._items))
             item.label.text = labels[key] ?? '';
         this._items.pause.setToggleState(paused);
-        this._button.first_child.opacity = paused ? PAUSED_OPACITY : 255;
+        this._symbol.opacity = paused ? PAUSED_OPACITY : 255;
     }
 
     _build() {
         const {Main, PanelMenu, PopupMenu} = this._shell;
         this._button = new PanelMenu.Button(0.0, 'Kelvo', false);
-        this._button.add_child(new St.Icon({gicon: this._icon, style_class: 'system-status-icon'}));
+        this._symbol = new St.Icon({gicon: this._icon, style_class: 'system-status-icon'});
+        this._button.add_child(this._symbol);
         const menu = this._button.menu;
         const item = (method, args = null) => {
             const entry = new PopupMenu.PopupMenuItem('');

@@ -1,0 +1,96 @@
+#!/bin/bash
+# Kelvo used as a new user would under a headless GNOME Shell with Kelvo's
+# extension: copies from two programs (mousepad on GTK's Wayland backend, a
+# shell in the foot terminal), the panel opened with the shortcut, a search
+# typed into it, an entry pinned through its context menu (a right click),
+# the pinned tab, and a paste into the editor; the top bar's menu opened.
+# Screenshots go to docs/screenshots/gnome-*.png. Private XDG directories;
+# nothing of the user's is touched. Keys, clicks and screenshots come from
+# the tests' helper extension. Every step waits for its outcome with a
+# deadline.
+# Usage: tools/gnome-new-user.sh [build directory, default build]
+root="$(cd "$(dirname "$0")/.." && pwd)"
+. "$root/tests/e2e/lib.sh"
+build=$(cd "${1:-$root/build}" && pwd)
+kelvo="$build/src/app/kelvo"
+[ -x "$kelvo" ] || e2e_fail "build kelvo in $build first"
+out="$root/docs/screenshots"
+
+e2e_start_gnome 300 "$build/src/platform/gnome/kelvo@kelvo.github.io" "$build/tests/gnome/kelvo-test-helper@kelvo.github.io"
+
+focused_is() { [ "$(gnome_focused_class)" = "$1" ]; }
+panel_hidden() { ! gnome_windows | grep -q '"title":"Kelvo"'; }
+panel_ready() { gnome_windows | jq -s -e 'any(.title == "Kelvo" and .focused and .y == 476)' > /dev/null; }
+history_has() { grep -qF "$1" "$XDG_DATA_HOME/Kelvo/clipboard_history.json" 2> /dev/null; }
+type_text() { local c; for c in $(echo "$1" | grep -o .); do gnome_keys "$c"; done; }
+click() { gnome_helper Click "$1.0" "$2.0" "${3:-1}" > /dev/null; }
+# The screen, once two screenshots in a row are alike and, with $2, unlike
+# that one (more than a blinking caret); into $1.
+settled() {
+  local last="$E2E_ROOT/last.png" now="$E2E_ROOT/now.png" n
+  for ((n = 0; n < 50; n++)); do
+    gnome_helper Screenshot "'$E2E_GNOME_DIR/shots/now.png'" | grep -q true && cp "$E2E_GNOME_DIR/shots/now.png" "$now"
+    if [ -f "$last" ] && [ "$(compare -metric AE "$last" "$now" null: 2>&1 | cut -d' ' -f1)" = 0 ] &&
+       { [ -z "${2:-}" ] || [ "$(compare -metric AE "$2" "$now" null: 2>&1 | cut -d' ' -f1)" -gt 500 ]; }; then
+      mv "$now" "$1"; rm -f "$last"; return 0
+    fi
+    mv "$now" "$last"
+    sleep 0.1 # the poll interval, not a wait for the outcome
+  done
+  e2e_fail "the screen did not settle for $1"
+}
+
+# 1. Copy in the editor: a line of its file, all selected, Control+C.
+note="Quarterly plan: ship the GNOME build"
+printf '%s' "$note" > "$E2E_ROOT/notes.txt"
+timeout 280 mousepad "$E2E_ROOT/notes.txt" > "$E2E_ROOT/mousepad.log" 2>&1 &
+E2E_PIDS="$!"
+wait_for 20 focused_is mousepad || e2e_fail "the editor did not come up"
+timeout 280 "$kelvo" > "$E2E_ROOT/kelvo.log" 2>&1 &
+E2E_PIDS="$E2E_PIDS $!"
+wait_for 15 grep -q 'Registered hotkey' "$E2E_ROOT/kelvo.log" || e2e_fail "no shortcut: $(cat "$E2E_ROOT/kelvo.log")"
+copied_in_editor() { gnome_keys Control_L a && gnome_keys Control_L c && history_has "$note"; }
+wait_for 20 copied_in_editor || e2e_fail "the editor's copy was not recorded: $(cat "$E2E_ROOT/kelvo.log")"
+
+# 2. Copies in a terminal: a shell in foot reads lines from a pipe and puts
+# each on the clipboard with wl-copy, while foot has the focus.
+mkfifo "$E2E_ROOT/lines"
+timeout 280 foot -a foot sh -c "exec 3<> '$E2E_ROOT/lines'; while read -r l <&3; do printf %s \"\$l\" | wl-copy; done" \
+  > "$E2E_ROOT/foot.log" 2>&1 &
+E2E_PIDS="$E2E_PIDS $!"
+wait_for 20 focused_is foot || e2e_fail "foot did not come up: $(tail -n 3 "$E2E_ROOT/foot.log")"
+for line in "https://wiki.example.org/gnome-notes" "ssh deploy@build-01.example.org" "git log --oneline -5"; do
+  echo "$line" > "$E2E_ROOT/lines"
+  wait_for 10 history_has "$line" || e2e_fail "the terminal's copy '$line' was not recorded"
+done
+
+# 3. Kelvo's menu in the top bar (no tray in vanilla GNOME).
+settled "$E2E_ROOT/desktop.png"
+click 1199 16
+settled "$E2E_ROOT/menu.png" "$E2E_ROOT/desktop.png"
+gnome_keys Escape
+
+# 4. Back to the editor (its text selected, to be replaced by the paste),
+# then the panel.
+gnome_helper Activate "'mousepad'" > /dev/null
+wait_for 10 focused_is mousepad || e2e_fail "the editor did not come back to the front"
+gnome_keys Control_L a
+settled "$E2E_ROOT/before.png"
+gnome_keys Super_L Shift_L v
+wait_for 15 panel_ready || e2e_fail "the shortcut did not show the panel: $(cat "$E2E_ROOT/kelvo.log")"
+settled "$E2E_ROOT/history.png" "$E2E_ROOT/before.png"
+
+# 5. A search: Control+F, then a word.
+gnome_keys Control_L f
+type_text gnome
+settled "$E2E_ROOT/search.png" "$E2E_ROOT/history.png"
+gnome_keys Escape # leaves the search field, the panel stays
+gnome_keys Control_L a
+gnome_keys BackSpace
+
+# 6. Pin the terminal's address (the third card, newest first) through its
+# context menu, then the pinned tab (Tab).
+settled "$E2E_ROOT/cleared.png" "$E2E_ROOT/search.png"
+click 512 650 3
+settled "$E2E_ROOT/context.png" "$E2E_ROOT/cleared.png"
+echo "context menu: $E2E_ROOT/context.png"
