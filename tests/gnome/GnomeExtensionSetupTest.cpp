@@ -15,40 +15,31 @@ using Offer = gnome::ExtensionSetup::Offer;
 
 namespace {
 
-struct Started {
-    explicit Started(GnomeShellServer::Kelvo kelvo)
-    {
-        static int argc = 1;
-        static char name[] = "kelvo-gnome-test";
-        static char *argv[] = {name, nullptr};
-        static QCoreApplication app(argc, argv);
-        server.kelvo = kelvo;
-    }
-    GnomeShellServer server;
+template<GnomeShellServer::Kelvo kKelvo>
+struct ShellWithKelvo : GnomeShellServer {
+    ShellWithKelvo() { kelvo = kKelvo; }
 };
+using ExtensionOff = kelvo::testing::ServerTest<ShellWithKelvo<GnomeShellServer::Kelvo::Off>>;
+using ExtensionAbsent = kelvo::testing::ServerTest<ShellWithKelvo<GnomeShellServer::Kelvo::Absent>>;
 
 } // namespace
 
-TEST(GnomeExtensionSetup, AnExtensionThatIsOffIsSwitchedOnAndAnswers)
+TEST_F(ExtensionOff, IsSwitchedOnAndAnswers)
 {
-    Started s(GnomeShellServer::Kelvo::Off);
-    ASSERT_TRUE(s.server.start()) << s.server.error().toStdString();
-    const gnome::ExtensionSetup setup(s.server.bus());
-    EXPECT_EQ(setup.offer({s.server.dataHome()}), Offer::Enable);
-    EXPECT_EQ(gnome::ShellExtension::version(s.server.bus(), 1000), std::nullopt);
+    const gnome::ExtensionSetup setup(server().bus());
+    EXPECT_EQ(setup.offer({server().dataHome()}), Offer::Enable);
+    EXPECT_EQ(gnome::ShellExtension::version(server().bus(), 1000), std::nullopt);
     ASSERT_TRUE(setup.enable(20000));
-    EXPECT_EQ(gnome::ShellExtension::version(s.server.bus(), 1000), gnome::kVersion);
-    EXPECT_EQ(setup.offer({s.server.dataHome()}), Offer::None) << "on, nothing more to offer";
+    EXPECT_EQ(gnome::ShellExtension::version(server().bus(), 1000), gnome::kVersion);
+    EXPECT_EQ(setup.offer({server().dataHome()}), Offer::None) << "on, nothing more to offer";
 }
 
-TEST(GnomeExtensionSetup, AnExtensionInstalledSinceTheShellStartedWaitsForTheNextLogin)
+TEST_F(ExtensionAbsent, InstalledSinceTheShellStartedWaitsForTheNextLogin)
 {
-    Started s(GnomeShellServer::Kelvo::Absent);
-    ASSERT_TRUE(s.server.start()) << s.server.error().toStdString();
-    const gnome::ExtensionSetup setup(s.server.bus());
-    const QString folder = s.server.dataHome() + QStringLiteral("/gnome-shell/extensions/kelvo@kelvo.github.io");
-    EXPECT_EQ(setup.offer({s.server.dataHome()}), Offer::None) << "not installed";
+    const gnome::ExtensionSetup setup(server().bus());
+    const QString folder = server().dataHome() + QStringLiteral("/gnome-shell/extensions/kelvo@kelvo.github.io");
+    EXPECT_EQ(setup.offer({server().dataHome()}), Offer::None) << "not installed";
     ASSERT_TRUE(QDir().mkpath(folder) && QFile::copy(QStringLiteral(KELVO_GNOME_EXTENSION_DIR "/metadata.json"),
                                                      folder + QStringLiteral("/metadata.json")));
-    EXPECT_EQ(setup.offer({s.server.dataHome()}), Offer::LogInAgain);
+    EXPECT_EQ(setup.offer({server().dataHome()}), Offer::LogInAgain);
 }

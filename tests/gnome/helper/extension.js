@@ -8,7 +8,6 @@ const Main = imports.ui.main;
 
 const IFACE = `<node><interface name="io.github.kelvo.ShellTest">
   <method name="Environment"><arg name="json" type="s" direction="out"/></method>
-  <method name="HideOverview"/>
   <method name="Ready"><arg type="b" direction="out"/></method>
   <method name="Keys"><arg name="keys" type="as" direction="in"/></method>
   <method name="Click"><arg name="x" type="d" direction="in"/><arg name="y" type="d" direction="in"/><arg name="button" type="u" direction="in"/></method>
@@ -41,13 +40,10 @@ class Helper {
         return JSON.stringify(env);
     }
 
-    HideOverview() {
-        Main.overview.hide();
-    }
-
-    // Started up, out of the overview, nothing modal: new windows get the
-    // focus.
+    // Leaves the overview the shell starts in (new windows get no focus
+    // there); true once started up, out of it, with nothing modal.
     Ready() {
+        Main.overview.hide();
         return !Main.layoutManager._startingUp && !Main.overview.visible && Main.modalCount === 0;
     }
 
