@@ -24,21 +24,10 @@ panel_ready() { gnome_windows | jq -s -e 'any(.title == "Kelvo" and .focused and
 history_has() { grep -qF "$1" "$XDG_DATA_HOME/Kelvo/clipboard_history.json" 2> /dev/null; }
 type_text() { local c; for c in $(echo "$1" | grep -o .); do gnome_keys "$c"; done; }
 click() { gnome_helper Click "$1.0" "$2.0" "${3:-1}" > /dev/null; }
-# The screen, once two screenshots in a row are alike and, with $2, unlike
-# that one (more than a blinking caret); into $1.
-settled() {
-  local last="$E2E_ROOT/last.png" now="$E2E_ROOT/now.png" n
-  for ((n = 0; n < 50; n++)); do
-    gnome_helper Screenshot "'$E2E_GNOME_DIR/shots/now.png'" | grep -q true && cp "$E2E_GNOME_DIR/shots/now.png" "$now"
-    if [ -f "$last" ] && [ "$(compare -metric AE "$last" "$now" null: 2>&1 | cut -d' ' -f1)" = 0 ] &&
-       { [ -z "${2:-}" ] || [ "$(compare -metric AE "$2" "$now" null: 2>&1 | cut -d' ' -f1)" -gt 500 ]; }; then
-      mv "$now" "$1"; rm -f "$last"; return 0
-    fi
-    mv "$now" "$last"
-    sleep 0.1 # the poll interval, not a wait for the outcome
-  done
-  e2e_fail "the screen did not settle for $1"
-}
+# The screen once it has stopped changing (and differs from $2 when given);
+# into $1.
+screen_shot() { gnome_helper Screenshot "'$E2E_GNOME_DIR/shots/now.png'" | grep -q true && cp "$E2E_GNOME_DIR/shots/now.png" "$1"; }
+settled() { e2e_settled "$1" "${2:-}" screen_shot; }
 
 # 1. Copy in the editor: a line of its file, all selected, Control+C.
 note="Quarterly plan: ship the GNOME build"
@@ -52,17 +41,9 @@ wait_for 15 grep -q 'Registered hotkey' "$E2E_ROOT/kelvo.log" || e2e_fail "no sh
 copied_in_editor() { gnome_keys Control_L a && gnome_keys Control_L c && history_has "$note"; }
 wait_for 20 copied_in_editor || e2e_fail "the editor's copy was not recorded: $(cat "$E2E_ROOT/kelvo.log")"
 
-# 2. Copies in a terminal: a shell in foot reads lines from a pipe and puts
-# each on the clipboard with wl-copy, while foot has the focus.
-mkfifo "$E2E_ROOT/lines"
-timeout 280 foot -a foot sh -c "exec 3<> '$E2E_ROOT/lines'; while read -r l <&3; do printf %s \"\$l\" | wl-copy; done" \
-  > "$E2E_ROOT/foot.log" 2>&1 &
-E2E_PIDS="$E2E_PIDS $!"
-wait_for 20 focused_is foot || e2e_fail "foot did not come up: $(tail -n 3 "$E2E_ROOT/foot.log")"
-for line in "https://wiki.example.org/gnome-notes" "ssh deploy@build-01.example.org" "git log --oneline -5"; do
-  echo "$line" > "$E2E_ROOT/lines"
-  wait_for 10 history_has "$line" || e2e_fail "the terminal's copy '$line' was not recorded"
-done
+# 2. Copies in a terminal: a shell in foot puts lines on the clipboard with
+# wl-copy, while foot has the focus.
+e2e_copies_in_foot "https://wiki.example.org/gnome-notes" "ssh deploy@build-01.example.org" "git log --oneline -5"
 
 # 3. Kelvo's menu in the top bar (no tray in vanilla GNOME): its pause item
 # greys the symbol; resumed from the command line.

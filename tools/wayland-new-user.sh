@@ -30,22 +30,10 @@ click() { # click <x> <y> [button1|button3]
   timeout 5 swaymsg seat - cursor press "${3:-button1}" > /dev/null
   timeout 5 swaymsg seat - cursor release "${3:-button1}" > /dev/null
 }
-# The panel strip as it looks once the picture has stopped changing (two
-# screenshots in a row alike), different from $2 when given (more than a
-# blinking caret); into $1.
-strip_settled() {
-  local last="$E2E_ROOT/last.png" now="$E2E_ROOT/now.png" n
-  for ((n = 0; n < 50; n++)); do
-    timeout 10 grim -g "0,476 1280x324" "$now" || e2e_fail "grim failed"
-    if [ -f "$last" ] && [ "$(compare -metric AE "$last" "$now" null: 2>&1 | cut -d' ' -f1)" = 0 ] &&
-       { [ -z "${2:-}" ] || [ "$(compare -metric AE "$2" "$now" null: 2>&1 | cut -d' ' -f1)" -gt 500 ]; }; then
-      mv "$now" "$1"; rm -f "$last"; return 0
-    fi
-    mv "$now" "$last"
-    sleep 0.1 # the poll interval, not a wait for the outcome
-  done
-  e2e_fail "the panel did not settle for $1"
-}
+# The panel strip once it has stopped changing (and differs from $2 when
+# given); into $1.
+strip_shot() { timeout 10 grim -g "0,476 1280x324" "$1"; }
+strip_settled() { e2e_settled "$1" "${2:-}" strip_shot; }
 
 # The editor, with a line typed into it.
 : > "$E2E_ROOT/notes.txt"
@@ -69,17 +57,9 @@ wait_for 10 typed_is "$note" || e2e_fail "the editor holds '$(cat "$E2E_ROOT/not
 copied_in_editor() { control 0 && control 8 && history_has "$note"; }
 wait_for 15 copied_in_editor || e2e_fail "the editor's copy was not recorded: $(cat "$E2E_ROOT/kelvo.log")"
 
-# 2. Copies in a terminal: a shell in foot reads lines from a pipe and puts
-# each on the clipboard with wl-copy, while foot has the focus.
-mkfifo "$E2E_ROOT/lines"
-timeout 280 foot -a foot sh -c "exec 3<> '$E2E_ROOT/lines'; while read -r l <&3; do printf %s \"\$l\" | wl-copy; done" \
-  > "$E2E_ROOT/foot.log" 2>&1 &
-E2E_PIDS="$E2E_PIDS $!"
-wait_for 20 focused_is foot || e2e_fail "foot did not come up: $(tail -n 3 "$E2E_ROOT/foot.log")"
-for line in "https://wiki.example.org/wayland-notes" "ssh deploy@build-01.example.org" "git log --oneline -5"; do
-  echo "$line" > "$E2E_ROOT/lines"
-  wait_for 10 history_has "$line" || e2e_fail "the terminal's copy '$line' was not recorded"
-done
+# 2. Copies in a terminal: a shell in foot puts lines on the clipboard with
+# wl-copy, while foot has the focus.
+e2e_copies_in_foot "https://wiki.example.org/wayland-notes" "ssh deploy@build-01.example.org" "git log --oneline -5"
 
 # 3. Back to the editor (its text selected, to be replaced by the paste),
 # then the panel.

@@ -308,3 +308,38 @@ e2e_start_editor_and_kelvo() {
   E2E_KELVO=$!
   E2E_PIDS="$E2E_PIDS $E2E_KELVO"
 }
+
+# e2e_copies_in_foot <line>...: a shell in the foot terminal reads lines
+# from a pipe and puts each on the clipboard with wl-copy while foot has the
+# focus (the script's focused_is says so); fails unless kelvo records each
+# (the script's history_has).
+e2e_copies_in_foot() {
+  local line
+  mkfifo "$E2E_ROOT/lines"
+  timeout 280 foot -a foot sh -c "exec 3<> '$E2E_ROOT/lines'; while read -r l <&3; do printf %s \"\$l\" | wl-copy; done" \
+    > "$E2E_ROOT/foot.log" 2>&1 &
+  E2E_PIDS="$E2E_PIDS $!"
+  wait_for 20 focused_is foot || e2e_fail "foot did not come up: $(tail -n 3 "$E2E_ROOT/foot.log")"
+  for line in "$@"; do
+    echo "$line" > "$E2E_ROOT/lines"
+    wait_for 10 history_has "$line" || e2e_fail "the terminal's copy '$line' was not recorded"
+  done
+}
+
+# e2e_settled <into> <unlike, or ""> <command...>: the screenshot (the command
+# writes one into the file named last) once two in a row are alike and, with
+# <unlike>, unlike that picture in more than a blinking caret's pixels.
+e2e_settled() {
+  local into=$1 unlike=$2 last="$E2E_ROOT/last.png" now="$E2E_ROOT/now.png" n
+  shift 2
+  for ((n = 0; n < 50; n++)); do
+    "$@" "$now" || e2e_fail "no screenshot for $into"
+    if [ -f "$last" ] && [ "$(compare -metric AE "$last" "$now" null: 2>&1 | cut -d' ' -f1)" = 0 ] &&
+       { [ -z "$unlike" ] || [ "$(compare -metric AE "$unlike" "$now" null: 2>&1 | cut -d' ' -f1)" -gt 500 ]; }; then
+      mv "$now" "$into"; rm -f "$last"; return 0
+    fi
+    mv "$now" "$last"
+    sleep 0.1 # the poll interval, not a wait for the outcome
+  done
+  e2e_fail "the screen did not settle for $into"
+}
