@@ -30,6 +30,20 @@ build_kelvo() {
   ninja -C "$build" kelvo
 }
 
+# On GNOME's Wayland session: Kelvo's GNOME Shell extension for this user.
+# GNOME loads a new extension at the next login; Kelvo asks to switch on
+# one that GNOME knows.
+install_gnome_extension() {
+  [[ "${XDG_CURRENT_DESKTOP:-}" == *GNOME* && -n "${WAYLAND_DISPLAY:-}" ]] || return 0
+  local uuid=kelvo@kelvo.github.io
+  local dest="${XDG_DATA_HOME:-$HOME/.local/share}/gnome-shell/extensions/$uuid"
+  ninja -C "$build" kelvo_gnome_extension > /dev/null
+  diff -rq "$build/src/platform/gnome/$uuid" "$dest" > /dev/null 2>&1 && return 0
+  mkdir -p "$dest"
+  cp -r "$build/src/platform/gnome/$uuid/." "$dest/"
+  echo "Installed Kelvo's GNOME Shell extension in $dest (GNOME loads a new one at the next login)."
+}
+
 # Everything started here goes with this command, however it ends.
 started=()
 stop_started() {
@@ -83,6 +97,7 @@ say_how_to_reach_private_session() {
 
 grant_kwin_interfaces "$kelvo"
 build_kelvo
+install_gnome_extension
 if [[ -z "${DISPLAY:-}" ]]; then
   start_private_display
   start_private_bus

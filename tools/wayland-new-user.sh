@@ -56,17 +56,9 @@ wait_for 10 typed_is "$note" || e2e_fail "the editor holds '$(cat "$E2E_ROOT/not
 copied_in_editor() { control 0 && control 8 && history_has "$note"; }
 wait_for 15 copied_in_editor || e2e_fail "the editor's copy was not recorded: $(cat "$E2E_ROOT/kelvo.log")"
 
-# 2. Copies in a terminal: a shell in foot reads lines from a pipe and puts
-# each on the clipboard with wl-copy, while foot has the focus.
-mkfifo "$E2E_ROOT/lines"
-timeout 280 foot -a foot sh -c "exec 3<> '$E2E_ROOT/lines'; while read -r l <&3; do printf %s \"\$l\" | wl-copy; done" \
-  > "$E2E_ROOT/foot.log" 2>&1 &
-E2E_PIDS="$E2E_PIDS $!"
-wait_for 20 focused_is foot || e2e_fail "foot did not come up: $(tail -n 3 "$E2E_ROOT/foot.log")"
-for line in "https://wiki.example.org/wayland-notes" "ssh deploy@build-01.example.org" "git log --oneline -5"; do
-  echo "$line" > "$E2E_ROOT/lines"
-  wait_for 10 history_has "$line" || e2e_fail "the terminal's copy '$line' was not recorded"
-done
+# 2. Copies in a terminal: a shell in foot puts lines on the clipboard with
+# wl-copy, while foot has the focus.
+e2e_copies_in_foot "https://wiki.example.org/wayland-notes" "ssh deploy@build-01.example.org" "git log --oneline -5"
 
 # 3. Back to the editor (its text selected, to be replaced by the paste),
 # then the panel.

@@ -255,6 +255,14 @@ Exit status: 0 done, 1 Kelvo is not running or no such entry, 2 bad usage.
         <source>；</source>
         <translation>; </translation>
     </message>
+    <message>
+        <source>Kelvo 的 GNOME Shell 扩展已安装，但没有启用。启用后，Kelvo 能记录每一次复制和它的来源，用快捷键打开面板并粘贴。现在启用吗？</source>
+        <translation>Kelvo&apos;s GNOME Shell extension is installed but not enabled. With it, Kelvo records every copy and where it came from, opens its panel on the shortcut and pastes. Enable it now?</translation>
+    </message>
+    <message>
+        <source>Kelvo 的 GNOME Shell 扩展已安装，但 GNOME 要在重新登录后才会加载它。在此之前，Kelvo 仍会记录复制，但快捷键打开面板和粘贴都不可用。</source>
+        <translation>Kelvo&apos;s GNOME Shell extension is installed, but GNOME loads it only after you log in again. Until then Kelvo still records copies, but the shortcut and pasting do not work.</translation>
+    </message>
 </context>
 <context>
     <name>FakeInputKeyboard</name>

@@ -218,6 +218,14 @@ ENTRY 是 &apos;kelvo list&apos; 给出的序号（1 为最新；加 --pinned �
         <source>；</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Kelvo 的 GNOME Shell 扩展已安装，但没有启用。启用后，Kelvo 能记录每一次复制和它的来源，用快捷键打开面板并粘贴。现在启用吗？</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Kelvo 的 GNOME Shell 扩展已安装，但 GNOME 要在重新登录后才会加载它。在此之前，Kelvo 仍会记录复制，但快捷键打开面板和粘贴都不可用。</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>FakeInputKeyboard</name>

@@ -14,6 +14,14 @@
 #include "platform/kwin/KWinDesktop.h"
 #include "settings/StoredPreferences.h"
 #endif
+#ifdef KELVO_WITH_GNOME
+#include "platform/gnome/ExtensionSetup.h"
+#include "platform/gnome/GnomeApplications.h"
+#include "platform/gnome/GnomeDesktop.h"
+#include "platform/gnome/GnomeInput.h"
+#include "platform/gnome/GnomePasteboard.h"
+#include "platform/gnome/ShellExtension.h"
+#endif
 #ifdef KELVO_WITH_WAYLAND
 #include "platform/wayland/SwayDesktop.h"
 #include "platform/wayland/SwayHotKeyService.h"
@@ -24,7 +32,9 @@
 #endif
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 namespace kelvo {
 
@@ -91,6 +101,35 @@ void addKWinServices(DesktopPlatform &platform, const QString &waylandDisplay)
 }
 #endif
 
+#ifdef KELVO_WITH_GNOME
+// GNOME Shell offers no data-control: Kelvo's extension, where it answers on
+// the session bus, gives the clipboard, the windows, the keystroke and the
+// shortcut; Kelvo still writes through Xwayland's X11 clipboard.
+bool addGnomeServices(DesktopPlatform &platform)
+{
+    const std::optional<QDBusConnection> bus = sessionBus();
+    const std::optional<uint> version = bus ? gnome::ShellExtension::version(*bus, 1000) : std::nullopt;
+    if (!version)
+        return false;
+    if (*version != gnome::kVersion) {
+        logLine(QStringLiteral("Kelvo's GNOME Shell extension speaks version %1 of its interface, this Kelvo %2: "
+                               "Kelvo runs on Xwayland. Install the extension of this Kelvo and log in again.")
+                    .arg(*version)
+                    .arg(gnome::kVersion));
+        return false;
+    }
+    platform.gnomeShell = std::make_shared<gnome::ShellExtension>(*bus);
+    gnome::ShellExtension &shell = *platform.gnomeShell;
+    platform.name = QStringLiteral("Wayland (GNOME Shell)");
+    platform.pasteboard = std::make_unique<gnome::GnomePasteboard>(shell, std::make_unique<x11::X11Pasteboard>());
+    platform.applications = std::make_unique<gnome::GnomeApplications>(shell);
+    platform.hotKeys = std::make_unique<gnome::GnomeHotKeyService>(shell);
+    platform.keyboard = std::make_unique<gnome::GnomeSyntheticKeyboard>(shell);
+    platform.statusMenu = std::make_unique<gnome::GnomeStatusMenu>(shell);
+    return true;
+}
+#endif
+
 } // namespace
 
 DesktopPlatform createDesktopPlatform(const QString &waylandDisplay, const QString &swaySocket,
@@ -112,6 +151,10 @@ DesktopPlatform createDesktopPlatform(const QString &waylandDisplay, const QStri
 #else
         const bool dataControl = false;
         Q_UNUSED(probe);
+#endif
+#ifdef KELVO_WITH_GNOME
+        if (!dataControl)
+            addGnomeServices(platform);
 #endif
         if (!platform.pasteboard && !dataControl)
             logLine(QStringLiteral(
@@ -160,6 +203,52 @@ DesktopPlatform createDesktopPlatform(const QString &waylandDisplay, const QStri
     return platform;
 }
 
+void prepareDesktopPlatform(const QString &waylandDisplay, PreferencesStore &preferences,
+                            const DesktopQuestions &questions)
+{
+#ifdef KELVO_WITH_GNOME
+    const std::optional<QDBusConnection> bus = waylandDisplay.isEmpty() ? std::nullopt : sessionBus();
+    if (!bus || gnome::ShellExtension::version(*bus, 1000))
+        return;
+    const gnome::ExtensionSetup setup(*bus);
+    const QString declinedKey = QStringLiteral("gnomeExtensionDeclined");
+    switch (setup.offer(QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation))) {
+    case gnome::ExtensionSetup::Offer::None:
+        return;
+    case gnome::ExtensionSetup::Offer::Enable:
+        if (preferences.boolean(declinedKey))
+            return;
+        if (!questions.ask(QCoreApplication::translate(
+                "DesktopPlatform", "Kelvo 的 GNOME Shell 扩展已安装，但没有启用。启用后，Kelvo 能记录每一次复制和它的来源，"
+                                   "用快捷键打开面板并粘贴。现在启用吗？"))) {
+            preferences.setValue(declinedKey, true);
+            logLine(QStringLiteral("Kelvo's GNOME Shell extension stays off (`gnome-extensions enable %1` switches it on)")
+                        .arg(QLatin1String(gnome::kExtensionUuid)));
+        } else if (!setup.enable(5000)) {
+            logLine(QStringLiteral("GNOME Shell did not start Kelvo's extension; are extensions switched off in "
+                                   "GNOME's Extensions application?"));
+        }
+        return;
+    case gnome::ExtensionSetup::Offer::LogInAgain: {
+        logLine(QStringLiteral("Kelvo's GNOME Shell extension is installed, but GNOME loads it at the next login; "
+                               "until then Kelvo runs on Xwayland."));
+        // Once a login: the runtime directory goes with the session.
+        QFile told(QDir(qEnvironmentVariable("XDG_RUNTIME_DIR")).filePath(QStringLiteral("kelvo-gnome-login-told")));
+        if (told.exists() || !told.open(QIODevice::WriteOnly))
+            return;
+        questions.tell(QCoreApplication::translate(
+            "DesktopPlatform", "Kelvo 的 GNOME Shell 扩展已安装，但 GNOME 要在重新登录后才会加载它。在此之前，"
+                               "Kelvo 仍会记录复制，但快捷键打开面板和粘贴都不可用。"));
+        return;
+    }
+    }
+#else
+    Q_UNUSED(waylandDisplay);
+    Q_UNUSED(preferences);
+    Q_UNUSED(questions);
+#endif
+}
+
 QString shortcutConfigurationLine(quint32 keyCode, quint32 modifiers, const QString &currentDesktop)
 {
 #ifdef KELVO_WITH_WAYLAND
@@ -187,6 +276,14 @@ PanelDesktop createPanelDesktop(const DesktopPlatform &platform, x11::X11Desktop
                                 const QString &waylandDisplay)
 {
     PanelDesktop panel;
+#ifdef KELVO_WITH_GNOME
+    if (platform.gnomeShell) {
+        auto gnome = std::make_unique<gnome::GnomeDesktop>(*platform.gnomeShell, x11);
+        panel.placeShownWindow = [g = gnome.get()](quint32 window, const QRect &frame) { g->placeWindow(window, frame); };
+        panel.desktop = std::move(gnome);
+        return panel;
+    }
+#endif
 #ifdef KELVO_WITH_KWIN
     if (platform.name == QLatin1String("Wayland (KWin)")) {
         if (auto kwin = std::make_unique<kwin::KWinDesktop>(x11, waylandDisplay); kwin->isValid()) {

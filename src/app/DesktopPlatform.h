@@ -5,6 +5,8 @@
 #include "platform/Desktop.h"
 #include "platform/HotKeys.h"
 #include "platform/Pasteboard.h"
+#include "platform/Preferences.h"
+#include "platform/StatusMenu.h"
 
 #include <QString>
 #include <QStringList>
@@ -23,8 +25,18 @@ namespace kelvo {
 // (Xwayland). The shortcut is KDE's shortcut service on KWin, a sway binding
 // when sway's IPC socket answers, else the desktop portal's GlobalShortcuts
 // where the session bus offers them, else X11's (Xwayland).
+// On GNOME Shell every service but the writes to the clipboard is Kelvo's
+// extension's, where it answers on the session bus.
+namespace gnome {
+class ShellExtension;
+}
 struct DesktopPlatform {
-    QString name; // "Wayland (KWin)", "Wayland (sway)", "Wayland" or "X11"
+    // GNOME Shell's extension, which the GNOME services use: first, so that
+    // it goes last.
+    std::shared_ptr<gnome::ShellExtension> gnomeShell;
+    // "Wayland (KWin)", "Wayland (GNOME Shell)", "Wayland (sway)", "Wayland"
+    // or "X11"
+    QString name;
     std::unique_ptr<Pasteboard> pasteboard;
     std::unique_ptr<Applications> applications;
     std::unique_ptr<HotKeyService> hotKeys;
@@ -36,6 +48,9 @@ struct DesktopPlatform {
     // What the desktop withholds from Kelvo and what that means, for the
     // user, once; empty when nothing is missing.
     QString notice;
+    // The desktop's own place for the tray's menu, where it shows no tray;
+    // null elsewhere.
+    std::unique_ptr<StatusMenu> statusMenu;
 };
 
 // The line that binds a combination (key position and modifier flags, as
@@ -46,6 +61,19 @@ QString shortcutConfigurationLine(quint32 keyCode, quint32 modifiers, const QStr
 
 // The interfaces of the globals a Wayland compositor offers.
 using CompositorProbe = std::function<QStringList(const QString &waylandDisplay)>;
+
+// What the desktop may ask the user before the platform is chosen.
+struct DesktopQuestions {
+    std::function<bool(const QString &question)> ask; // true: yes
+    std::function<void(const QString &notice)> tell;
+};
+
+// On GNOME Shell's Wayland session where Kelvo's extension does not answer:
+// when it is installed but switched off, asks once (a "no" is kept in
+// `preferences`) and switches it on; when GNOME loads it only at the next
+// login, says so once per login. Does nothing elsewhere.
+void prepareDesktopPlatform(const QString &waylandDisplay, PreferencesStore &preferences,
+                            const DesktopQuestions &questions);
 
 // Chooses and builds the services; logs one line naming the platform, and
 // says once what a missing protocol or grant means. waylandDisplay is
@@ -71,7 +99,9 @@ struct PanelDesktop {
 // compositor. Under sway the panel is floated, placed and focused through
 // sway's IPC, and its screen is the output of sway's focused window. Under
 // KWin it places itself and is activated through KWin's window management,
-// and its screen is the output of KWin's active window. Elsewhere (X11
+// and its screen is the output of KWin's active window. Under GNOME Shell
+// the extension places it, and its screen is the one of the shell's focused
+// window. Elsewhere (X11
 // sessions; other compositors) `desktop` is null and the X11 desktop is the
 // panel's.
 PanelDesktop createPanelDesktop(const DesktopPlatform &platform, x11::X11Desktop &x11, const QString &swaySocket,

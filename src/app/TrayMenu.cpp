@@ -48,6 +48,11 @@ void TrayMenu::retranslate() {
     m_tray.setToolTip(m_iconPaused ? tr("Kelvo (暂停记录)") : QStringLiteral("Kelvo"));
 }
 
+StatusMenu::Labels TrayMenu::labels() const {
+    return {panelItemTitle(m_hooks.shortcutText ? m_hooks.shortcutText() : QString()), m_clearAction->text(),
+            m_pauseAction->text(), m_settingsAction->text(), m_quitAction->text()};
+}
+
 void TrayMenu::setPresent(bool present) {
     m_tray.setVisible(present);
 }

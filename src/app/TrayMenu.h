@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/StatusMenu.h"
+
 #include <QMenu>
 #include <QObject>
 #include <QSystemTrayIcon>
@@ -39,6 +41,9 @@ public:
     void showNotice(const QString &text);
     static QIcon icon(bool paused);
     QMenu &menu() { return m_menu; }
+    // The items' labels as they read now, for a desktop that shows the menu
+    // itself.
+    StatusMenu::Labels labels() const;
 
     // Sets every title and the tool tip anew, in the current language.
     void retranslate();

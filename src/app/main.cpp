@@ -32,6 +32,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFont>
+#include <QMessageBox>
 #include <QPalette>
 #include <QPointer>
 #include <QQmlEngine>
@@ -178,6 +179,14 @@ int main(int argc, char **argv)
     QtStyledTextConverter styledText;
     QtSaveDialog saveDialog;
     x11::X11Desktop x11Desktop;
+    prepareDesktopPlatform(qEnvironmentVariable("WAYLAND_DISPLAY"), preferencesStore,
+                           {[](const QString &question) {
+                                return QMessageBox::question(nullptr, QStringLiteral("Kelvo"), question)
+                                    == QMessageBox::Yes;
+                            },
+                            [](const QString &notice) {
+                                QMessageBox::information(nullptr, QStringLiteral("Kelvo"), notice);
+                            }});
     DesktopPlatform platform = createDesktopPlatform(qEnvironmentVariable("WAYLAND_DISPLAY"),
                                                      qEnvironmentVariable("SWAYSOCK"));
     const PanelDesktop panelDesktop = createPanelDesktop(platform, x11Desktop, qEnvironmentVariable("SWAYSOCK"),
@@ -260,6 +269,11 @@ int main(int argc, char **argv)
                    },
                    [] { QCoreApplication::quit(); },
                    [&prefs](bool paused) { prefs.setCapturePaused(paused); }});
+    // Where the desktop shows no tray, it may show the same menu itself.
+    auto showStatusMenu = [&] {
+        if (platform.statusMenu)
+            platform.statusMenu->show(tray.labels(), tray.showsPaused(), prefs.showMenuBarIcon());
+    };
     tray.setPresent(prefs.showMenuBarIcon());
     tray.setCapturePaused(delegate->clipboardManager().isCapturePaused());
     // What the desktop withholds, said once.
@@ -269,6 +283,7 @@ int main(int argc, char **argv)
         tray.setPresent(prefs.showMenuBarIcon());
         if (weakDelegate)
             tray.setCapturePaused(weakDelegate->clipboardManager().isCapturePaused());
+        showStatusMenu();
     });
 
     // A new choice of language applies at once: the views' texts are
@@ -279,6 +294,7 @@ int main(int argc, char **argv)
         engine.retranslate();
         settingsWindow.retranslate();
         tray.retranslate();
+        showStatusMenu();
         if (panelBackend)
             panelBackend->refresh();
     });
@@ -286,6 +302,8 @@ int main(int argc, char **argv)
     // Commands from the command line and other programs, on the session bus.
     auto dbusService = std::make_unique<DBusService>(*delegate, prefs, platform.name.toLower());
     dbusService->registerOnSessionBus();
+    // The desktop's helpers answer Kelvo once it has its bus name.
+    showStatusMenu();
 
     // SIGUSR1 toggles the panel and SIGUSR2 opens the settings, for scripts;
     // SIGTERM, SIGINT and SIGHUP quit normally.

@@ -172,6 +172,21 @@ std::optional<QByteArray> MimeSnapshot::imagePNG() const
     return std::nullopt;
 }
 
+std::shared_ptr<const MimeSnapshot> snapshotOfWrite(const PasteboardWriteItem &representations)
+{
+    auto snapshot = std::make_shared<MimeSnapshot>();
+    for (const PasteboardWriteRepresentation &r : representations) {
+        if (snapshot->data.contains(r.type))
+            continue;
+        const QString mime = mimeTypesForType(r.type).first();
+        snapshot->typeList.append(r.type);
+        snapshot->mimeOf.insert(r.type, mime);
+        snapshot->data.insert(r.type, r.data);
+        snapshot->mimeData.insert(mime, r.data);
+    }
+    return snapshot;
+}
+
 std::shared_ptr<const PasteboardContents> contentsOf(std::shared_ptr<const MimeSnapshot> snapshot)
 {
     return std::make_shared<SnapshotContents>(std::move(snapshot));

@@ -10,6 +10,12 @@
 
 namespace kelvo {
 
+// Limits of one read of the clipboard, on every window system.
+inline constexpr int kMaxMimeTypes = 1024;           // offered types looked at
+inline constexpr int kMaxFetchedTypes = 64;          // types whose data is read
+inline constexpr qint64 kMaxTypeBytes = 64 << 20;    // one type's data
+inline constexpr qint64 kMaxTotalBytes = 256 << 20;  // all of a read
+
 // The clipboard's MIME types (X11 targets are named the same) and the type
 // identifiers capture and paste-back use: one table for X11 and Wayland.
 QStringList mimeTypesForType(const QString &type);
@@ -34,5 +40,9 @@ struct MimeSnapshot {
 };
 
 std::shared_ptr<const PasteboardContents> contentsOf(std::shared_ptr<const MimeSnapshot> snapshot);
+
+// What a write of these representations offers, as a read would see it:
+// each type (its first occurrence) under its first MIME type.
+std::shared_ptr<const MimeSnapshot> snapshotOfWrite(const PasteboardWriteItem &representations);
 
 } // namespace kelvo

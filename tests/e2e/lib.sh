@@ -116,6 +116,17 @@ panel_ready() {
     xprop -id "$p" _NET_WM_WINDOW_OPACITY | grep -q '= 4294967295$'
 }
 
+# e2e_compositor_user <compositor> <directory>: compositors refuse to run as
+# root; under root E2E_AS becomes the words that run a command as the user
+# kelvo-test (tools/test.sh creates it), who is handed the directory first.
+e2e_compositor_user() {
+  E2E_AS=()
+  [ "$(id -u)" = 0 ] || return 0
+  id kelvo-test > /dev/null 2>&1 || e2e_fail "$1 does not run as root and the user kelvo-test is missing (tools/test.sh creates it)"
+  chown -R kelvo-test "$2"
+  E2E_AS=(runuser -u kelvo-test --)
+}
+
 # e2e_start_sway <seconds>: a headless sway for at most that long, with its
 # Xwayland letting this user in, and private XDG directories; sets
 # E2E_ROOT, E2E_SWAY_DIR, WAYLAND_DISPLAY, SWAYSOCK and DISPLAY, and stops
@@ -129,14 +140,9 @@ e2e_start_sway() {
   mkdir -p "$XDG_DATA_HOME" "$XDG_CONFIG_HOME" "$HOME"
   trap e2e_stop_session EXIT
   printf 'output HEADLESS-1 resolution 1280x800\ndefault_border none\n' > "$E2E_SWAY_DIR/config"
-  local as_sway=()
-  if [ "$(id -u)" = 0 ]; then
-    id kelvo-test > /dev/null 2>&1 || e2e_fail "sway does not run as root and the user kelvo-test is missing (tools/test.sh creates it)"
-    chown -R kelvo-test "$E2E_SWAY_DIR"
-    as_sway=(runuser -u kelvo-test --)
-  fi
+  e2e_compositor_user sway "$E2E_SWAY_DIR"
   chmod 0700 "$E2E_SWAY_DIR"
-  timeout -k 5 "$1" "${as_sway[@]}" env XDG_RUNTIME_DIR="$E2E_SWAY_DIR" WLR_BACKENDS=headless \
+  timeout -k 5 "$1" "${E2E_AS[@]}" env XDG_RUNTIME_DIR="$E2E_SWAY_DIR" WLR_BACKENDS=headless \
     WLR_LIBINPUT_NO_DEVICES=1 WLR_RENDERER=pixman sway -c "$E2E_SWAY_DIR/config" > "$E2E_ROOT/sway.log" 2>&1 &
   E2E_COMPOSITOR=$!
   wait_for 20 sh -c "ls '$E2E_SWAY_DIR'/sway-ipc.*.sock && test -S '$E2E_SWAY_DIR/wayland-1'" ||
@@ -251,6 +257,84 @@ e2e_start_kwin() {
   wait_for 10 xdpyinfo || e2e_fail "KWin's Xwayland does not answer on $DISPLAY"
 }
 
+# e2e_start_gnome <seconds> <extension folder>...: a headless GNOME Shell
+# for at most that long with the given extensions (each a folder named by
+# its uuid) installed and enabled (but those named in E2E_GNOME_OFF, which
+# stay off), private system and session buses, and private XDG
+# directories for the clients; sets E2E_ROOT, E2E_GNOME_DIR,
+# DBUS_SESSION_BUS_ADDRESS, WAYLAND_DISPLAY, DISPLAY and XAUTHORITY, and
+# stops it all (with E2E_PIDS) on exit. GNOME Shell refuses to run as root:
+# under root it runs as the user kelvo-test (tools/test.sh creates it).
+# Xwayland needs /tmp/.X11-unix to be root's with mode 1777.
+e2e_start_gnome() {
+  local limit=$1 dir bus
+  shift
+  [ "$(stat -c '%u %a' /tmp/.X11-unix 2> /dev/null)" = "0 1777" ] ||
+    e2e_fail "/tmp/.X11-unix must be root's with mode 1777 for Xwayland (tools/test.sh makes it so)"
+  E2E_ROOT=$(mktemp -d)
+  export E2E_GNOME_DIR=$(mktemp -d /tmp/kelvo-gnome-XXXXXX)
+  E2E_DIRS="$E2E_ROOT $E2E_GNOME_DIR"
+  trap e2e_stop_session EXIT
+  local g=$E2E_GNOME_DIR uuids=()
+  mkdir -p "$g/home/.config/glib-2.0/settings" "$g/home/.local/share/gnome-shell/extensions" "$g/run" "$g/shots"
+  # Said once: no lock screen without GNOME's display manager.
+  touch "$g/home/.local/share/gnome-shell/lock-warning-shown"
+  for dir in "$@"; do
+    cp -r "$dir" "$g/home/.local/share/gnome-shell/extensions/"
+    [[ " ${E2E_GNOME_OFF:-} " = *" $(basename "$dir") "* ]] || uuids+=("'$(basename "$dir")'")
+  done
+  # The shell reads its settings from a key file: no dconf service.
+  printf "[org/gnome/shell]\ndisable-user-extensions=false\nenabled-extensions=[%s]\nwelcome-dialog-last-shown-version='999'\n" \
+    "$(IFS=,; echo "${uuids[*]}")" > "$g/home/.config/glib-2.0/settings/keyfile"
+  for bus in session system; do
+    printf '<busconfig><type>session</type><listen>unix:path=%s</listen><auth>EXTERNAL</auth><policy context="default"><allow user="*"/><allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/><allow own="*"/></policy></busconfig>' \
+      "$g/$bus" > "$g/$bus.conf"
+  done
+  e2e_compositor_user "GNOME Shell" "$g"
+  chmod 0700 "$g/run"
+  for bus in session system; do
+    timeout -k 5 "$limit" "${E2E_AS[@]}" dbus-daemon --nofork --config-file="$g/$bus.conf" > "$E2E_ROOT/$bus.log" 2>&1 &
+    E2E_COMPOSITOR="${E2E_COMPOSITOR:-} $!"
+  done
+  wait_for 10 test -S "$g/session" -a -S "$g/system" || e2e_fail "the buses did not start"
+  timeout -k 5 "$limit" "${E2E_AS[@]}" env -i PATH=/usr/bin:/bin HOME="$g/home" XDG_RUNTIME_DIR="$g/run" \
+    XDG_CONFIG_HOME="$g/home/.config" XDG_DATA_HOME="$g/home/.local/share" XDG_CACHE_HOME="$g/home/.cache" \
+    GSETTINGS_BACKEND=keyfile DBUS_SESSION_BUS_ADDRESS="unix:path=$g/session" DBUS_SYSTEM_BUS_ADDRESS="unix:path=$g/system" \
+    gnome-shell --wayland --headless --virtual-monitor 1280x800 > "$E2E_ROOT/shell.log" 2>&1 &
+  E2E_COMPOSITOR="$E2E_COMPOSITOR $!"
+  export DBUS_SESSION_BUS_ADDRESS="unix:path=$g/session"
+  gnome_ready() { gnome_helper Ready | grep -q true; }
+  wait_for 60 gnome_ready || e2e_fail "the shell did not come up: $(tail -n 5 "$E2E_ROOT/shell.log")"
+  local env
+  env=$(gnome_json Environment)
+  export WAYLAND_DISPLAY="$g/run/$(jq -r .WAYLAND_DISPLAY <<< "$env")" DISPLAY=$(jq -r .DISPLAY <<< "$env") \
+    XAUTHORITY=$(jq -r .XAUTHORITY <<< "$env")
+  export XDG_DATA_HOME="$E2E_ROOT/data" XDG_CONFIG_HOME="$E2E_ROOT/config" XDG_CACHE_HOME="$E2E_ROOT/cache" \
+    XDG_RUNTIME_DIR="$E2E_ROOT/run" HOME="$E2E_ROOT/home" GDK_BACKEND=wayland GSETTINGS_BACKEND=memory
+  mkdir -p "$XDG_DATA_HOME" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$HOME"
+  mkdir -m 0700 "$XDG_RUNTIME_DIR"
+  wait_for 20 xdpyinfo || e2e_fail "Xwayland on $DISPLAY does not answer"
+}
+
+# The tests' helper extension in the shell (tests/gnome/helper): a method
+# and its arguments in gdbus's syntax; gnome_json prints an answer that is
+# JSON.
+gnome_helper() {
+  local method=$1
+  shift
+  timeout 10 gdbus call --session --dest io.github.kelvo.ShellTest --object-path /io/github/kelvo/ShellTest \
+    --method "io.github.kelvo.ShellTest.$method" "$@"
+}
+gnome_json() { gnome_helper "$@" | sed -e "s/^('//" -e "s/',)\$//"; }
+# The shell's windows as JSON objects, one a line (title, wmClass, pid, x, y,
+# width, height, focused, above, sticky).
+gnome_windows() { gnome_json Windows | jq -c '.[]'; }
+gnome_focused_class() { gnome_windows | jq -r 'select(.focused) | .wmClass'; }
+gnome_keys() {
+  local list
+  list=$(printf "'%s'," "$@")
+  gnome_helper Keys "[${list%,}]" > /dev/null
+}
 
 # The copies recorded in the history, "_0":"copy-NN" each, newest first.
 e2e_entries() { grep -o '"_0":"copy-[0-9]*"' "$XDG_DATA_HOME/Kelvo/clipboard_history.json" 2> /dev/null; }
@@ -297,6 +381,23 @@ e2e_one_paste_only() {
 # kB (a figure for the notes, not a check).
 e2e_resident() { awk '/VmRSS/{print $2}' "/proc/$(pgrep -P "$1" | head -1)/status"; }
 
+# e2e_copies_in_foot <line>...: a shell in the foot terminal reads lines
+# from a pipe and puts each on the clipboard with wl-copy while foot has the
+# focus (the script's focused_is says so); fails unless kelvo records each
+# (the script's history_has).
+e2e_copies_in_foot() {
+  local line
+  mkfifo "$E2E_ROOT/lines"
+  timeout 280 foot -a foot sh -c "exec 3<> '$E2E_ROOT/lines'; while read -r l <&3; do printf %s \"\$l\" | wl-copy; done" \
+    > "$E2E_ROOT/foot.log" 2>&1 &
+  E2E_PIDS="${E2E_PIDS:-} $!"
+  wait_for 20 focused_is foot || e2e_fail "foot did not come up: $(tail -n 3 "$E2E_ROOT/foot.log")"
+  for line in "$@"; do
+    echo "$line" > "$E2E_ROOT/lines"
+    wait_for 10 history_has "$line" || e2e_fail "the terminal's copy '$line' was not recorded"
+  done
+}
+
 # e2e_strip_settled <shot command> <out.png> [<other.png>]: the picture the
 # command takes (`<command> <file>`) once it has stopped changing (two in a
 # row alike) and, when <other.png> is given, differs from it in more than a
@@ -326,18 +427,18 @@ e2e_strip_settled() {
 e2e_choose_then_close() {
   local how
   choose_second
-  wait_for 5 panel_hidden || e2e_fail "Return left the panel up: $(cat "$E2E_ROOT/kelvo.log")"
-  wait_for 10 editor_focused || e2e_fail "the editor did not get the keyboard back: $(windows_now)"
-  wait_for 10 saved_is copy-11 || e2e_fail "the editor's file holds '$(cat "$E2E_ROOT/target.txt")', not copy-11"
+  wait_for 15 panel_hidden || e2e_fail "Return left the panel up: $(cat "$E2E_ROOT/kelvo.log")"
+  wait_for 30 editor_focused || e2e_fail "the editor did not get the keyboard back: $(windows_now)"
+  wait_for 30 saved_is copy-11 || e2e_fail "the editor's file holds '$(cat "$E2E_ROOT/target.txt")', not copy-11"
   for how in escape focus click; do
     shortcut
-    wait_for 5 panel_ready || e2e_fail "the shortcut did not show the panel again ($how)"
+    wait_for 15 panel_ready || e2e_fail "the shortcut did not show the panel again ($how)"
     close_by "$how"
-    wait_for 5 panel_hidden || e2e_fail "the panel stayed up after $how"
-    wait_for 10 editor_focused || e2e_fail "the editor did not get the keyboard back after $how: $(windows_now)"
+    wait_for 15 panel_hidden || e2e_fail "the panel stayed up after $how"
+    wait_for 30 editor_focused || e2e_fail "the editor did not get the keyboard back after $how: $(windows_now)"
     e2e_one_paste_only "after $how"
   done
-  wait_for 10 saved_is copy-11 || e2e_fail "the editor's file holds '$(cat "$E2E_ROOT/target.txt")' at the end"
+  wait_for 30 saved_is copy-11 || e2e_fail "the editor's file holds '$(cat "$E2E_ROOT/target.txt")' at the end"
 }
 
 # e2e_start_kelvo <program> <platform>: kelvo for at most 160 s, its log in

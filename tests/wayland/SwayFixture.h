@@ -7,6 +7,7 @@
 // reach the compositor through the socket's absolute path.
 
 #include "support/CompositorServer.h"
+#include "support/ServerTest.h"
 #include "support/TestUser.h"
 
 #include <gtest/gtest.h>
@@ -78,24 +79,6 @@ private:
     QString socket_;
 };
 
-// Base of the tests against sway: one compositor per test (each test runs
-// in a process of its own under CTest), with a Qt application object for
-// the event loop.
-class SwayTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ensureCoreApplication();
-        server_ = std::make_unique<SwayServer>();
-        ASSERT_TRUE(server_->start()) << server_->error().toStdString();
-    }
-
-    void TearDown() override { server_.reset(); }
-
-    SwayServer &server() { return *server_; }
-
-private:
-    std::unique_ptr<SwayServer> server_;
-};
+class SwayTest : public ServerTest<SwayServer> {};
 
 } // namespace kelvo::testing

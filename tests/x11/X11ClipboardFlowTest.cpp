@@ -5,13 +5,8 @@
 #include "XcbTestClient.h"
 #include "XvfbFixture.h"
 
-#include "history/ClipboardManager.h"
-#include "platform/memory/MemoryPlatform.h"
-#include "platform/qt/QtPlatform.h"
-#include "platform/qt/QtStyledTextConverter.h"
 #include "platform/x11/X11Pasteboard.h"
-
-#include <QTemporaryDir>
+#include "support/HistoryRig.h"
 
 
 using namespace kelvo;
@@ -19,32 +14,13 @@ using kelvo::testing::XvfbServer;
 
 namespace {
 
-// A main loop whose repeating timers never fire: the history store then
-// hears of a copy only through the clipboard's change events.
-struct LoopWithoutTicks : QtMainLoop {
-    TaskHandle every(int, std::function<void()>) override { return {}; }
-};
-
 // Every service of a history store, with the real X11 clipboard.
-struct X11HistoryRig {
+struct X11HistoryRig : kelvo::testing::HistoryRig {
     explicit X11HistoryRig(const QString &display) : pasteboard(nullptr, display) {}
-    QTemporaryDir dir;
     x11::X11Pasteboard pasteboard;
     memory::MemoryApplications applications;
-    MimeTypeRegistry types;
-    QtStyledTextConverter styledText;
-    LocalFileSystem files{dir.path()};
-    SystemClock clock;
-    LoopWithoutTicks loop;
-    SerialBackgroundQueue background;
-    memory::MemoryPreferences preferences;
-    memory::MemorySaveDialog saveDialog;
 
-    std::unique_ptr<ClipboardManager> make()
-    {
-        return std::make_unique<ClipboardManager>(HistoryServices{pasteboard, applications, types, styledText, files,
-                                                                  clock, loop, background, preferences, saveDialog});
-    }
+    std::unique_ptr<ClipboardManager> make() { return HistoryRig::make(pasteboard, applications); }
 };
 
 std::string texts(const QList<ClipboardItem> &items)

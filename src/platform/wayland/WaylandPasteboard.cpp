@@ -29,11 +29,6 @@ namespace kelvo::wayland {
 
 namespace {
 
-// Limits of one read, as on X11.
-constexpr int kMaxMimeTypes = 1024;           // offered types looked at
-constexpr int kMaxFetchedTypes = 64;          // types whose data is read
-constexpr qint64 kMaxTypeBytes = 64 << 20;    // one type's data
-constexpr qint64 kMaxTotalBytes = 256 << 20;  // all of a read
 // Serving: a reader that takes nothing for this long is dropped.
 constexpr int kSendIdleMs = 10000;
 constexpr int kChunk = 64 * 1024;
@@ -67,21 +62,6 @@ std::shared_ptr<const SourceData> sourceDataOf(const PasteboardWriteItem &repres
         }
     }
     return data;
-}
-
-std::shared_ptr<const MimeSnapshot> snapshotOf(const PasteboardWriteItem &representations)
-{
-    auto snapshot = std::make_shared<MimeSnapshot>();
-    for (const PasteboardWriteRepresentation &r : representations) {
-        if (snapshot->data.contains(r.type))
-            continue;
-        const QString mime = mimeTypesForType(r.type).first();
-        snapshot->typeList.append(r.type);
-        snapshot->mimeOf.insert(r.type, mime);
-        snapshot->data.insert(r.type, r.data);
-        snapshot->mimeData.insert(mime, r.data);
-    }
-    return snapshot;
 }
 
 } // namespace
@@ -658,7 +638,7 @@ bool WaylandPasteboard::publish(const PasteboardWriteItem &representations)
     if (!isValid())
         return false;
     const qint64 count = connection_->countOwnWrite();
-    known_ = contentsOf(snapshotOf(representations));
+    known_ = contentsOf(snapshotOfWrite(representations));
     knownCount_ = count;
     connection_->setSelection(sourceDataOf(representations));
     readDone(0, known_); // answers whoever waits

@@ -125,7 +125,7 @@ std::optional<QString> combinationText(quint32 virtualKey, quint32 carbonModifie
     if (carbonModifiers & CarbonMod::Shift)
         parts << QLatin1String(names.shift);
     parts << QString::fromLatin1(name);
-    return parts.join(u'+');
+    return parts.join(QLatin1String(names.separator));
 }
 
 std::optional<quint32> virtualKeyForKeysym(quint32 keysym)

@@ -54,14 +54,16 @@ std::optional<quint32> keysymForVirtualKey(quint32 virtualKey);
 // The position that carries `keysym` on the US layout, either level.
 std::optional<quint32> virtualKeyForKeysym(quint32 keysym);
 
-// How a configuration format writes each modifier.
+// How a configuration format writes each modifier, and what stands
+// between the parts of a combination.
 struct ModifierNames {
     const char *command, *control, *option, *shift;
+    const char *separator = "+";
 };
 // A combination as text: its modifiers (Command, Control, Option, Shift, as
 // `names` writes them), then the keysym name that the US layout puts on the
-// key's position, joined by "+" ("Mod4+Shift+v"); nothing for a position
-// without a name.
+// key's position, joined by the separator ("Mod4+Shift+v"); nothing for a
+// position without a name.
 std::optional<QString> combinationText(quint32 virtualKey, quint32 carbonModifiers, const ModifierNames &names);
 
 // Carbon mask -> X11 mask: command Super (Mod4), shift Shift, option Alt

@@ -21,11 +21,6 @@ namespace kelvo::x11 {
 
 namespace {
 
-// Limits of one fetch.
-constexpr int kMaxTargets = 1024;             // targets looked at
-constexpr int kMaxFetchedTypes = 64;          // types whose data is fetched
-constexpr qint64 kMaxTargetBytes = 64 << 20;  // one target's data
-constexpr qint64 kMaxTotalBytes = 256 << 20;  // all of a fetch
 // Serving: data above this goes out in INCR chunks.
 constexpr int kChunk = 256 * 1024;
 
@@ -67,7 +62,7 @@ private:
             return nullptr;
         if (!targets)
             return snapshot;
-        const int count = std::min<int>(targets->size() / 4, kMaxTargets);
+        const int count = std::min<int>(targets->size() / 4, kMaxMimeTypes);
         const auto *atoms = reinterpret_cast<const xcb_atom_t *>(targets->constData());
         std::vector<xcb_get_atom_name_cookie_t> cookies;
         for (int i = 0; i < count; ++i)
@@ -96,7 +91,7 @@ private:
             if (fetched++ >= kMaxFetchedTypes || total >= kMaxTotalBytes)
                 break;
             const QString target = snapshot->mimeOf.value(type);
-            auto bytes = fetch(targetAtom.value(target), std::min(kMaxTargetBytes, kMaxTotalBytes - total), &timedOut);
+            auto bytes = fetch(targetAtom.value(target), std::min(kMaxTypeBytes, kMaxTotalBytes - total), &timedOut);
             if (timedOut)
                 return nullptr;
             if (!bytes)
