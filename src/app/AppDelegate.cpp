@@ -1,5 +1,6 @@
 #include "app/AppDelegate.h"
 
+#include "settings/ShortcutText.h"
 #include "settings/StoredPreferences.h"
 
 #include <QCoreApplication>
@@ -34,6 +35,15 @@ AppDelegate::AppDelegate(const AppServices &services, QObject *parent)
     hotKeyManager_ = std::make_unique<HotKeyManager>(services_.hotKeys, services_.history.mainLoop);
     pasteBack_ = std::make_unique<PasteBack>(PasteBackServices{
         services_.history.applications, services_.keyboard, services_.history.mainLoop, services_.history.clock});
+    connect(hotKeyManager_.get(), &HotKeyManager::registrationSettled, this, [this](bool registered) {
+        FaultNotices &faults = clipboardManager_->faults();
+        if (registered)
+            faults.recovered(Fault::ShortcutRefused);
+        else
+            faults.report(Fault::ShortcutRefused,
+                          shortcutDisplayText(hotKeyManager_->currentKeyCode().value_or(0),
+                                              hotKeyManager_->currentModifiers().value_or(0)));
+    });
 }
 
 AppDelegate::~AppDelegate()
@@ -131,7 +141,7 @@ void AppDelegate::panelDismissed()
         services_.history.applications.activate(*previousApp_);
 }
 
-void AppDelegate::pasteFromPanel(const ClipboardItem &item, bool plainText)
+bool AppDelegate::pasteFromPanel(const ClipboardItem &item, bool plainText)
 {
     const std::optional<RunningApplication> target = previousApp_;
     keepFocusOnDismiss_ = true; // the paste-back activates the target
@@ -139,22 +149,18 @@ void AppDelegate::pasteFromPanel(const ClipboardItem &item, bool plainText)
         panel_->dismiss(true);
     keepFocusOnDismiss_ = false;
     if (plainText)
-        pasteBack_->pastePlainTextToPreviousApp(item, *clipboardManager_, target);
-    else
-        pasteBack_->pasteToPreviousApp(item, *clipboardManager_, target);
+        return pasteBack_->pastePlainTextToPreviousApp(item, *clipboardManager_, target);
+    return pasteBack_->pasteToPreviousApp(item, *clipboardManager_, target);
 }
 
-void AppDelegate::pasteToFrontmost(const ClipboardItem &item, bool plainText)
+bool AppDelegate::pasteToFrontmost(const ClipboardItem &item, bool plainText)
 {
-    if (panel_ && panel_->isVisible()) {
-        pasteFromPanel(item, plainText);
-        return;
-    }
+    if (panel_ && panel_->isVisible())
+        return pasteFromPanel(item, plainText);
     const std::optional<RunningApplication> target = services_.history.applications.frontmostApplication();
     if (plainText)
-        pasteBack_->pastePlainTextToPreviousApp(item, *clipboardManager_, target);
-    else
-        pasteBack_->pasteToPreviousApp(item, *clipboardManager_, target);
+        return pasteBack_->pastePlainTextToPreviousApp(item, *clipboardManager_, target);
+    return pasteBack_->pasteToPreviousApp(item, *clipboardManager_, target);
 }
 
 QList<ClipboardItem> AppDelegate::activeList() const

@@ -66,11 +66,13 @@ public:
     void showPanel();
     void hidePanel();
     void openSettings();
-    void pasteFromPanel(const ClipboardItem &item, bool plainText);
+    // False when the entry could not be written to the clipboard (see
+    // PasteBack).
+    bool pasteFromPanel(const ClipboardItem &item, bool plainText);
     // A paste asked for from outside the panel (the command line): into the
     // application in front now, or, while the panel is up, as the panel's
     // own paste does.
-    void pasteToFrontmost(const ClipboardItem &item, bool plainText);
+    bool pasteToFrontmost(const ClipboardItem &item, bool plainText);
     void panelDismissed();
 
     // The history view's callbacks.

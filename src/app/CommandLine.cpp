@@ -61,7 +61,8 @@ constexpr char kUsage[] =
     "  -h, --help                 show this help\n"
     "  --version                  show the version\n"
     "\n"
-    "Exit status: 0 done, 1 Kelvo is not running or no such entry, 2 bad usage.\n";
+    "Exit status: 0 done, 1 Kelvo is not running, no such entry or its content\n"
+    "could not be read (the clipboard is then unchanged), 2 bad usage.\n";
 
 struct Verb {
     const char *name;

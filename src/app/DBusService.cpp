@@ -169,7 +169,7 @@ QByteArray DBusService::Get(const QString &entry, bool pinned, const QString &fo
             return {};
         }
         if (format == QLatin1String("rtf"))
-            return content.data();
+            return readable(entry, content.readData());
         if (!item->richTextHTMLData) {
             fail(appid::kErrorNoSuchFormat, QStringLiteral("Entry %1 has no HTML").arg(entry));
             return {};
@@ -186,7 +186,7 @@ QByteArray DBusService::Get(const QString &entry, bool pinned, const QString &fo
     case ClipboardContent::Kind::Url:
         return content.string().toUtf8();
     case ClipboardContent::Kind::Image:
-        return content.data();
+        return readable(entry, content.readData());
     case ClipboardContent::Kind::Raw:
         break;
     }
@@ -199,23 +199,38 @@ QByteArray DBusService::Get(const QString &entry, bool pinned, const QString &fo
     return {};
 }
 
+QByteArray DBusService::readable(const QString &entry, const std::optional<QByteArray> &bytes)
+{
+    if (bytes)
+        return *bytes;
+    delegate_.clipboardManager().faults().report(Fault::EntryUnreadable);
+    fail(appid::kErrorUnreadable, QStringLiteral("Entry %1 can no longer be read from the history file").arg(entry));
+    return {};
+}
+
+void DBusService::notWritten(const QString &entry)
+{
+    fail(appid::kErrorNotWritten,
+         QStringLiteral("Entry %1 was not put on the clipboard: its content can no longer be read from the history "
+                        "file, or the clipboard refused it; the clipboard is unchanged")
+             .arg(entry));
+}
+
 void DBusService::Copy(const QString &entry, bool pinned, bool plainText)
 {
     const std::optional<ClipboardItem> item = resolve(entry, pinned);
     if (!item)
         return;
-    if (plainText)
-        delegate_.clipboardManager().writePlainTextToPasteboard(*item);
-    else
-        delegate_.clipboardManager().writeToPasteboard(*item);
+    ClipboardManager &manager = delegate_.clipboardManager();
+    if (!(plainText ? manager.writePlainTextToPasteboard(*item) : manager.writeToPasteboard(*item)))
+        notWritten(entry);
 }
 
 void DBusService::Paste(const QString &entry, bool pinned, bool plainText)
 {
     const std::optional<ClipboardItem> item = resolve(entry, pinned);
-    if (!item)
-        return;
-    delegate_.pasteToFrontmost(*item, plainText);
+    if (item && !delegate_.pasteToFrontmost(*item, plainText))
+        notWritten(entry);
 }
 
 void DBusService::Pin(const QString &entry, bool pinned)

@@ -64,6 +64,9 @@ signals:
 private:
     std::optional<ClipboardItem> resolve(const QString &entry, bool pinned);
     void fail(const char *name, const QString &message);
+    // The bytes, or (told to the user and the caller) none.
+    QByteArray readable(const QString &entry, const std::optional<QByteArray> &bytes);
+    void notWritten(const QString &entry);
 
     AppDelegate &delegate_;
     StoredPreferences &prefs_;

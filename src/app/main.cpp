@@ -11,6 +11,7 @@
 #include "panel/QmlViews.h"
 #include "panel/QtKeyTranslation.h"
 #include "panel/QuickPanelWindow.h"
+#include "platform/freedesktop/DesktopNotifications.h"
 #include "platform/qt/QtKeyEventMonitor.h"
 #include "platform/qt/QtPlatform.h"
 #include "platform/qt/QtStyledTextConverter.h"
@@ -167,6 +168,11 @@ int main(int argc, char **argv)
     SyntheticKeyboard &keyboard = *platform.keyboard;
     SettingsPreferencesStore preferencesStore;
     XdgLoginItem loginItem;
+    // Faults are told through the desktop's notifications (else the log);
+    // never on a bus that libdbus would launch for Kelvo.
+    freedesktop::DesktopNotifications notifications(DBusService::sessionBusConfigured()
+                                                        ? QDBusConnection::sessionBus()
+                                                        : QDBusConnection(QStringLiteral("none")));
     StoredPreferences prefs(preferencesStore);
 
     QQmlEngine engine;
@@ -179,7 +185,7 @@ int main(int argc, char **argv)
     AppDelegate *delegatePtr = nullptr;
     AppServices services{
         HistoryServices{pasteboard, applications, types, styledText, files, clock, mainLoop, background,
-                        preferencesStore, saveDialog},
+                        preferencesStore, saveDialog, &notifications},
         hotKeys, keyboard,
         [&]() -> std::unique_ptr<PanelWindow> {
             auto window = std::make_unique<QuickPanelWindow>(&engine, &desktop);

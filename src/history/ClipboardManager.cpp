@@ -43,10 +43,20 @@ bool offersImage(const PasteboardContents &contents)
             return true;
     return false;
 }
+
+// An image's stored bytes, when they can still be read and are a PNG.
+std::optional<QByteArray> readPNG(const ClipboardContent &content)
+{
+    std::optional<QByteArray> png = content.readData();
+    if (!png || !png->startsWith("\x89PNG\r\n\x1a\n"))
+        return std::nullopt;
+    return png;
+}
 } // namespace
 
 ClipboardManager::ClipboardManager(const HistoryServices &services, QObject *parent)
-    : QObject(parent), services_(services), reader_(services.types, services.styledText)
+    : QObject(parent), services_(services), faults_(services.notifications),
+      reader_(services.types, services.styledText)
 {
     file_ = std::make_shared<HistoryFile>(services_.files, makeStorageURL(services_.files));
     lastChangeCount_ = services_.pasteboard.changeCount();
@@ -54,6 +64,8 @@ ClipboardManager::ClipboardManager(const HistoryServices &services, QObject *par
     const qint64 unixSeconds = qint64(std::trunc(services_.clock.now() + kUnixToReferenceOffset));
     QList<ClipboardItem> loaded =
         file_->load(QStringLiteral("clipboard_history.json.corrupt-%1").arg(unixSeconds));
+    if (const std::optional<QString> backup = file_->pendingBackupPath())
+        faults_.report(Fault::LoadFailed, *backup);
     QList<QByteArray> keys;
     keys.reserve(loaded.size());
     for (const ClipboardItem &entry : loaded)
@@ -69,11 +81,20 @@ ClipboardManager::ClipboardManager(const HistoryServices &services, QObject *par
         if (self)
             self->checkPasteboard();
     });
+    services_.pasteboard.setConnectionHandler([self](bool working) {
+        if (!self)
+            return;
+        if (working)
+            self->faults_.recovered(Fault::ClipboardLost);
+        else
+            self->faults_.report(Fault::ClipboardLost);
+    });
 }
 
 ClipboardManager::~ClipboardManager()
 {
     services_.pasteboard.setChangeHandler({});
+    services_.pasteboard.setConnectionHandler({});
     for (TaskHandle *task : {&timer_, &pendingSave_, &limitDebounce_})
         if (*task)
             (*task)->cancel();
@@ -434,48 +455,73 @@ void ClipboardManager::didFetch(const std::shared_ptr<const PasteboardContents> 
 
 // ---- clipboard writers -----------------------------------------------------
 
-void ClipboardManager::writeToPasteboard(const ClipboardItem &item)
+bool ClipboardManager::writeToPasteboard(const ClipboardItem &item)
 {
-    write(item, false);
+    return write(item, false);
 }
 
-void ClipboardManager::writePlainTextToPasteboard(const ClipboardItem &item)
+bool ClipboardManager::writePlainTextToPasteboard(const ClipboardItem &item)
 {
-    write(item, true);
+    return write(item, true);
 }
 
-void ClipboardManager::write(const ClipboardItem &item, bool plainTextOnly)
+bool ClipboardManager::write(const ClipboardItem &item, bool plainTextOnly)
 {
     // `item` may live in the list that moving it to the front replaces.
     const QUuid id = item.id;
+    const std::optional<QList<PasteboardWriteItem>> items = writeItems(item, plainTextOnly);
+    if (!items) {
+        logLine(QStringLiteral("[Kelvo] 条目内容已无法从历史文件读出, 剪贴板保持不变: ")
+                + id.toString(QUuid::WithoutBraces));
+        faults_.report(Fault::EntryUnreadable);
+        return false;
+    }
     Pasteboard &pasteboard = services_.pasteboard;
     ++ownWriteSerial_;
-    pasteboard.write(writeItems(item, plainTextOnly));
+    const bool written = pasteboard.write(*items);
     lastChangeCount_ = pasteboard.changeCount();
+    if (!written) {
+        logLine(QStringLiteral("[Kelvo] 剪贴板拒绝了写入"));
+        faults_.report(Fault::ClipboardRefused);
+        return false;
+    }
+    faults_.recovered(Fault::ClipboardRefused);
+    faults_.recovered(Fault::EntryUnreadable);
     moveToFront(id);
+    return true;
 }
 
-QList<PasteboardWriteItem> ClipboardManager::writeItems(const ClipboardItem &item, bool plainTextOnly)
+std::optional<QList<PasteboardWriteItem>> ClipboardManager::writeItems(const ClipboardItem &item,
+                                                                      bool plainTextOnly)
 {
     const ClipboardContent &content = item.content;
     const PasteboardWriteRepresentation string{PasteboardType::String, content.string().toUtf8()};
     switch (content.kind()) {
     case ClipboardContent::Kind::Text:
     case ClipboardContent::Kind::Url:
-        return {{string}};
-    case ClipboardContent::Kind::RichText:
+        return QList<PasteboardWriteItem>{{string}};
+    case ClipboardContent::Kind::RichText: {
         if (plainTextOnly)
-            return {{string}};
+            return QList<PasteboardWriteItem>{{string}};
+        const std::optional<QByteArray> rtf = content.readData();
+        if (!rtf)
+            return std::nullopt;
         // Markup without bytes is no markup at all.
         if (item.richTextHTMLData && !item.richTextHTMLData->isEmpty())
-            return {{{PasteboardType::HTML, *item.richTextHTMLData}, {PasteboardType::RTF, content.data()}, string}};
-        return {{{PasteboardType::RTF, content.data()}, string}};
-    case ClipboardContent::Kind::Image:
-        return {{{PasteboardType::PNG, content.data()}}};
+            return QList<PasteboardWriteItem>{
+                {{PasteboardType::HTML, *item.richTextHTMLData}, {PasteboardType::RTF, *rtf}, string}};
+        return QList<PasteboardWriteItem>{{{PasteboardType::RTF, *rtf}, string}};
+    }
+    case ClipboardContent::Kind::Image: {
+        const std::optional<QByteArray> png = readPNG(content);
+        if (!png)
+            return std::nullopt;
+        return QList<PasteboardWriteItem>{{{PasteboardType::PNG, *png}}};
+    }
     case ClipboardContent::Kind::Raw:
         return rawWriteItems(content.payloads());
     }
-    return {};
+    return QList<PasteboardWriteItem>{};
 }
 
 QList<PasteboardWriteItem> ClipboardManager::rawWriteItems(const QList<PasteboardItemPayload> &payloads)
@@ -504,8 +550,19 @@ void ClipboardManager::saveImageAsPNG(const ClipboardItem &item)
     const std::optional<QString> location = services_.saveDialog.choosePNGLocation(proposed);
     if (!location || location->isEmpty())
         return;
-    if (const FileError error = services_.files.writeAtomically(*location, item.content.data(), false))
+    // Bytes that cannot be read back make no file at all, not an empty one.
+    const std::optional<QByteArray> png = readPNG(item.content);
+    if (!png) {
+        logLine(QStringLiteral("保存图片失败: ") + QStringLiteral("the picture can no longer be read from the history file"));
+        faults_.report(Fault::ExportFailed);
+        return;
+    }
+    if (const FileError error = services_.files.writeAtomically(*location, *png, false)) {
         logLine(QStringLiteral("保存图片失败: ") + *error);
+        faults_.report(Fault::ExportFailed, QStringLiteral("%1 (%2)").arg(*location, *error));
+        return;
+    }
+    faults_.recovered(Fault::ExportFailed);
 }
 
 // ---- persistence -----------------------------------------------------------
@@ -519,8 +576,14 @@ void ClipboardManager::saveHistory()
     const QList<ClipboardItem> snapshot = items_;
     const quint64 generation = ++saveGeneration_;
     std::shared_ptr<HistoryFile> file = file_;
-    pendingSave_ = services_.background.after(kSaveDelayMs, [file, snapshot, generation] {
-        file->write(snapshot, generation);
+    MainLoop &loop = services_.mainLoop;
+    QPointer<ClipboardManager> self(this);
+    pendingSave_ = services_.background.after(kSaveDelayMs, [file, snapshot, generation, &loop, self] {
+        HistoryWrite outcome = file->write(snapshot, generation);
+        loop.post([self, outcome = std::move(outcome)] {
+            if (self)
+                self->saved(outcome);
+        });
     });
 }
 
@@ -532,7 +595,41 @@ void ClipboardManager::flushPendingSave()
     pendingSave_.reset();
     // A write already running on the background queue finishes first (the
     // file serializes writes); this one carries the newest generation.
-    file_->write(items_, ++saveGeneration_);
+    saved(file_->write(items_, ++saveGeneration_));
+}
+
+void ClipboardManager::saved(const HistoryWrite &outcome)
+{
+    switch (outcome.result) {
+    case HistoryWrite::Result::Failed:
+        faults_.report(Fault::SaveFailed, outcome.error);
+        return;
+    case HistoryWrite::Result::Superseded:
+        return;
+    case HistoryWrite::Result::Written:
+        faults_.recovered(Fault::SaveFailed);
+        if (!outcome.unreadable.isEmpty())
+            removeUnreadable(outcome.unreadable);
+        return;
+    }
+}
+
+void ClipboardManager::removeUnreadable(const QList<QUuid> &ids)
+{
+    // Their bytes are gone from the file: the file no longer lists them, and
+    // neither does the history.
+    QList<ClipboardItem> next;
+    QList<QByteArray> keys;
+    for (qsizetype i = 0; i < items_.size(); ++i) {
+        if (ids.contains(items_.at(i).id))
+            continue;
+        next.append(items_.at(i));
+        keys.append(searchKeys_.at(i));
+    }
+    if (next.size() == items_.size())
+        return;
+    assignItems(std::move(next), std::move(keys));
+    faults_.report(Fault::EntryUnreadable);
 }
 
 } // namespace kelvo

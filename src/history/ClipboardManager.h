@@ -1,5 +1,6 @@
 #pragma once
 
+#include "history/FaultNotices.h"
 #include "history/HistoryFile.h"
 #include "history/PasteboardReader.h"
 #include "model/ClipboardItem.h"
@@ -7,6 +8,7 @@
 #include "platform/Applications.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
+#include "platform/Notifications.h"
 #include "platform/Pasteboard.h"
 #include "platform/Preferences.h"
 #include "platform/SaveDialog.h"
@@ -39,6 +41,8 @@ struct HistoryServices {
     BackgroundQueue &background;
     PreferencesStore &preferences;
     SaveDialog &saveDialog;
+    // Where the user is told of faults; none: only the log.
+    Notifications *notifications = nullptr;
 };
 
 // The clipboard history: the list of entries (newest first) with its
@@ -103,14 +107,23 @@ public:
     // Puts an entry back on the clipboard with all its formats (or, for
     // rich text, as plain text only), records the clipboard's new change
     // count so that the poll does not capture it, and moves it first.
-    void writeToPasteboard(const ClipboardItem &item);
-    void writePlainTextToPasteboard(const ClipboardItem &item);
-    // What such a write puts on the clipboard, as one whole.
-    static QList<PasteboardWriteItem> writeItems(const ClipboardItem &item, bool plainTextOnly);
+    // False when its bytes can no longer be produced or the clipboard
+    // refuses the write: then nothing is written, the clipboard keeps what
+    // it held, the entry stays where it is and the user is told.
+    bool writeToPasteboard(const ClipboardItem &item);
+    bool writePlainTextToPasteboard(const ClipboardItem &item);
+    // What such a write puts on the clipboard, as one whole; nullopt when
+    // bytes kept in the history file can no longer be read from it (or an
+    // image's bytes are no PNG).
+    static std::optional<QList<PasteboardWriteItem>> writeItems(const ClipboardItem &item, bool plainTextOnly);
     static QList<PasteboardWriteItem> rawWriteItems(const QList<PasteboardItemPayload> &payloads);
 
     // Asks for a location and writes an image entry's stored PNG there.
     void saveImageAsPNG(const ClipboardItem &item);
+
+    // The faults the user has been told of; shared with the program's other
+    // paths (paste-back, the command line).
+    FaultNotices &faults() { return faults_; }
 
     // Persistence. saveHistory() schedules the debounced write of the whole
     // list; flushPendingSave() writes a scheduled one now, on this thread
@@ -134,10 +147,14 @@ private:
     void buildOffThread(quint64 serial);
     void didBuild(quint64 serial, std::optional<ClipboardItem> entry);
     bool isStillWanted(quint64 writeSerial) const;
-    void write(const ClipboardItem &item, bool plainTextOnly);
+    bool write(const ClipboardItem &item, bool plainTextOnly);
+    // The outcome of a save, on this thread.
+    void saved(const HistoryWrite &outcome);
+    void removeUnreadable(const QList<QUuid> &ids);
     void preferencesChanged();
 
     HistoryServices services_;
+    FaultNotices faults_;
     PasteboardReader reader_;
     std::shared_ptr<HistoryFile> file_;
 

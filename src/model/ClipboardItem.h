@@ -45,6 +45,9 @@ public:
     // richText: the RTF document; image: the PNG bytes (decoded now when
     // they are not held in memory).
     QByteArray data() const { return data_.bytes(); }
+    // The same, but nullopt when bytes kept in the history file can no longer
+    // be read from it (another program changed the file in place).
+    std::optional<QByteArray> readData() const { return data_.read(); }
     qint64 dataSize() const { return data_.size(); }
     const ByteField &dataField() const { return data_; }
     const QList<PasteboardItemPayload> &payloads() const { return payloads_; }

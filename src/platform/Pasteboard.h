@@ -70,6 +70,12 @@ public:
     // capture relies on polling alone.
     virtual void setChangeHandler(std::function<void()> handler) { (void)handler; }
 
+    // Calls `handler` on the main thread with false when the connection
+    // through which the clipboard is watched and written is lost and cannot
+    // be made again, and with true once it works again; an empty handler
+    // stops it.
+    virtual void setConnectionHandler(std::function<void(bool working)> handler) { (void)handler; }
+
     // Replaces the whole content in one step: the items (each an ordered
     // list of (type, bytes), text as UTF-8) are assembled first and the
     // clipboard is taken once, so that no reader ever sees a half-written

@@ -35,6 +35,12 @@ public:
     void unregisterHotKey();
 
     State state() const;
+
+signals:
+    // The outcome of a registration, when it is known.
+    void registrationSettled(bool registered);
+
+public:
     std::optional<quint32> currentKeyCode() const { return currentKeyCode_; }
     std::optional<quint32> currentModifiers() const { return currentModifiers_; }
 
@@ -42,7 +48,7 @@ private:
     void installEventHandlerIfNeeded();
     void pressed();
     void settled(quint64 handle, qint32 status);
-    void logOutcome(qint32 status) const;
+    void settle(qint32 status);
 
     HotKeyService &service_;
     MainLoop &mainLoop_;

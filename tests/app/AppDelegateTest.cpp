@@ -4,6 +4,7 @@
 
 #include "history/HistoryTestSupport.h"
 #include "platform/memory/MemoryPanelWindow.h"
+#include "settings/ShortcutText.h"
 #include "settings/StoredPreferences.h"
 
 #include <QCoreApplication>
@@ -88,6 +89,25 @@ TEST_F(AppDelegateTest, FirstLaunchGrabsShiftCommandVAndAShortcutChangeReRegiste
     rig.time.advance(1);
     EXPECT_EQ(hotKeys.registrations.size(), 2);
     EXPECT_EQ(hotKeys.registrations.last(), qMakePair(40u, 2048u));
+}
+
+// A shortcut another program holds leaves the user without a way to the
+// panel: they are told once, and again only after a registration worked.
+TEST_F(AppDelegateTest, ATakenShortcutIsToldOnceUntilOneIsRegistered)
+{
+    const auto choose = [&](qint64 keyCode) {
+        rig.preferences.setValue(PreferenceKey::HotkeyCode, keyCode);
+        rig.time.advance(AppDelegate::kPreferenceDebounceMs);
+    };
+    hotKeys.taken = {{40, 768}, {41, 768}};
+    choose(40);
+    choose(41);
+    ASSERT_EQ(rig.notifications.shown.size(), 1);
+    EXPECT_TRUE(rig.notifications.shown.first().startsWith(FaultNotices::summary(Fault::ShortcutRefused)));
+    EXPECT_TRUE(rig.notifications.shown.first().contains(shortcutDisplayText(40, 768))) << "names the shortcut";
+    choose(9);
+    choose(40);
+    EXPECT_EQ(rig.notifications.shown.size(), 2);
 }
 
 TEST_F(AppDelegateTest, HotKeyTogglesThePanelAndEveryShowingStartsFresh)

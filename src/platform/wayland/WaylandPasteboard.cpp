@@ -234,6 +234,14 @@ private:
         }
     };
 
+    // On this thread; the main thread hears of it once.
+    void markBroken()
+    {
+        if (broken_.exchange(true))
+            return;
+        QMetaObject::invokeMethod(owner_, [owner = owner_] { owner->connectionLost(); }, Qt::QueuedConnection);
+    }
+
     void wakeUp()
     {
         const uint64_t one = 1;
@@ -268,7 +276,7 @@ private:
             if (wl_display_get_error(display_) != 0) {
                 if (!broken_)
                     logLine(QStringLiteral("The Wayland connection of the clipboard was lost."));
-                broken_ = true;
+                markBroken();
                 break;
             }
             if (fds[1].revents & POLLIN) {
@@ -515,7 +523,7 @@ private:
     {
         auto *self = static_cast<Connection *>(data);
         logLine(QStringLiteral("The compositor withdrew clipboard access."));
-        self->broken_ = true;
+        self->markBroken();
     }
     static void onPrimarySelection(void *data, zwlr_data_control_device_v1 *, zwlr_data_control_offer_v1 *proxy)
     {
@@ -664,6 +672,12 @@ void WaylandPasteboard::readDone(qint64 count, std::shared_ptr<const PasteboardC
         waitTimer_->stop();
     for (Waiter &w : ready)
         w.callback(known_);
+}
+
+void WaylandPasteboard::connectionLost()
+{
+    if (connectionHandler_)
+        connectionHandler_(false);
 }
 
 bool WaylandPasteboard::publish(const PasteboardWriteItem &representations)

@@ -54,6 +54,13 @@ public:
     // has landed, so that capture fetches what was just read.
     void setChangeHandler(std::function<void()> handler) override { changeHandler_ = std::move(handler); }
 
+    // Told once when the compositor closes the connection or withdraws
+    // clipboard access (nothing makes a new connection).
+    void setConnectionHandler(std::function<void(bool working)> handler) override
+    {
+        connectionHandler_ = std::move(handler);
+    }
+
     // Time allowed for one whole read of the selection.
     void setFetchTimeLimit(int milliseconds);
 
@@ -66,6 +73,7 @@ public:
 private:
     class Connection;
     void readDone(qint64 count, std::shared_ptr<const PasteboardContents> contents);
+    void connectionLost();
     bool publish(const PasteboardWriteItem &representations);
 
     std::unique_ptr<Connection> connection_;
@@ -81,6 +89,7 @@ private:
     QTimer *waitTimer_ = nullptr;
     ChangeCallback changeCallback_;
     std::function<void()> changeHandler_;
+    std::function<void(bool)> connectionHandler_;
     int fetchLimitMs_ = 2000;
 };
 
