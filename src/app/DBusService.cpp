@@ -273,6 +273,7 @@ QVariantMap DBusService::Status()
                        {QStringLiteral("entries"), int(items.size()) - pinnedCount},
                        {QStringLiteral("pinned"), pinnedCount},
                        {QStringLiteral("historyFile"), delegate_.clipboardManager().storageURL()},
+                       {QStringLiteral("historySaved"), delegate_.clipboardManager().isSaved()},
                        {QStringLiteral("platform"), platform_},
                        {QStringLiteral("version"), QCoreApplication::applicationVersion()},
                        {QStringLiteral("pid"), QCoreApplication::applicationPid()}};

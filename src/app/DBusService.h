@@ -55,7 +55,8 @@ public slots:
     void Clear(bool pinned);
     void Pause();
     void Resume();
-    // paused, entries, pinned, historyFile, platform, version, pid.
+    // paused, entries, pinned, historyFile, historySaved (the file holds
+    // the list as it is now), platform, version, pid.
     QVariantMap Status();
 
 signals:

@@ -42,6 +42,9 @@
 #include <QTextStream>
 
 #include <csignal>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <memory>
 
 using namespace kelvo;
@@ -113,6 +116,15 @@ int main(int argc, char **argv)
     // `kelvo <verb>`: a command for the running instance, no GUI.
     if (argc > 1)
         return runCommandLine(argc, argv);
+
+#ifdef __GLIBC__
+    // A copied picture passes through buffers of tens of MB (its bytes, the
+    // decoded image for the thumbnail). glibc's default threshold follows
+    // the largest block freed, so after the first picture such buffers come
+    // from the heap, which keeps them resident for good: every buffer from
+    // this size up is mapped and given back when it is freed.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+#endif
 
     // Kelvo's windows are X11 windows, under Wayland too (Xwayland): only
     // there can the panel be placed and kept above others (see

@@ -322,8 +322,11 @@ void ClipboardManager::checkPasteboard()
     // that never answers cannot hold back the reads queued behind it.
     if (!captures_.empty()) {
         const qint64 now = services_.clock.monotonicMs();
-        while (!captures_.empty() && !captures_.front().done && now - captures_.front().startedMs >= kFetchGiveUpMs)
+        while (!captures_.empty() && !captures_.front().done && now - captures_.front().startedMs >= kFetchGiveUpMs) {
             captures_.pop_front();
+            logLine(QStringLiteral("[Kelvo] 剪贴板内容未能及时读出, 本次复制未记录"));
+            faults_.report(Fault::CopyNotRead);
+        }
         recordFinishedCaptures();
     }
     const qint64 count = services_.pasteboard.changeCount();
@@ -439,8 +442,13 @@ void ClipboardManager::didBuild(quint64 serial, std::optional<ClipboardItem> ent
 void ClipboardManager::didFetch(const std::shared_ptr<const PasteboardContents> &contents,
                                 const std::optional<RunningApplication> &app, quint64 writeSerial)
 {
-    if (!contents)
-        return; // not readable in time: nothing is recorded
+    if (!contents) {
+        // Not readable in time: nothing is recorded.
+        logLine(QStringLiteral("[Kelvo] 剪贴板内容未能及时读出, 本次复制未记录"));
+        faults_.report(Fault::CopyNotRead);
+        return;
+    }
+    faults_.recovered(Fault::CopyNotRead);
     if (!isStillWanted(writeSerial))
         return;
     if (PasteboardReader::isConcealed(*contents))
@@ -580,9 +588,9 @@ void ClipboardManager::saveHistory()
     QPointer<ClipboardManager> self(this);
     pendingSave_ = services_.background.after(kSaveDelayMs, [file, snapshot, generation, &loop, self] {
         HistoryWrite outcome = file->write(snapshot, generation);
-        loop.post([self, outcome = std::move(outcome)] {
+        loop.post([self, generation, outcome = std::move(outcome)] {
             if (self)
-                self->saved(outcome);
+                self->saved(generation, outcome);
         });
     });
 }
@@ -595,10 +603,11 @@ void ClipboardManager::flushPendingSave()
     pendingSave_.reset();
     // A write already running on the background queue finishes first (the
     // file serializes writes); this one carries the newest generation.
-    saved(file_->write(items_, ++saveGeneration_));
+    const quint64 generation = ++saveGeneration_;
+    saved(generation, file_->write(items_, generation));
 }
 
-void ClipboardManager::saved(const HistoryWrite &outcome)
+void ClipboardManager::saved(quint64 generation, const HistoryWrite &outcome)
 {
     switch (outcome.result) {
     case HistoryWrite::Result::Failed:
@@ -607,10 +616,31 @@ void ClipboardManager::saved(const HistoryWrite &outcome)
     case HistoryWrite::Result::Superseded:
         return;
     case HistoryWrite::Result::Written:
+        // Outcomes arrive in the order of the writes.
+        writtenGeneration_ = std::max(writtenGeneration_, generation);
         faults_.recovered(Fault::SaveFailed);
+        keepBytesIn(outcome);
         if (!outcome.unreadable.isEmpty())
             removeUnreadable(outcome.unreadable);
         return;
+    }
+}
+
+void ClipboardManager::keepBytesIn(const HistoryWrite &outcome)
+{
+    // Large bytes are read from the file just written, as those loaded at
+    // start are: a captured picture then costs its thumbnail, not its PNG,
+    // and the files written before are closed once nothing reads from them.
+    // The entries show the same, so observers are not told.
+    if (!outcome.file)
+        return;
+    QHash<QUuid, const EncodeReport::Field *> written;
+    for (const EncodeReport::Field &field : outcome.fields)
+        written.insert(field.id, &field);
+    for (qsizetype i = 0; i < items_.size(); ++i) {
+        const EncodeReport::Field *field = written.value(items_.at(i).id);
+        if (field && items_.at(i).content.dataSize() == field->size)
+            items_[i].content.replaceDataField(ByteField(outcome.file, field->offset, field->textSize, field->size));
     }
 }
 

@@ -131,6 +131,9 @@ public:
     void saveHistory();
     void flushPendingSave();
     bool hasPendingSave() const { return pendingSave_ != nullptr; }
+    // Whether the file holds the list as it is now: the newest save has been
+    // written (and no change waits for one).
+    bool isSaved() const { return writtenGeneration_ == saveGeneration_; }
 
 signals:
     void itemsAboutToChange();
@@ -149,8 +152,9 @@ private:
     bool isStillWanted(quint64 writeSerial) const;
     bool write(const ClipboardItem &item, bool plainTextOnly);
     // The outcome of a save, on this thread.
-    void saved(const HistoryWrite &outcome);
+    void saved(quint64 generation, const HistoryWrite &outcome);
     void removeUnreadable(const QList<QUuid> &ids);
+    void keepBytesIn(const HistoryWrite &outcome);
     void preferencesChanged();
 
     HistoryServices services_;
@@ -169,6 +173,7 @@ private:
     TaskHandle pendingSave_;
     TaskHandle limitDebounce_;
     quint64 saveGeneration_ = 0;
+    quint64 writtenGeneration_ = 0;
 
     // Clipboard reads under way, oldest first; each is recorded once it
     // and every older one have answered.

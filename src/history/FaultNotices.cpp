@@ -27,6 +27,7 @@ QString FaultNotices::summary(Fault fault)
     case Fault::LoadFailed: return QCoreApplication::translate("FaultNotices", "无法读取剪贴板历史");
     case Fault::ExportFailed: return QCoreApplication::translate("FaultNotices", "无法导出图片");
     case Fault::ShortcutRefused: return QCoreApplication::translate("FaultNotices", "无法注册快捷键");
+    case Fault::CopyNotRead: return QCoreApplication::translate("FaultNotices", "有一次复制没有被记录");
     }
     return {};
 }
@@ -53,6 +54,8 @@ QString FaultNotices::body(Fault fault, const QString &detail)
     case Fault::ShortcutRefused:
         return QCoreApplication::translate("FaultNotices", "%1 可能已被其他程序占用，请在设置中换一个快捷键。")
             .arg(detail);
+    case Fault::CopyNotRead:
+        return QCoreApplication::translate("FaultNotices", "复制它的程序没有及时交出内容。");
     }
     return {};
 }

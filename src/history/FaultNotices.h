@@ -17,6 +17,7 @@ enum class Fault {
     LoadFailed,        // the history file could not be read at start
     ExportFailed,      // an image could not be exported
     ShortcutRefused,   // the global shortcut could not be registered
+    CopyNotRead,       // a copy's owner did not hand over its content in time
 };
 
 // Tells the user of faults in their words, through the desktop's

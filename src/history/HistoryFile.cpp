@@ -64,10 +64,10 @@ HistoryWrite HistoryFile::write(const QList<ClipboardItem> &items, quint64 gener
 {
     std::lock_guard lock(mutex_);
     if (generation <= writtenGeneration_)
-        return {HistoryWrite::Result::Superseded, {}, {}};
+        return {HistoryWrite::Result::Superseded, {}, {}, nullptr, {}};
     const auto failed = [](const QString &error) {
         logLine(kSaveFailed + error);
-        return HistoryWrite{HistoryWrite::Result::Failed, error, {}};
+        return HistoryWrite{HistoryWrite::Result::Failed, error, {}, nullptr, {}};
     };
     if (backupPath_) {
         // The unreadable file may be all the user has of an older history:
@@ -88,7 +88,17 @@ HistoryWrite HistoryFile::write(const QList<ClipboardItem> &items, quint64 gener
     if (const FileError error = files_.writeAtomically(path_, bytes, true))
         return failed(*error);
     writtenGeneration_ = generation;
-    return {HistoryWrite::Result::Written, {}, report.unreadable};
+    HistoryWrite written{HistoryWrite::Result::Written, {}, report.unreadable, nullptr, {}};
+    if (!report.fields.isEmpty()) {
+        // Opened again under the lock: no later write has replaced it yet.
+        QString error;
+        std::shared_ptr<const ReadableFile> file = files_.open(path_, &error);
+        if (file && file->size() == bytes.size()) {
+            written.file = std::move(file);
+            written.fields = std::move(report.fields);
+        }
+    }
+    return written;
 }
 
 } // namespace kelvo

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/ClipboardItem.h"
+#include "model/HistoryCodec.h"
 #include "platform/FileSystem.h"
 
 #include <QList>
@@ -29,6 +30,11 @@ struct HistoryWrite {
     // Entries left out because their bytes could no longer be read from the
     // file they were kept in (changed in place by another program).
     QList<QUuid> unreadable;
+    // Written: the new file, held open, and where the large content texts
+    // lie in it, so that the list can read them from there instead of
+    // holding them (none when the file could not be opened again).
+    std::shared_ptr<const ReadableFile> file;
+    QList<EncodeReport::Field> fields;
 };
 
 // The history file's reader and its serialized writer. Writes may come

@@ -50,6 +50,9 @@ public:
     std::optional<QByteArray> readData() const { return data_.read(); }
     qint64 dataSize() const { return data_.size(); }
     const ByteField &dataField() const { return data_; }
+    // Takes `field` for the bytes it holds now: the same bytes, kept
+    // elsewhere (in the history file just written).
+    void replaceDataField(ByteField field) { data_ = std::move(field); }
     const QList<PasteboardItemPayload> &payloads() const { return payloads_; }
 
 private:

@@ -10,9 +10,9 @@ namespace kelvo {
 ThumbnailImageProvider::ThumbnailImageProvider()
     : QQuickImageProvider(QQuickImageProvider::Image, QQuickImageProvider::ForceAsynchronousImageLoading) {}
 
-void ThumbnailImageProvider::setThumbnail(const QString &id, const QByteArray &png) {
+void ThumbnailImageProvider::setThumbnails(QHash<QString, QByteArray> pngById) {
     QMutexLocker lock(&m_mutex);
-    m_png.insert(id, png);
+    m_png = std::move(pngById);
 }
 
 QImage ThumbnailImageProvider::requestImage(const QString &id, QSize *size, const QSize &requestedSize) {

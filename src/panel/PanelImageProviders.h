@@ -14,7 +14,9 @@ namespace kelvo {
 class ThumbnailImageProvider : public QQuickImageProvider {
 public:
     ThumbnailImageProvider();
-    void setThumbnail(const QString &id, const QByteArray &png);
+    // The thumbnails of the rows shown now, by entry id; those of entries
+    // no longer shown are let go.
+    void setThumbnails(QHash<QString, QByteArray> pngById);
     QImage requestImage(const QString &id, QSize *size, const QSize &requestedSize) override;
 
 private:

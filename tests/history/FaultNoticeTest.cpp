@@ -97,6 +97,15 @@ const FaultCase kCases[] = {
          f.manager->togglePin(f.text.id);
          f.rig.time.advance(200);
      }},
+    {"CopyNotReadInTime", Fault::CopyNotRead,
+     [](FaultRig &f) {
+         f.rig.pasteboard.setFetchFails(true);
+         f.rig.copyAndPoll(*f.manager, textContents("lost"));
+     },
+     [](FaultRig &f) {
+         f.rig.pasteboard.setFetchFails(false);
+         f.rig.copyAndPoll(*f.manager, textContents("read"));
+     }},
     {"LostConnection", Fault::ClipboardLost, [](FaultRig &f) { f.rig.pasteboard.connectionHandler(false); },
      [](FaultRig &f) { f.rig.pasteboard.connectionHandler(true); }},
     {"ExportOfBytesChangedInPlace", Fault::ExportFailed,

@@ -1,5 +1,6 @@
 #include "HistoryTestSupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -153,6 +154,31 @@ TEST_F(PersistenceTest, LoadedImagesSurviveTheFileBeingReplacedOrRemoved)
         EXPECT_EQ(saved[1].content.data(), png);
         EXPECT_TRUE(lines.lines.isEmpty());
     }
+}
+
+// Once saved, a captured picture is read from the file like a loaded one:
+// each save moves every such entry to the file it wrote, the earlier files
+// are closed, and the bytes paste unchanged.
+TEST_F(PersistenceTest, CapturedImagesAreReadFromTheNewestSavedFile)
+{
+    const auto openFiles = [] { return QDir(QStringLiteral("/proc/self/fd")).count(); };
+    const QByteArray png = pngBytes(300, 300, qRgb(4, 5, 6)) + QByteArray(20000, 'y');
+    auto manager = rig.make();
+    manager->addCapturedItem(entry(ClipboardContent::image(png)));
+    ASSERT_TRUE(manager->items().first().content.dataField().isHeld());
+    rig.time.advance(200);
+    EXPECT_FALSE(manager->items().first().content.dataField().isHeld());
+    const qsizetype files = openFiles();
+    for (int i = 0; i < 5; ++i) {
+        manager->addCapturedItem(textEntry(QString::number(i)));
+        rig.time.advance(200);
+    }
+    EXPECT_EQ(openFiles(), files) << "each save leaves one file open, the newest";
+    const ClipboardItem image = manager->items().last();
+    ASSERT_TRUE(manager->writeToPasteboard(image));
+    EXPECT_EQ(rig.pasteboard.current->dataForType(PasteboardType::PNG), png);
+    rig.time.advance(200);
+    EXPECT_EQ(rig.readHistoryFile().first().content.data(), png) << "copied on from the file it was read from";
 }
 
 // An unreadable file is reported once, left alone until the first save,

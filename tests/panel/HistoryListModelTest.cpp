@@ -96,6 +96,11 @@ TEST_F(HistoryListModelTest, KindIconsAndThumbnailSources) {
     EXPECT_EQ(size, QSize(20, 10)); // scaled down, aspect kept
     EXPECT_TRUE(request(1, &size, {}).isNull());
     EXPECT_FALSE(model.data(model.index(2), HistoryListModel::HasThumbnailRole).toBool());
+
+    // The provider keeps no thumbnail of an entry no longer listed.
+    const QString gone = model.data(model.index(0), HistoryListModel::ThumbnailSourceRole).toString();
+    model.setRows({makeRow("k", "image")});
+    EXPECT_TRUE(provider.requestImage(gone.mid(QString("image://kelvothumb/").size()), &size, {}).isNull());
 }
 
 TEST(IconImageProviderTest, RendersEveryShippedSymbolInTheAskedColourKeepingWhiteMarks) {

@@ -564,6 +564,11 @@ bool X11Pasteboard::takeOwnership()
     ++changeCount_;
     owner_ = ok;
     transfers_.clear();
+    // A request for the new content can arrive with that reply and then
+    // waits in xcb's queue, where the socket notifier never sees it: it is
+    // served on the next turn of the event loop, not whenever some later
+    // event comes.
+    QMetaObject::invokeMethod(this, [this] { processEvents(); }, Qt::QueuedConnection);
     return ok;
 }
 
