@@ -151,6 +151,19 @@ qint64 Subject::cpuTicks() const
     return fields.value(11).toLongLong() + fields.value(12).toLongLong();
 }
 
+qint64 Subject::cpuNanoseconds() const
+{
+    qint64 total = 0;
+    const QStringList tasks =
+        QDir(QStringLiteral("/proc/%1/task").arg(pid_)).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &task : tasks) {
+        QFile file(QStringLiteral("/proc/%1/task/%2/schedstat").arg(pid_).arg(task));
+        if (file.open(QIODevice::ReadOnly))
+            total += file.readAll().split(' ').value(0).toLongLong();
+    }
+    return total;
+}
+
 qint64 Subject::voluntarySwitches() const
 {
     qint64 total = 0;

@@ -45,6 +45,8 @@ public:
     // Context switches the process gave up the CPU for, over all threads:
     // each is a wake-up after a sleep.
     qint64 voluntarySwitches() const;
+    // Time on a CPU over all threads, in nanoseconds (schedstat).
+    qint64 cpuNanoseconds() const;
 
 private:
     QString program_;

@@ -5,6 +5,10 @@
 //       copies COUNT (default 30) different 3840 x 2160 screenshots one
 //       after another and prints the resident set after each, once it is
 //       recorded and saved.
+//   kelvo_soak idle KELVO SECONDS [KELVO...]
+//       starts each build in turn, lets it settle, and counts its wake-ups
+//       (voluntary context switches, all threads) and its CPU time over
+//       SECONDS of nothing happening.
 #include "Screenshots.h"
 #include "Subject.h"
 
@@ -12,6 +16,8 @@
 #include "platform/x11/X11Pasteboard.h"
 
 #include <QDateTime>
+#include <QEventLoop>
+#include <QTimer>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QStandardPaths>
@@ -92,6 +98,46 @@ int screenshots(const QString &program, int count)
     return 0;
 }
 
+// Keeps the event loop running for `ms`.
+void pause(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+int idle(const QStringList &programs, int seconds)
+{
+    out << "build\tplatform\twakeups_per_s\tcpu_ms\tcpu_ticks\tseconds" << Qt::endl;
+    for (const QString &program : programs) {
+        Subject kelvo(program, QStringLiteral("kelvo.log"));
+        if (!kelvo.start(30000))
+            return fail(QStringLiteral("%1 did not start").arg(program));
+        // Settled: start-up work (first layout, icon cache) is over when a
+        // whole second passes without CPU time.
+        qint64 last = -1;
+        const bool settled = waitUntil(
+            [&] {
+                const qint64 now = kelvo.cpuTicks();
+                const bool quiet = now == last;
+                last = now;
+                return quiet;
+            },
+            30000);
+        if (!settled)
+            return fail(QStringLiteral("%1 did not settle").arg(program));
+        const qint64 switches = kelvo.voluntarySwitches(), ns = kelvo.cpuNanoseconds(), ticks = kelvo.cpuTicks();
+        pause(seconds * 1000);
+        const qint64 woke = kelvo.voluntarySwitches() - switches;
+        const QString platform = kelvo.status().value_or(QVariantMap()).value(QStringLiteral("platform")).toString();
+        out << program << '\t' << platform << '\t' << QString::number(double(woke) / seconds, 'f', 2) << '\t'
+            << QString::number((kelvo.cpuNanoseconds() - ns) / 1e6, 'f', 1) << '\t' << kelvo.cpuTicks() - ticks << '\t'
+            << seconds << Qt::endl;
+        kelvo.quit(10000);
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -102,6 +148,9 @@ int main(int argc, char **argv)
     const QStringList args = app.arguments().mid(1);
     if (args.size() >= 2 && args.at(0) == QLatin1String("screenshots"))
         return screenshots(args.at(1), args.value(2, QStringLiteral("30")).toInt());
-    fprintf(stderr, "usage: kelvo_soak screenshots KELVO [COUNT]\n");
+    if (args.size() >= 3 && args.at(0) == QLatin1String("idle"))
+        return idle(QStringList{args.at(1)} + args.mid(3), args.at(2).toInt());
+    fprintf(stderr, "usage: kelvo_soak screenshots KELVO [COUNT]\n"
+                    "       kelvo_soak idle KELVO SECONDS [KELVO...]\n");
     return 2;
 }

@@ -92,6 +92,8 @@ void AppDelegate::togglePanel()
 
 void AppDelegate::showPanel()
 {
+    // A copy whose report went missing shows up in the panel all the same.
+    clipboardManager_->checkPasteboard();
     previousApp_ = services_.history.applications.frontmostApplication();
     selectionState_.reset();
     selectionState_.setPanelPresentationToken(QUuid::createUuid());

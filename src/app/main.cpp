@@ -12,6 +12,7 @@
 #include "panel/QtKeyTranslation.h"
 #include "panel/QuickPanelWindow.h"
 #include "platform/freedesktop/DesktopNotifications.h"
+#include "platform/freedesktop/SleepWatcher.h"
 #include "platform/qt/QtKeyEventMonitor.h"
 #include "platform/qt/QtPlatform.h"
 #include "platform/qt/QtStyledTextConverter.h"
@@ -280,6 +281,14 @@ int main(int argc, char **argv)
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [weakDelegate] {
         if (weakDelegate)
             weakDelegate->applicationWillTerminate();
+    });
+
+    // Where changes are reported nothing looks at the clipboard while idle;
+    // a report lost over a suspend is caught when the machine wakes.
+    freedesktop::SleepWatcher sleepWatcher(QDBusConnection::systemBus());
+    QObject::connect(&sleepWatcher, &freedesktop::SleepWatcher::resumed, &app, [weakDelegate] {
+        if (weakDelegate)
+            weakDelegate->clipboardManager().checkPasteboard();
     });
 
     delegate->applicationDidFinishLaunching();

@@ -306,6 +306,9 @@ void ClipboardManager::startMonitoring()
 {
     if (timer_)
         timer_->cancel();
+    timer_.reset();
+    if (services_.pasteboard.reportsChanges())
+        return;
     QPointer<ClipboardManager> self(this);
     MainLoop &loop = services_.mainLoop;
     timer_ = loop.every(kPollIntervalMs, [self, &loop] {

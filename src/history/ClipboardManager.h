@@ -97,11 +97,14 @@ public:
     bool isDuplicateOfLatest(const ClipboardContent &content) const;
     void enforceHistoryLimit();
 
-    // Capture: every change the clipboard reports is read at once; the
-    // poll tick catches what a report missed (or a clipboard without
-    // reports).
+    // Capture: every change the clipboard reports is read at once. Only a
+    // clipboard that reports no changes is polled, every kPollIntervalMs;
+    // where changes are reported nothing runs while nothing happens, and a
+    // report that went missing is caught by the next checkPasteboard() of
+    // the program (when the panel is shown, after a resume from suspend).
     void startMonitoring();
     void checkPasteboard();
+    bool isPolling() const { return timer_ != nullptr; }
     const PasteboardReader &reader() const { return reader_; }
 
     // Puts an entry back on the clipboard with all its formats (or, for

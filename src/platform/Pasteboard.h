@@ -69,6 +69,9 @@ public:
     // Where the window system reports no changes this does nothing and
     // capture relies on polling alone.
     virtual void setChangeHandler(std::function<void()> handler) { (void)handler; }
+    // Whether changes are reported through the change handler (then nothing
+    // needs to look at the clipboard while nothing happens).
+    virtual bool reportsChanges() const { return false; }
 
     // Calls `handler` on the main thread with false when the connection
     // through which the clipboard is watched and written is lost and cannot

@@ -110,6 +110,24 @@ TEST_F(AppDelegateTest, ATakenShortcutIsToldOnceUntilOneIsRegistered)
     EXPECT_EQ(rig.notifications.shown.size(), 2);
 }
 
+// Where the clipboard reports its changes nothing is scheduled while idle;
+// a change whose report went missing is read when the panel is shown.
+TEST_F(AppDelegateTest, WithReportedChangesNothingRunsWhileIdleAndAShowingCatchesAMissedOne)
+{
+    rig.pasteboard.reportingChanges = true;
+    delegate.reset();
+    makeDelegate();
+    EXPECT_FALSE(manager().isPolling());
+    rig.time.advance(60000);
+    EXPECT_EQ(rig.time.pendingCount(), 0);
+    rig.pasteboard.copy(textContents("unreported"));
+    rig.time.advance(60000);
+    EXPECT_TRUE(manager().items().isEmpty());
+    delegate->showPanel();
+    rig.time.runPending();
+    EXPECT_EQ(texts(manager().items()), QStringList({"unreported"}));
+}
+
 TEST_F(AppDelegateTest, HotKeyTogglesThePanelAndEveryShowingStartsFresh)
 {
     copy({"one", "two"});

@@ -63,6 +63,7 @@ public:
     bool write(const QList<PasteboardWriteItem> &items) override;
     void setChangeHandler(std::function<void()> handler) override { changeHandler = std::move(handler); }
     void setConnectionHandler(std::function<void(bool)> handler) override { connectionHandler = std::move(handler); }
+    bool reportsChanges() const override { return reportingChanges; }
 
     // Test controls.
     // A foreign copy: replaces the content and bumps the change count.
@@ -80,6 +81,8 @@ public:
     std::function<void(bool)> connectionHandler;
     // Writes are refused (nothing changes, no log entry).
     bool refuseWrites = false;
+    // Claims to report changes (copy() still calls no handler by itself).
+    bool reportingChanges = false;
     int fetchCount = 0;
     std::shared_ptr<MemoryContents> current = std::make_shared<MemoryContents>();
 

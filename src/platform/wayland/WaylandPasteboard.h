@@ -53,6 +53,8 @@ public:
     // Called on the main thread once the read of another program's change
     // has landed, so that capture fetches what was just read.
     void setChangeHandler(std::function<void()> handler) override { changeHandler_ = std::move(handler); }
+    // data-control reports every change.
+    bool reportsChanges() const override { return true; }
 
     // Told once when the compositor closes the connection or withdraws
     // clipboard access (nothing makes a new connection).

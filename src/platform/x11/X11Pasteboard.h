@@ -37,6 +37,8 @@ public:
     qint64 changeCount() const override;
     void fetchContents(ContentsCallback callback) override;
     void setChangeHandler(std::function<void()> handler) override;
+    // Through XFixes, where the server has it.
+    bool reportsChanges() const override { return xfixes_; }
     // Lost when the server closes the connection and a new one cannot be
     // made; back when a later fetch or write makes one.
     void setConnectionHandler(std::function<void(bool working)> handler) override;
