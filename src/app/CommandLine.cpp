@@ -2,6 +2,8 @@
 
 #include "app/ApplicationId.h"
 #include "app/DBusService.h"
+#include "platform/x11/SettingsPreferencesStore.h"
+#include "settings/StoredPreferences.h"
 
 #include <QCoreApplication>
 #include <QDBusArgument>
@@ -52,6 +54,10 @@ constexpr char kUsage[] =
     "  clear [--pinned]           delete every unpinned (or every pinned) entry\n"
     "  pause                      stop recording copies\n"
     "  resume                     record copies again\n"
+    "  ignore list                the applications whose copies are never read\n"
+    "  ignore add|remove APP      add or remove one: a desktop entry id\n"
+    "                             (org.keepassxc.KeePassXC), a window class or a\n"
+    "                             program name; works without a running Kelvo\n"
     "  status                     whether Kelvo runs and records, the entry counts,\n"
     "                             the history file and the platform\n"
     "\n"
@@ -87,6 +93,7 @@ const QList<Verb> &verbs()
         {"clear", false, {"--pinned"}},
         {"pause", false, {}},
         {"resume", false, {}},
+        {"ignore", false, {}},
         {"status", false, {}},
     };
     return table;
@@ -218,6 +225,47 @@ int waitForQuit(Remote &remote)
     return Done;
 }
 
+// `kelvo ignore list|add|remove [APP]`: through the running instance, or,
+// when none runs, in the preferences file it reads at start.
+int ignore(const QStringList &args)
+{
+    const QString action = args.value(0);
+    const bool list = action == QLatin1String("list");
+    if (!list && action != QLatin1String("add") && action != QLatin1String("remove"))
+        return usageError(action.isEmpty() ? QStringLiteral("'ignore' needs list, add or remove")
+                                           : QStringLiteral("'ignore' has no action '%1'").arg(action));
+    if (args.size() != (list ? 1 : 2))
+        return usageError(list ? QStringLiteral("'ignore list' takes no application")
+                               : QStringLiteral("'ignore %1' needs one application").arg(action));
+    const QString app = args.value(1);
+    const auto print = [](const QStringList &ids) {
+        writeOut(ids.isEmpty() ? QByteArray() : (ids.join(u'\n') + u'\n').toUtf8());
+        return int(Done);
+    };
+    Remote remote;
+    if (remote.isRunning()) {
+        int status = Done;
+        const QString method = list ? QStringLiteral("IgnoredApplications")
+                               : action == QLatin1String("add") ? QStringLiteral("IgnoreApplication")
+                                                                : QStringLiteral("UnignoreApplication");
+        const auto reply = remote.call(method, list ? QVariantList() : QVariantList{app}, &status);
+        if (!reply)
+            return status;
+        return list ? print(reply->arguments().value(0).toStringList()) : int(Done);
+    }
+    SettingsPreferencesStore store;
+    StoredPreferences prefs(store);
+    if (list)
+        return print(prefs.ignoredApplications());
+    if (action == QLatin1String("add")) {
+        if (StoredPreferences::applicationId(app).isEmpty())
+            return failure(QStringLiteral("An application's name is needed"));
+        prefs.ignoreApplication(app);
+        return Done;
+    }
+    return prefs.unignoreApplication(app) ? int(Done) : failure(QStringLiteral("%1 is not ignored").arg(app.trimmed()));
+}
+
 } // namespace
 
 int runCommandLine(int argc, char **argv)
@@ -260,6 +308,8 @@ int runCommandLine(int argc, char **argv)
             positional.append(arg);
         }
     }
+    if (first == QLatin1String("ignore"))
+        return ignore(positional);
     if (verb->takesEntry && positional.isEmpty())
         return usageError(QStringLiteral("'%1' needs an entry: a number from 'kelvo list' or an id").arg(first));
     if (positional.size() > (verb->takesEntry ? 1 : 0))

@@ -265,6 +265,22 @@ void DBusService::Pause() { prefs_.setCapturePaused(true); }
 
 void DBusService::Resume() { prefs_.setCapturePaused(false); }
 
+QStringList DBusService::IgnoredApplications() { return prefs_.ignoredApplications(); }
+
+void DBusService::IgnoreApplication(const QString &id)
+{
+    if (StoredPreferences::applicationId(id).isEmpty())
+        fail(appid::kErrorInvalidArgs, QStringLiteral("An application's name is needed"));
+    else
+        prefs_.ignoreApplication(id);
+}
+
+void DBusService::UnignoreApplication(const QString &id)
+{
+    if (!prefs_.unignoreApplication(id))
+        fail(appid::kErrorNoSuchEntry, QStringLiteral("%1 is not ignored").arg(id.trimmed()));
+}
+
 QVariantMap DBusService::Status()
 {
     const QList<ClipboardItem> &items = delegate_.clipboardManager().items();

@@ -55,6 +55,13 @@ public slots:
     void Clear(bool pinned);
     void Pause();
     void Resume();
+    // The applications whose copies are never read, in the order added.
+    QStringList IgnoredApplications();
+    // Adds one (a desktop entry id, a window class or a program name);
+    // an InvalidArgs error for an empty name, none for one already listed.
+    void IgnoreApplication(const QString &id);
+    // A NoSuchEntry error when it is not listed.
+    void UnignoreApplication(const QString &id);
     // paused, entries, pinned, historyFile, historySaved (the file holds
     // the list as it is now), platform, version, pid.
     QVariantMap Status();

@@ -13,6 +13,7 @@ namespace kelvo {
 namespace {
 const QString kMaxHistoryCountKey = QStringLiteral("maxHistoryCount");
 const QString kCapturePausedKey = QStringLiteral("capturePaused");
+const QString kIgnoredApplicationsKey = QStringLiteral("ignoredApplications");
 // A fetch that has not answered after this long is given up, so that an
 // owner that never answers cannot stop capture for good.
 constexpr qint64 kFetchGiveUpMs = 5000;
@@ -20,6 +21,11 @@ constexpr qint64 kFetchGiveUpMs = 5000;
 bool isTextual(ClipboardContent::Kind kind)
 {
     return kind == ClipboardContent::Kind::Text || kind == ClipboardContent::Kind::RichText;
+}
+
+void logIgnored(const QString &application)
+{
+    logLine(QStringLiteral("[Kelvo] 已忽略来自排除的应用的复制: ") + application);
 }
 
 // Platform string equality: canonically equivalent sequences are equal.
@@ -73,6 +79,7 @@ ClipboardManager::ClipboardManager(const HistoryServices &services, QObject *par
     assignItems(std::move(loaded), std::move(keys));
 
     capturePaused_ = services_.preferences.boolean(kCapturePausedKey);
+    readIgnoredApplications();
     connect(&services_.preferences, &PreferencesStore::changed, this, &ClipboardManager::preferencesChanged);
     enforceHistoryLimit();
     startMonitoring();
@@ -94,6 +101,7 @@ ClipboardManager::ClipboardManager(const HistoryServices &services, QObject *par
 ClipboardManager::~ClipboardManager()
 {
     services_.pasteboard.setChangeHandler({});
+    services_.pasteboard.setReadGate({});
     services_.pasteboard.setConnectionHandler({});
     for (TaskHandle *task : {&timer_, &pendingSave_, &limitDebounce_})
         if (*task)
@@ -289,6 +297,7 @@ void ClipboardManager::preferencesChanged()
     if (capturePaused_ && !paused)
         lastChangeCount_ = services_.pasteboard.changeCount();
     capturePaused_ = paused;
+    readIgnoredApplications();
     if (limitDebounce_)
         limitDebounce_->cancel();
     QPointer<ClipboardManager> self(this);
@@ -301,6 +310,48 @@ void ClipboardManager::preferencesChanged()
 }
 
 // ---- capture ---------------------------------------------------------------
+
+void ClipboardManager::readIgnoredApplications()
+{
+    QStringList ignored;
+    if (const std::optional<QVariant> stored = services_.preferences.object(kIgnoredApplicationsKey))
+        for (const QString &id : stored->toStringList())
+            if (!id.trimmed().isEmpty())
+                ignored.append(id.trimmed());
+    const bool gateWanted = !ignored.isEmpty();
+    const bool gateSet = !ignoredApplications_.isEmpty();
+    ignoredApplications_ = std::move(ignored);
+    if (gateWanted == gateSet)
+        return;
+    // Only with applications to ignore does a copy that is read as soon as
+    // it is reported wait for this thread's word first.
+    if (!gateWanted) {
+        services_.pasteboard.setReadGate({});
+        return;
+    }
+    QPointer<ClipboardManager> self(this);
+    services_.pasteboard.setReadGate([self](qint64 count) {
+        const std::optional<QString> ignored = self ? self->ignoredSource() : std::nullopt;
+        if (!ignored)
+            return true;
+        self->refusedCount_ = count;
+        logIgnored(*ignored);
+        return false;
+    });
+}
+
+std::optional<QString> ClipboardManager::ignoredSource() const
+{
+    if (ignoredApplications_.isEmpty())
+        return std::nullopt;
+    const std::optional<ApplicationIdentity> source = services_.applications.clipboardSource();
+    if (!source)
+        return std::nullopt;
+    for (const QString &id : ignoredApplications_)
+        if (source->matches(id))
+            return id;
+    return std::nullopt;
+}
 
 void ClipboardManager::startMonitoring()
 {
@@ -345,6 +396,14 @@ void ClipboardManager::checkPasteboard()
     // resuming does not record what was copied during the pause.
     if (capturePaused_)
         return;
+    // A copy from an ignored application is taken as seen; its owner is
+    // never asked for the content.
+    if (count == refusedCount_)
+        return; // refused by the read gate, and logged there
+    if (const std::optional<QString> ignored = ignoredSource()) {
+        logIgnored(*ignored);
+        return;
+    }
 
     PendingCapture capture;
     capture.serial = ++fetchSerial_;

@@ -79,6 +79,11 @@ public:
     // The stored preference "capturePaused": while it is true, copies are
     // not recorded, but the change count is still followed.
     bool isCapturePaused() const { return capturePaused_; }
+    // The stored preference "ignoredApplications": copies made while one of
+    // these applications is the clipboard's source (see
+    // Applications::clipboardSource) are never read, not even asked for.
+    // Each is a desktop entry id, a window class or a program name.
+    const QStringList &ignoredApplications() const { return ignoredApplications_; }
 
     // Entries of one tab that match the search query, in list order.
     QList<ClipboardItem> filteredItems(ClipboardTab tab) const;
@@ -159,6 +164,9 @@ private:
     void removeUnreadable(const QList<QUuid> &ids);
     void keepBytesIn(const HistoryWrite &outcome);
     void preferencesChanged();
+    void readIgnoredApplications();
+    // The ignored application the clipboard's content comes from, if any.
+    std::optional<QString> ignoredSource() const;
 
     HistoryServices services_;
     FaultNotices faults_;
@@ -171,6 +179,9 @@ private:
     QString searchQuery_;
     qint64 lastChangeCount_ = 0;
     bool capturePaused_ = false;
+    QStringList ignoredApplications_;
+    // The change count of the last copy the read gate kept from being read.
+    qint64 refusedCount_ = -1;
 
     TaskHandle timer_;
     TaskHandle pendingSave_;

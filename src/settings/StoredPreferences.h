@@ -19,7 +19,8 @@ inline const QString LaunchAtLogin = QStringLiteral("launchAtLogin"),
                      HotkeyCode = QStringLiteral("hotkeyCode"),
                      HotkeyModifiers = QStringLiteral("hotkeyModifiers"),
                      MaxHistoryCount = QStringLiteral("maxHistoryCount"),
-                     CapturePaused = QStringLiteral("capturePaused");
+                     CapturePaused = QStringLiteral("capturePaused"),
+                     IgnoredApplications = QStringLiteral("ignoredApplications");
 } // namespace PreferenceKey
 
 namespace PreferenceDefault {
@@ -71,6 +72,17 @@ public:
     // While true, copies are not recorded (the tray's "暂停记录").
     bool capturePaused() const;
     void setCapturePaused(bool on);
+    // Applications whose copies are never read: desktop entry ids, window
+    // classes or program names, in the order added; none by default.
+    QStringList ignoredApplications() const;
+    // Adds `id`, trimmed and without a ".desktop" ending; false (nothing
+    // stored) when that is empty or already listed, case ignored.
+    bool ignoreApplication(const QString &id);
+    // False when it is not listed.
+    bool unignoreApplication(const QString &id);
+    // The name an application is kept by: trimmed, a ".desktop" ending
+    // dropped ("" names none).
+    static QString applicationId(QString id);
 
     PreferencesStore &store() { return store_; }
     const PreferencesStore &store() const { return store_; }

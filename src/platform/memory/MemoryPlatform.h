@@ -64,6 +64,7 @@ public:
     void setChangeHandler(std::function<void()> handler) override { changeHandler = std::move(handler); }
     void setConnectionHandler(std::function<void(bool)> handler) override { connectionHandler = std::move(handler); }
     bool reportsChanges() const override { return reportingChanges; }
+    void setReadGate(std::function<bool(qint64)> gate) override { readGate = std::move(gate); }
 
     // Test controls.
     // A foreign copy: replaces the content and bumps the change count.
@@ -79,6 +80,7 @@ public:
     QStringList writeLog;
     std::function<void()> changeHandler;
     std::function<void(bool)> connectionHandler;
+    std::function<bool(qint64)> readGate;
     // Writes are refused (nothing changes, no log entry).
     bool refuseWrites = false;
     // Claims to report changes (copy() still calls no handler by itself).

@@ -122,11 +122,14 @@ public:
         RunningApplication app;
         app.processIdentifier = qint64(t.id);
         app.windowHandle = t.id;
-        if (!t.appId.isEmpty())
+        if (!t.appId.isEmpty()) {
             app.localizedName = t.appId;
+            app.identity.classNames = {t.appId};
+        }
         if (auto entry = entries_.find(t.appId, t.appId)) {
             app.localizedName = entry->name;
             app.icon = entryIcon(entry->icon);
+            app.identity.desktopEntryId = entry->fileId;
         }
         return app;
     }

@@ -132,10 +132,13 @@ public:
         }
         for (Send &s : sends_)
             close(s.fd);
-        for (Read &r : reads_)
+        for (Read &r : reads_) {
             for (Pipe &p : r.pipes)
                 if (p.fd >= 0)
                     close(p.fd);
+            if (r.offer && r.offerForgotten)
+                destroy(r.offer);
+        }
         for (Source *s : sources_) {
             zwlr_data_control_source_v1_destroy(s->proxy);
             delete s;
@@ -159,6 +162,9 @@ public:
     }
 
     bool isValid() const { return valid_ && !broken_; }
+    // While set, another program's copy waits for the main thread's word
+    // before it is read.
+    void setGated(bool gated) { gated_ = gated; }
     bool offersDataControl() const { return manager_ && seat_; }
     qint64 count() const { return count_.load(); }
     qint64 countOwnWrite() { return ++count_; }
@@ -223,8 +229,16 @@ private:
         QDeadlineTimer deadline;
         qint64 total = 0;
         bool timedOut = false;
+        // Waiting for the main thread's word on whether to read `offer`;
+        // `offerForgotten`: the selection has moved on meanwhile, and the
+        // offer is destroyed once the word has come.
+        bool deciding = false;
+        Offer *offer = nullptr;
+        bool offerForgotten = false;
         bool done() const
         {
+            if (deciding)
+                return false;
             if (timedOut)
                 return true;
             for (const Pipe &p : pipes)
@@ -352,7 +366,7 @@ private:
     {
         char buffer[kChunk];
         for (Read &r : reads_) {
-            if (r.timedOut)
+            if (r.timedOut || r.deciding)
                 continue;
             for (Pipe &p : r.pipes) {
                 while (p.fd >= 0) {
@@ -412,6 +426,47 @@ private:
         Read r;
         r.count = count;
         r.snapshot = std::make_shared<MimeSnapshot>();
+        receive(r, offer);
+        reads_.push_back(std::move(r));
+    }
+
+    // A copy that waits for the word: its place among the reads is kept.
+    void awaitWord(Offer *offer, qint64 count)
+    {
+        Read r;
+        r.count = count;
+        r.snapshot = std::make_shared<MimeSnapshot>();
+        r.deciding = true;
+        r.offer = offer;
+        reads_.push_back(std::move(r));
+        QMetaObject::invokeMethod(
+            owner_, [owner = owner_, count] { owner->decideRead(count); }, Qt::QueuedConnection);
+    }
+
+public:
+    // The word on a copy, on this thread: read it, or never ask its owner
+    // (it is delivered as unreadable).
+    void decided(qint64 count, bool read)
+    {
+        for (Read &r : reads_) {
+            if (r.count != count || !r.deciding)
+                continue;
+            r.deciding = false;
+            if (read)
+                receive(r, r.offer);
+            else
+                r.timedOut = true;
+            if (r.offerForgotten)
+                destroy(r.offer);
+            r.offer = nullptr;
+            return;
+        }
+    }
+
+private:
+    // Asks the offer's owner for every type chosen, one pipe each.
+    void receive(Read &r, Offer *offer)
+    {
         r.deadline = QDeadlineTimer(readLimitMs_.load());
         if (offer) {
             r.snapshot->chooseTypes(offer->mimes.mid(0, kMaxMimeTypes));
@@ -430,7 +485,6 @@ private:
                 r.pipes.push_back(Pipe{fds[0], type, mime, {}});
             }
         }
-        reads_.push_back(std::move(r));
     }
 
     void forget(Offer *offer)
@@ -438,6 +492,17 @@ private:
         if (!offer)
             return;
         offers_.erase(std::remove(offers_.begin(), offers_.end(), offer), offers_.end());
+        for (Read &r : reads_) {
+            if (r.deciding && r.offer == offer) {
+                r.offerForgotten = true;
+                return;
+            }
+        }
+        destroy(offer);
+    }
+
+    static void destroy(Offer *offer)
+    {
         zwlr_data_control_offer_v1_destroy(offer->proxy);
         delete offer;
     }
@@ -460,7 +525,11 @@ private:
             startRead(offer, 0);
             return;
         }
-        startRead(offer, ++count_);
+        const qint64 count = ++count_;
+        if (gated_)
+            awaitWord(offer, count);
+        else
+            startRead(offer, count);
     }
 
     void onSend(zwlr_data_control_source_v1 *proxy, const char *mime, int fd)
@@ -559,6 +628,7 @@ private:
     int wake_ = -1;
     bool valid_ = false;
     std::atomic<bool> broken_ = false;
+    std::atomic<bool> gated_ = false;
     std::atomic<bool> stop_ = false;
     bool started_ = false;
     std::atomic<qint64> count_ = 0;
@@ -672,6 +742,18 @@ void WaylandPasteboard::readDone(qint64 count, std::shared_ptr<const PasteboardC
         waitTimer_->stop();
     for (Waiter &w : ready)
         w.callback(known_);
+}
+
+void WaylandPasteboard::setReadGate(std::function<bool(qint64)> gate)
+{
+    readGate_ = std::move(gate);
+    connection_->setGated(bool(readGate_));
+}
+
+void WaylandPasteboard::decideRead(qint64 count)
+{
+    const bool read = !readGate_ || readGate_(count);
+    connection_->post([connection = connection_.get(), count, read] { connection->decided(count, read); });
 }
 
 void WaylandPasteboard::connectionLost()

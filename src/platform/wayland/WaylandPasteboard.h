@@ -55,6 +55,10 @@ public:
     void setChangeHandler(std::function<void()> handler) override { changeHandler_ = std::move(handler); }
     // data-control reports every change.
     bool reportsChanges() const override { return true; }
+    // A copy is read as soon as it is reported (a source may quit once it
+    // is replaced); with a gate it first waits for the gate's word, which
+    // costs one turn of the main thread's event loop.
+    void setReadGate(std::function<bool(qint64 count)> gate) override;
 
     // Told once when the compositor closes the connection or withdraws
     // clipboard access (nothing makes a new connection).
@@ -76,6 +80,7 @@ private:
     class Connection;
     void readDone(qint64 count, std::shared_ptr<const PasteboardContents> contents);
     void connectionLost();
+    void decideRead(qint64 count);
     bool publish(const PasteboardWriteItem &representations);
 
     std::unique_ptr<Connection> connection_;
@@ -92,6 +97,7 @@ private:
     ChangeCallback changeCallback_;
     std::function<void()> changeHandler_;
     std::function<void(bool)> connectionHandler_;
+    std::function<bool(qint64)> readGate_;
     int fetchLimitMs_ = 2000;
 };
 

@@ -35,6 +35,36 @@ QString unescape(const QString &value)
     return out;
 }
 
+// The file name of the program a command line runs: its first word (past
+// an `env` and its assignments), quotes dropped.
+QString programName(const QString &commandLine)
+{
+    QStringList words;
+    QString word;
+    bool quoted = false;
+    for (const QChar c : commandLine + u' ') {
+        if (c == u'"')
+            quoted = !quoted;
+        else if (c == u' ' && !quoted) {
+            if (!word.isEmpty())
+                words.append(word);
+            word.clear();
+        } else
+            word.append(c);
+    }
+    bool afterEnv = false;
+    for (const QString &w : std::as_const(words)) {
+        if (w == QLatin1String("env")) {
+            afterEnv = true;
+            continue;
+        }
+        if (afterEnv && (w.contains(u'=') || w.startsWith(u'-')))
+            continue;
+        return w.section(u'/', -1);
+    }
+    return {};
+}
+
 } // namespace
 
 std::optional<DesktopEntry> parseDesktopEntry(const QByteArray &contents, const QString &fileId,
@@ -95,6 +125,9 @@ std::optional<DesktopEntry> parseDesktopEntry(const QByteArray &contents, const 
     entry.name = name;
     entry.icon = keys.value(QStringLiteral("Icon"));
     entry.startupWMClass = keys.value(QStringLiteral("StartupWMClass"));
+    entry.executable = programName(keys.value(QStringLiteral("TryExec")).isEmpty() ? keys.value(QStringLiteral("Exec"))
+                                                                                   : keys.value(QStringLiteral("TryExec")));
+    entry.noDisplay = keys.value(QStringLiteral("NoDisplay")) == QLatin1String("true");
     return entry;
 }
 
@@ -136,6 +169,23 @@ void DesktopEntryIndex::rescanIfStale()
                 entries_.append(*entry);
         }
     }
+}
+
+std::optional<DesktopEntry> DesktopEntryIndex::findByExecutable(const QString &executable)
+{
+    rescanIfStale();
+    if (executable.isEmpty())
+        return std::nullopt;
+    for (const DesktopEntry &e : std::as_const(entries_))
+        if (e.executable == executable)
+            return e;
+    return std::nullopt;
+}
+
+QList<DesktopEntry> DesktopEntryIndex::all()
+{
+    rescanIfStale();
+    return entries_;
 }
 
 std::optional<DesktopEntry> DesktopEntryIndex::find(const QString &wmInstance, const QString &wmClass)

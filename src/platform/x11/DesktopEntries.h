@@ -16,6 +16,8 @@ struct DesktopEntry {
     QString name;            // Name in the current locale, else plain Name
     QString icon;            // Icon: a theme name or an absolute path
     QString startupWMClass;  // StartupWMClass, empty when absent
+    QString executable;      // file name of the program Exec (or TryExec) runs, "" when unknown
+    bool noDisplay = false;  // NoDisplay=true: not listed in menus
 };
 
 // Parses the [Desktop Entry] group of a desktop file; nullopt when it is no
@@ -34,6 +36,10 @@ public:
     // The entry whose StartupWMClass equals the class or instance name, else
     // whose file id (or its last dot-separated part) does, case ignored.
     std::optional<DesktopEntry> find(const QString &wmInstance, const QString &wmClass);
+    // The entry whose program has this file name.
+    std::optional<DesktopEntry> findByExecutable(const QString &executable);
+    // Every entry, in the order found.
+    QList<DesktopEntry> all();
 
 private:
     void rescanIfStale();
