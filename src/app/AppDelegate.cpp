@@ -120,6 +120,10 @@ void AppDelegate::hidePanel()
 
 void AppDelegate::openSettings()
 {
+    // This program's own windows (the panel, the settings) are no choice.
+    beforeSettings_ = services_.history.applications.frontmostApplication();
+    if (!beforeSettings_ || beforeSettings_->processIdentifier == QCoreApplication::applicationPid())
+        beforeSettings_ = previousApp_;
     if (services_.presentSettingsWindow)
         services_.presentSettingsWindow();
 }

@@ -54,6 +54,9 @@ public:
     PasteBack &pasteBack() { return *pasteBack_; }
     FloatingPanel *panel() const { return panel_.get(); }
     const std::optional<RunningApplication> &previousApp() const { return previousApp_; }
+    // The application that was in front when the settings were last opened
+    // (the one before the panel, when they were opened from it).
+    const std::optional<RunningApplication> &applicationBeforeSettings() const { return beforeSettings_; }
 
     void applicationDidFinishLaunching();
     // Unregisters the hot key and writes a save that is still waiting for
@@ -91,6 +94,7 @@ private:
     std::unique_ptr<FloatingPanel> panel_;
     SelectionState selectionState_;
     std::optional<RunningApplication> previousApp_;
+    std::optional<RunningApplication> beforeSettings_;
     std::unique_ptr<PasteBack> pasteBack_;
     std::unique_ptr<DebouncedPreferenceSubscriber> preferenceSubscription_;
     bool terminated_ = false;

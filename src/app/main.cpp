@@ -18,6 +18,7 @@
 #include "platform/qt/QtStyledTextConverter.h"
 #include "platform/unix/SignalBridge.h"
 #include "platform/unix/SingleInstance.h"
+#include "platform/x11/DesktopEntries.h"
 #include "platform/x11/SettingsPreferencesStore.h"
 #include "platform/x11/X11Applications.h"
 #include "platform/x11/X11Desktop.h"
@@ -61,6 +62,10 @@ public:
         : engine_(engine), prefs_(prefs), keyMonitor_(keyMonitor), keyboard_(keyboard), loginItem_(loginItem),
           needsShortcutLine_(needsShortcutLine) {}
 
+    // The application in front before the window opened, for the list of
+    // applications never recorded.
+    std::function<std::optional<RunningApplication>()> applicationInFront;
+
     void present()
     {
         if (!window_) {
@@ -75,6 +80,18 @@ public:
                         return needsShortcutLine_ ? shortcutConfigurationLine(quint32(keyCode), quint32(modifiers),
                                                                               qEnvironmentVariable("XDG_CURRENT_DESKTOP"))
                                                   : QString();
+                    },
+                    [this] { return installedApplications(); },
+                    [this]() -> std::optional<ApplicationChoice> {
+                        const auto app = applicationInFront ? applicationInFront() : std::nullopt;
+                        if (!app || !app->identity.isKnown())
+                            return std::nullopt;
+                        const std::optional<x11::DesktopEntry> entry =
+                            entries_.find(app->identity.desktopEntryId, app->identity.desktopEntryId);
+                        return ApplicationChoice{app->identity.preferredId(),
+                                                 app->localizedName.value_or(app->identity.preferredId()),
+                                                 entry ? entry->icon : QString(),
+                                                 app->identity.classNames + QStringList(app->identity.executable)};
                     }});
             window_ = std::make_unique<QQuickView>(&engine_, nullptr);
             window_->setTitle(QStringLiteral("Kelvo 设置"));
@@ -88,6 +105,7 @@ public:
             if (QScreen *screen = window_->screen())
                 window_->setPosition(screen->availableGeometry().center() - QPoint(210, 280));
         }
+        backend_->refreshApplications();
         window_->show();
         window_->raise();
         window_->requestActivate();
@@ -100,8 +118,25 @@ public:
     }
 
 private:
+    // The desktop entries listed in menus, as applications to choose.
+    QList<ApplicationChoice> installedApplications()
+    {
+        QList<ApplicationChoice> choices;
+        for (const x11::DesktopEntry &entry : entries_.all()) {
+            if (entry.noDisplay)
+                continue;
+            QStringList other;
+            for (const QString &name : {entry.startupWMClass, entry.executable})
+                if (!name.isEmpty())
+                    other.append(name);
+            choices.append({entry.fileId, entry.name, entry.icon, other});
+        }
+        return choices;
+    }
+
     QQmlEngine &engine_;
     StoredPreferences &prefs_;
+    x11::DesktopEntryIndex entries_;
     KeyEventMonitor &keyMonitor_;
     SyntheticKeyboard &keyboard_;
     LoginItem &loginItem_;
@@ -258,6 +293,9 @@ int main(int argc, char **argv)
                    [&prefs](bool paused) { prefs.setCapturePaused(paused); }});
     tray.setPresent(prefs.showMenuBarIcon());
     tray.setCapturePaused(delegate->clipboardManager().isCapturePaused());
+    settingsWindow.applicationInFront = [weakDelegate]() -> std::optional<RunningApplication> {
+        return weakDelegate ? weakDelegate->applicationBeforeSettings() : std::nullopt;
+    };
     QObject::connect(&prefs, &StoredPreferences::changed, &tray, [&] {
         tray.setPresent(prefs.showMenuBarIcon());
         if (weakDelegate)

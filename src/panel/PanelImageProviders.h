@@ -35,4 +35,13 @@ public:
     static QImage renderIcon(const QString &name, const QColor &color, const QSize &size);
 };
 
+// Serves "image://appicon/<icon>": an application's icon as its desktop entry
+// names it (a theme name or an absolute path), on the loader thread; the
+// program's generic application symbol when there is none.
+class ApplicationIconProvider : public QQuickImageProvider {
+public:
+    ApplicationIconProvider();
+    QImage requestImage(const QString &id, QSize *size, const QSize &requestedSize) override;
+};
+
 } // namespace kelvo

@@ -4,13 +4,28 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
+#include <QVariantList>
+#include <QVariantMap>
 
 #include <functional>
+#include <optional>
 
 namespace kelvo {
 
 class KeyEventMonitor;
 class StoredPreferences;
+
+// An application the user can choose to ignore: the id it is kept by (its
+// desktop entry id, else its window class or program), its name and icon
+// (a theme name or a path), and the other names it goes by (its window
+// class, its program), through which a stored name finds it again.
+struct ApplicationChoice {
+    QString id;
+    QString name;
+    QString icon;
+    QStringList otherNames;
+};
 
 // What SettingsView.qml reads and writes: the five stored preferences (live:
 // every write goes to the store at once, every store change is re-read),
@@ -27,6 +42,12 @@ class SettingsViewBackend : public QObject {
     Q_PROPERTY(QString shortcutConfigurationLine READ shortcutConfigurationLine NOTIFY preferencesChanged)
     Q_PROPERTY(bool isRecording READ isRecording NOTIFY isRecordingChanged)
     Q_PROPERTY(bool accessibilityGranted READ accessibilityGranted NOTIFY accessibilityGrantedChanged)
+    // The applications never recorded, in the order added, and those to
+    // choose from: each {id, name, icon (an image URL, "" for none),
+    // ignored}; and the one in front before the window opened ({} if none).
+    Q_PROPERTY(QVariantList ignoredApplications READ ignoredApplications NOTIFY ignoredApplicationsChanged)
+    Q_PROPERTY(QVariantList installedApplications READ installedApplications NOTIFY ignoredApplicationsChanged)
+    Q_PROPERTY(QVariantMap applicationInFront READ applicationInFront NOTIFY ignoredApplicationsChanged)
 public:
     struct Hooks {
         std::function<bool()> isAccessibilityTrusted;
@@ -38,6 +59,10 @@ public:
         // the desktop's own configuration, where the program cannot register
         // a shortcut itself; "" (or no hook) where it can.
         std::function<QString(qint64 keyCode, qint64 modifiers)> shortcutConfigurationLine;
+        // The applications installed (listed in the desktop's menus).
+        std::function<QList<ApplicationChoice>()> installedApplications;
+        // The application that was in front before the window opened.
+        std::function<std::optional<ApplicationChoice>()> applicationInFront;
     };
 
     // The recorder watches key presses through `keyMonitor` while recording.
@@ -64,6 +89,15 @@ public:
 
     ShortcutRecorder &recorder() { return m_recorder; }
 
+    QVariantList ignoredApplications() const;
+    QVariantList installedApplications() const;
+    QVariantMap applicationInFront() const;
+    Q_INVOKABLE void ignoreApplication(const QString &id);
+    Q_INVOKABLE void unignoreApplication(const QString &id);
+    // Reads the installed applications and the one in front again (each
+    // time the window is opened).
+    void refreshApplications();
+
     Q_INVOKABLE void stepHistoryLimit(int direction); // +1 or -1: by 10 within 10..500
     Q_INVOKABLE void refreshAccessibilityStatus();
     Q_INVOKABLE void openAccessibilitySettings();
@@ -74,12 +108,15 @@ signals:
     void preferencesChanged();
     void isRecordingChanged();
     void accessibilityGrantedChanged();
+    void ignoredApplicationsChanged();
 
 private:
     StoredPreferences &m_prefs;
     ShortcutRecorder m_recorder;
     Hooks m_hooks;
     bool m_accessibilityGranted = false;
+    QList<ApplicationChoice> m_installed;
+    std::optional<ApplicationChoice> m_inFront;
 };
 
 } // namespace kelvo

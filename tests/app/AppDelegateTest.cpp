@@ -243,6 +243,19 @@ TEST_F(AppDelegateTest, HidingThePanelHandsTheFocusBackOnlyWhenItKeptIt)
     EXPECT_EQ(settingsPresentations, 1);
 }
 
+// The settings offer the application that was in front as one never to
+// record: never this program's own window, but the one before the panel.
+TEST_F(AppDelegateTest, TheApplicationBeforeTheSettingsIsTheOneInFrontOrTheOneBeforeThePanel)
+{
+    rig.applications.frontmost = app(42);
+    delegate->openSettings();
+    EXPECT_EQ(delegate->applicationBeforeSettings()->processIdentifier, 42);
+    delegate->showPanel(); // the panel remembers 42
+    rig.applications.frontmost = app(QCoreApplication::applicationPid());
+    delegate->onOpenSettings();
+    EXPECT_EQ(delegate->applicationBeforeSettings()->processIdentifier, 42);
+}
+
 TEST_F(AppDelegateTest, NoFrontmostApplicationStillWritesTheClipboard)
 {
     copy({"kept"});

@@ -104,12 +104,13 @@ TEST_F(HistoryListModelTest, KindIconsAndThumbnailSources) {
 }
 
 TEST(IconImageProviderTest, RendersEveryShippedSymbolInTheAskedColourKeepingWhiteMarks) {
-    const QSet<QString> marked{"xmark.circle.fill", "checkmark.shield.fill", "exclamationmark.triangle.fill"};
+    const QSet<QString> marked{"xmark.circle.fill", "checkmark.shield.fill", "exclamationmark.triangle.fill",
+                               "app.default"};
     for (const char *name : {"doc.text", "doc.richtext", "photo", "link", "tray.full", "star.fill", "pin.fill",
                              "trash", "gearshape", "magnifyingglass", "xmark.circle.fill", "square.stack.3d.up",
                              "list.bullet.clipboard", "power", "menubar.arrow.up.rectangle", "checkmark.shield.fill",
                              "exclamationmark.triangle.fill", "archivebox", "keyboard",
-                             "rectangle.portrait.and.arrow.right"}) {
+                             "rectangle.portrait.and.arrow.right", "eye.slash", "app.default"}) {
         const QImage icon = IconImageProvider::renderIcon(name, QColor(0, 128, 255), QSize(48, 48));
         ASSERT_FALSE(icon.isNull()) << name;
         int tinted = 0, white = 0;

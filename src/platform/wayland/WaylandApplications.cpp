@@ -1,14 +1,12 @@
 #include "platform/wayland/WaylandApplications.h"
 
+#include "platform/qt/ThemeIcons.h"
 #include "platform/x11/DesktopEntries.h"
 
 #include "wlr-foreign-toplevel-management-unstable-v1-client.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QFileInfo>
-#include <QGuiApplication>
-#include <QIcon>
 #include <QSocketNotifier>
 
 #include <wayland-client.h>
@@ -24,25 +22,6 @@ wl_display *connectTo(const QString &displayName)
 {
     const QByteArray name = QFile::encodeName(displayName);
     return wl_display_connect(displayName.isEmpty() ? nullptr : name.constData());
-}
-
-QImage entryIcon(const QString &icon)
-{
-    if (icon.isEmpty())
-        return {};
-    if (QFileInfo(icon).isAbsolute())
-        return QImage(icon);
-    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
-        const QIcon themed = QIcon::fromTheme(icon);
-        if (!themed.isNull())
-            return themed.pixmap(64, 64).toImage();
-    }
-    for (const char *suffix : {".png", ".svg", ".xpm"}) {
-        const QString path = QStringLiteral("/usr/share/pixmaps/") + icon + QLatin1String(suffix);
-        if (QFileInfo::exists(path))
-            return QImage(path);
-    }
-    return {};
 }
 
 } // namespace
@@ -128,7 +107,7 @@ public:
         }
         if (auto entry = entries_.find(t.appId, t.appId)) {
             app.localizedName = entry->name;
-            app.icon = entryIcon(entry->icon);
+            app.icon = themeIconImage(entry->icon);
             app.identity.desktopEntryId = entry->fileId;
         }
         return app;

@@ -1,9 +1,10 @@
 #include "platform/x11/X11Applications.h"
 
+#include "platform/qt/ThemeIcons.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QIcon>
 #include <QWindow>
 
 #include <xcb/res.h>
@@ -255,19 +256,7 @@ QImage X11Applications::windowIcon(xcb_window_t window) const
 
 QImage X11Applications::entryIcon(const QString &icon) const
 {
-    if (QFileInfo(icon).isAbsolute())
-        return QImage(icon);
-    if (qGuiApp) {
-        const QIcon themed = QIcon::fromTheme(icon);
-        if (!themed.isNull())
-            return themed.pixmap(64, 64).toImage();
-    }
-    for (const char *suffix : {".png", ".svg", ".xpm"}) {
-        const QString path = QStringLiteral("/usr/share/pixmaps/") + icon + QLatin1String(suffix);
-        if (QFileInfo::exists(path))
-            return QImage(path);
-    }
-    return {};
+    return themeIconImage(icon);
 }
 
 xcb_window_t X11Applications::windowOfProcess(qint64 pid) const

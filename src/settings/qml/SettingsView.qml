@@ -311,6 +311,11 @@ Rectangle {
                 }
             }
 
+            IgnoredApplicationsSection {
+                Layout.fillWidth: true
+                settings: root.settings
+            }
+
             // Warning while the tray icon is hidden.
             Rectangle {
                 objectName: "hiddenIconWarning"
