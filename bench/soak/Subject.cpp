@@ -51,6 +51,10 @@ Subject::Subject(QString program, QString logPath)
     qDBusRegisterMetaType<QList<QVariantMap>>();
     process_.setStandardOutputFile(logPath_, QIODevice::Append);
     process_.setProcessChannelMode(QProcess::MergedChannels);
+    // The program chooses its own Qt platform (xcb), not this process's.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    process_.setProcessEnvironment(env);
 }
 
 Subject::~Subject()

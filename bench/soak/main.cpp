@@ -5,10 +5,14 @@
 //       copies COUNT (default 30) different 3840 x 2160 screenshots one
 //       after another and prints the resident set after each, once it is
 //       recorded and saved.
+//   kelvo_soak day KELVO MINUTES [SEED [IDLE_SECONDS]]
+//       a working day compressed into MINUTES (see Day.h), then
+//       IDLE_SECONDS (default 0) of nothing happening.
 //   kelvo_soak idle KELVO SECONDS [KELVO...]
 //       starts each build in turn, lets it settle, and counts its wake-ups
 //       (voluntary context switches, all threads) and its CPU time over
 //       SECONDS of nothing happening.
+#include "Day.h"
 #include "Screenshots.h"
 #include "Subject.h"
 
@@ -148,9 +152,13 @@ int main(int argc, char **argv)
     const QStringList args = app.arguments().mid(1);
     if (args.size() >= 2 && args.at(0) == QLatin1String("screenshots"))
         return screenshots(args.at(1), args.value(2, QStringLiteral("30")).toInt());
+    if (args.size() >= 3 && args.at(0) == QLatin1String("day"))
+        return day(args.at(1), args.at(2).toInt(), args.value(3, QStringLiteral("1")).toUInt(),
+                   args.value(4, QStringLiteral("0")).toInt());
     if (args.size() >= 3 && args.at(0) == QLatin1String("idle"))
         return idle(QStringList{args.at(1)} + args.mid(3), args.at(2).toInt());
     fprintf(stderr, "usage: kelvo_soak screenshots KELVO [COUNT]\n"
+                    "       kelvo_soak day KELVO MINUTES [SEED [IDLE_SECONDS]]\n"
                     "       kelvo_soak idle KELVO SECONDS [KELVO...]\n");
     return 2;
 }

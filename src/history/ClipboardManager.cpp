@@ -543,7 +543,9 @@ bool ClipboardManager::write(const ClipboardItem &item, bool plainTextOnly)
     if (!items) {
         logLine(QStringLiteral("[Kelvo] 条目内容已无法从历史文件读出, 剪贴板保持不变: ")
                 + id.toString(QUuid::WithoutBraces));
-        faults_.report(Fault::EntryUnreadable);
+        // Its bytes are gone: the entry goes now, not only at the next save,
+        // so that it holds no place under the limit meanwhile.
+        removeUnreadable({id}, true);
         return false;
     }
     Pasteboard &pasteboard = services_.pasteboard;
@@ -683,7 +685,7 @@ void ClipboardManager::saved(quint64 generation, const HistoryWrite &outcome)
         faults_.recovered(Fault::SaveFailed);
         keepBytesIn(outcome);
         if (!outcome.unreadable.isEmpty())
-            removeUnreadable(outcome.unreadable);
+            removeUnreadable(outcome.unreadable, false); // the file left them out already
         return;
     }
 }
@@ -706,7 +708,7 @@ void ClipboardManager::keepBytesIn(const HistoryWrite &outcome)
     }
 }
 
-void ClipboardManager::removeUnreadable(const QList<QUuid> &ids)
+void ClipboardManager::removeUnreadable(const QList<QUuid> &ids, bool save)
 {
     // Their bytes are gone from the file: the file no longer lists them, and
     // neither does the history.
@@ -718,10 +720,12 @@ void ClipboardManager::removeUnreadable(const QList<QUuid> &ids)
         next.append(items_.at(i));
         keys.append(searchKeys_.at(i));
     }
+    faults_.report(Fault::EntryUnreadable);
     if (next.size() == items_.size())
         return;
     assignItems(std::move(next), std::move(keys));
-    faults_.report(Fault::EntryUnreadable);
+    if (save)
+        saveHistory();
 }
 
 } // namespace kelvo

@@ -117,7 +117,8 @@ public:
     // count so that the poll does not capture it, and moves it first.
     // False when its bytes can no longer be produced or the clipboard
     // refuses the write: then nothing is written, the clipboard keeps what
-    // it held, the entry stays where it is and the user is told.
+    // it held and the user is told; an entry whose bytes are gone leaves
+    // the history, one the clipboard refused stays where it is.
     bool writeToPasteboard(const ClipboardItem &item);
     bool writePlainTextToPasteboard(const ClipboardItem &item);
     // What such a write puts on the clipboard, as one whole; nullopt when
@@ -161,7 +162,7 @@ private:
     bool write(const ClipboardItem &item, bool plainTextOnly);
     // The outcome of a save, on this thread.
     void saved(quint64 generation, const HistoryWrite &outcome);
-    void removeUnreadable(const QList<QUuid> &ids);
+    void removeUnreadable(const QList<QUuid> &ids, bool save);
     void keepBytesIn(const HistoryWrite &outcome);
     void preferencesChanged();
     void readIgnoredApplications();

@@ -85,7 +85,7 @@ protected:
     {
         QImage icon(8, 8, QImage::Format_ARGB32);
         icon.fill(Qt::blue);
-        rig.applications.frontmost = RunningApplication{name, icon, 42, 0};
+        rig.applications.frontmost = RunningApplication{name, icon, 42, 0, {}};
     }
 
     void poll(std::shared_ptr<MemoryContents> contents) { rig.copyAndPoll(*manager, std::move(contents)); }
