@@ -20,7 +20,12 @@ limit=3600
 if [ -z "${KELVO_SOAK_PRIVATE_BUS:-}" ]; then
   KELVO_SOAK_PRIVATE_BUS=1 exec timeout -k 10 "$limit" dbus-run-session -- bash "$0" "${args[@]}"
 fi
+# The shared helpers are written for scripts that go on after a failed
+# command (a window manager's first start may fail and is tried again).
+set +e
 . "$here/../tests/e2e/lib.sh"
+# Ended by a time limit: the servers go with the run (the EXIT trap).
+trap 'exit 1' TERM INT HUP
 if [ -n "${KELVO_SOAK_SWAY:-}" ]; then
   e2e_start_sway "$limit"
 else

@@ -10,7 +10,6 @@
 #include "platform/x11/X11Connection.h"
 #include "platform/x11/X11Pasteboard.h"
 
-#include <QBuffer>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVirtualObject>
@@ -140,6 +139,7 @@ private:
     // Steps.
     bool copyText();
     bool copyUrl();
+    bool copyWithXclip(const QString &kind, const QString &text);
     bool copyAgain();
     bool copyHtml();
     bool copyPicture(bool screenshot);
@@ -154,6 +154,8 @@ private:
     bool showPanel();
     bool panelHidden();
     bool clipboardHolds(const Expected &entry);
+    // A paste of the model's entry `index` was made: it moves first.
+    bool pasted(qsizetype index, const char *step);
     QString word() { return QStringLiteral("w%1").arg(rng_.bounded(100000)); }
 
     QString program_;
@@ -300,22 +302,20 @@ void Day::sample()
 
 bool Day::copyText()
 {
-    lastStep_ = QStringLiteral("copying text with xclip");
-    const QString text = QStringLiteral("soak-%1- %2 %3").arg(++serial_).arg(word(), word());
-    if (launch(QStringLiteral("xclip"), {"-selection", "clipboard", "-i"}, text.toUtf8()).exitCode != 0)
-        return fail(QStringLiteral("xclip failed"));
-    model_.copied({QStringLiteral("text"), text, 0, false});
-    ++stepCounts_["copy"];
-    return settled();
+    return copyWithXclip(QStringLiteral("text"), QStringLiteral("soak-%1- %2 %3").arg(++serial_).arg(word(), word()));
 }
 
 bool Day::copyUrl()
 {
-    lastStep_ = QStringLiteral("copying an address with xclip");
-    const QString url = QStringLiteral("https://example.org/soak/%1/%2").arg(++serial_).arg(word());
-    if (launch(QStringLiteral("xclip"), {"-selection", "clipboard", "-i"}, url.toUtf8()).exitCode != 0)
+    return copyWithXclip(QStringLiteral("url"), QStringLiteral("https://example.org/soak/%1/%2").arg(++serial_).arg(word()));
+}
+
+bool Day::copyWithXclip(const QString &kind, const QString &text)
+{
+    lastStep_ = QStringLiteral("copying %1 with xclip").arg(kind);
+    if (launch(QStringLiteral("xclip"), {"-selection", "clipboard", "-i"}, text.toUtf8()).exitCode != 0)
         return fail(QStringLiteral("xclip failed"));
-    model_.copied({QStringLiteral("url"), url, 0, false});
+    model_.copied({kind, text, 0, false});
     ++stepCounts_["copy"];
     return settled();
 }
@@ -360,9 +360,7 @@ bool Day::copyPicture(bool screenshot)
             for (int y = 0; y < image.height(); ++y)
                 for (int x = 0; x < image.width(); ++x)
                     image.setPixel(x, y, qRgb(x * 3 + variant, y * 5, int(rng_.bounded(40))));
-            QBuffer buffer(&png);
-            buffer.open(QIODevice::WriteOnly);
-            image.save(&buffer, "PNG");
+            png = pngOf(image);
         }
     }
     imageSizes_.insert(png.size());
@@ -450,11 +448,7 @@ bool Day::pasteFromPanel()
     launch(QStringLiteral("xdotool"), {"key", QStringLiteral("ctrl+%1").arg(n + 1)});
     if (!panelHidden())
         return false;
-    const qsizetype index = model_.indexInTab(false, n);
-    const Expected pasted = model_.entries().at(index);
-    model_.moveToFront(index);
-    ++stepCounts_["panel paste"];
-    return clipboardHolds(pasted) && settled();
+    return pasted(model_.indexInTab(false, n), "panel paste");
 }
 
 bool Day::searchAndPaste()
@@ -477,9 +471,7 @@ bool Day::searchAndPaste()
     launch(QStringLiteral("xdotool"), {"key", "Return"});
     if (!panelHidden())
         return false;
-    model_.moveToFront(index);
-    ++stepCounts_["search"];
-    return clipboardHolds(found) && settled();
+    return pasted(index, "search");
 }
 
 bool Day::pasteFromCommandLine()
@@ -496,11 +488,15 @@ bool Day::pasteFromCommandLine()
     const Ran ran = launch(program_, args);
     if (ran.exitCode != 0)
         return fail(QStringLiteral("kelvo %1 exited %2: %3").arg(args.join(' ')).arg(ran.exitCode).arg(ran.err));
-    const qsizetype index = model_.indexInTab(pinned, n);
-    const Expected pasted = model_.entries().at(index);
+    return pasted(model_.indexInTab(pinned, n), "command-line paste");
+}
+
+bool Day::pasted(qsizetype index, const char *step)
+{
+    const Expected entry = model_.entries().at(index);
     model_.moveToFront(index);
-    ++stepCounts_["command-line paste"];
-    return clipboardHolds(pasted) && settled();
+    ++stepCounts_[QLatin1String(step)];
+    return clipboardHolds(entry) && settled();
 }
 
 // ---- edits -----------------------------------------------------------------

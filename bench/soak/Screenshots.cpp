@@ -43,6 +43,11 @@ QByteArray screenshotPNG(quint32 seed, QSize size)
         }
     }
     p.end();
+    return pngOf(image);
+}
+
+QByteArray pngOf(const QImage &image)
+{
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);

@@ -155,33 +155,33 @@ qint64 Subject::cpuTicks() const
     return fields.value(11).toLongLong() + fields.value(12).toLongLong();
 }
 
-qint64 Subject::cpuNanoseconds() const
+// Sums `value` of one /proc file of each of the process's threads.
+qint64 Subject::overThreads(const char *file, const std::function<qint64(const QByteArray &)> &value) const
 {
     qint64 total = 0;
     const QStringList tasks =
         QDir(QStringLiteral("/proc/%1/task").arg(pid_)).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString &task : tasks) {
-        QFile file(QStringLiteral("/proc/%1/task/%2/schedstat").arg(pid_).arg(task));
-        if (file.open(QIODevice::ReadOnly))
-            total += file.readAll().split(' ').value(0).toLongLong();
+        QFile f(QStringLiteral("/proc/%1/task/%2/%3").arg(pid_).arg(task, QLatin1String(file)));
+        if (f.open(QIODevice::ReadOnly))
+            total += value(f.readAll());
     }
     return total;
 }
 
+qint64 Subject::cpuNanoseconds() const
+{
+    return overThreads("schedstat", [](const QByteArray &text) { return text.split(' ').value(0).toLongLong(); });
+}
+
 qint64 Subject::voluntarySwitches() const
 {
-    qint64 total = 0;
-    const QStringList tasks =
-        QDir(QStringLiteral("/proc/%1/task").arg(pid_)).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString &task : tasks) {
-        QFile file(QStringLiteral("/proc/%1/task/%2/status").arg(pid_).arg(task));
-        if (!file.open(QIODevice::ReadOnly))
-            continue;
-        for (const QByteArray &line : file.readAll().split('\n'))
+    return overThreads("status", [](const QByteArray &text) {
+        for (const QByteArray &line : text.split('\n'))
             if (line.startsWith("voluntary_ctxt_switches:"))
-                total += line.mid(24).trimmed().toLongLong();
-    }
-    return total;
+                return line.mid(24).trimmed().toLongLong();
+        return qint64(0);
+    });
 }
 
 } // namespace kelvo::soak

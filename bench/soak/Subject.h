@@ -10,6 +10,7 @@
 #include <QString>
 #include <QVariantMap>
 
+#include <functional>
 #include <optional>
 
 namespace kelvo::soak {
@@ -49,6 +50,8 @@ public:
     qint64 cpuNanoseconds() const;
 
 private:
+    qint64 overThreads(const char *file, const std::function<qint64(const QByteArray &)> &value) const;
+
     QString program_;
     QString logPath_;
     QProcess process_;

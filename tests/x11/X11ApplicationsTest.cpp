@@ -25,6 +25,15 @@ std::optional<RunningApplication> waitFront(X11Applications &apps, quint64 windo
     return front && front->windowHandle == window ? front : std::nullopt;
 }
 
+// A desktop entry with `keys` in <data>/applications.
+void writeDesktopEntry(const QTemporaryDir &data, const QString &fileName, const QByteArray &keys)
+{
+    QDir().mkpath(data.filePath("applications"));
+    QFile f(data.filePath("applications/" + fileName));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("[Desktop Entry]\nType=Application\n" + keys);
+}
+
 class X11ApplicationsTest : public XvfbTest {
 protected:
     bool wantsWindowManager() const override { return true; }
@@ -83,12 +92,7 @@ TEST_F(X11ApplicationsTest, TheFrontmostApplicationIsTheActiveWindowAndActivatio
 TEST_F(X11ApplicationsTest, TheClipboardSourceIsTheProgramThatOwnsIt)
 {
     QTemporaryDir data;
-    QDir().mkpath(data.filePath("applications"));
-    {
-        QFile f(data.filePath("applications/org.example.SecretKeeper.desktop"));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("[Desktop Entry]\nType=Application\nName=Secret Keeper\nExec=secret-keeper %u\n");
-    }
+    writeDesktopEntry(data, "org.example.SecretKeeper.desktop", "Name=Secret Keeper\nExec=secret-keeper %u\n");
     const QString secretKeeper = data.filePath("secret-keeper");
     ASSERT_TRUE(QFile::copy(QStringLiteral("/usr/bin/xclip"), secretKeeper));
     X11Applications apps(display(), {data.path(), QStringLiteral("/usr/share")});
@@ -127,12 +131,7 @@ class X11ApplicationsWithoutWindowManagerTest : public XvfbTest {};
 TEST_F(X11ApplicationsWithoutWindowManagerTest, FocusStandsInForTheActiveWindowWhoseNameAndIconAreRead)
 {
     QTemporaryDir data;
-    QDir().mkpath(data.filePath("applications"));
-    {
-        QFile f(data.filePath("applications/org.example.Sketch.desktop"));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("[Desktop Entry]\nType=Application\nName=Sketch Pad\nStartupWMClass=SketchMain\n");
-    }
+    writeDesktopEntry(data, "org.example.Sketch.desktop", "Name=Sketch Pad\nStartupWMClass=SketchMain\n");
     X11Applications apps(display(), {data.path()});
     EXPECT_FALSE(apps.hasEwmhWindowManager());
     // Windows made by the test itself, with properties that the Debian
