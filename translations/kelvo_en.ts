@@ -101,74 +101,6 @@
 <context>
     <name>CommandLine</name>
     <message>
-        <source>用法：kelvo [命令 [选项]]
-
-不带命令时启动 Kelvo（托盘中的剪贴板历史）。
-以下命令与正在运行的 Kelvo 通信：
-
-  toggle                     显示历史面板；面板已显示时将其隐藏
-  show                       显示历史面板
-  settings                   打开设置窗口
-  quit                       退出 Kelvo
-  list [--pinned] [--json]   列出历史（或固定条目），最新的在前：
-                             序号&lt;TAB&gt;类型&lt;TAB&gt;预览，或一个 JSON 数组
-  get ENTRY [--rtf|--html]   将条目的内容写到标准输出
-                             （文本为 UTF-8，图片为 PNG）
-  copy ENTRY [--plain]       将条目放到剪贴板（加 --plain 时富文本只作为纯文本）
-                             并移到最前
-  paste ENTRY [--plain]      同上，然后粘贴到前台窗口
-  pin ENTRY                  固定条目
-  unpin ENTRY                取消固定条目（序号按固定列表计）
-  delete ENTRY               删除条目
-  clear [--pinned]           删除所有未固定（或所有固定）的条目
-  pause                      暂停记录复制的内容
-  resume                     恢复记录
-  status                     Kelvo 是否在运行、是否在记录、条目数、
-                             历史文件和平台
-
-ENTRY 是 &apos;kelvo list&apos; 给出的序号（1 为最新；加 --pinned 时为
-&apos;kelvo list --pinned&apos; 给出的序号）或条目的 id。
-
-  -h, --help                 显示此帮助
-  --version                  显示版本
-
-退出状态：0 完成，1 Kelvo 未在运行或没有该条目，2 用法错误。
-</source>
-        <translation>Usage: kelvo [COMMAND [OPTIONS]]
-
-Without a command, starts Kelvo (the clipboard history in the tray).
-The commands talk to the running Kelvo:
-
-  toggle                     show the history panel, or hide it when it is up
-  show                       show the history panel
-  settings                   open the settings window
-  quit                       quit Kelvo
-  list [--pinned] [--json]   the history (or the pinned entries), newest first:
-                             NUMBER&lt;TAB&gt;KIND&lt;TAB&gt;PREVIEW, or a JSON array
-  get ENTRY [--rtf|--html]   write the entry&apos;s content to standard output
-                             (text as UTF-8, an image as PNG)
-  copy ENTRY [--plain]       put the entry on the clipboard (rich text as plain
-                             text with --plain) and move it first
-  paste ENTRY [--plain]      the same, then paste it into the window in front
-  pin ENTRY                  pin the entry
-  unpin ENTRY                unpin the entry (numbers count the pinned list)
-  delete ENTRY               delete the entry
-  clear [--pinned]           delete every unpinned (or every pinned) entry
-  pause                      stop recording copies
-  resume                     record copies again
-  status                     whether Kelvo runs and records, the entry counts,
-                             the history file and the platform
-
-ENTRY is a number from &apos;kelvo list&apos; (1 is the newest; with --pinned, a number
-from &apos;kelvo list --pinned&apos;) or an entry&apos;s id.
-
-  -h, --help                 show this help
-  --version                  show the version
-
-Exit status: 0 done, 1 Kelvo is not running or no such entry, 2 bad usage.
-</translation>
-    </message>
-    <message>
         <source>Kelvo 未在运行</source>
         <translation>Kelvo is not running</translation>
     </message>
@@ -236,6 +168,108 @@ Exit status: 0 done, 1 Kelvo is not running or no such entry, 2 bad usage.
         <source>&apos;--rtf&apos; 与 &apos;--html&apos; 不能同时使用</source>
         <translation>&apos;--rtf&apos; and &apos;--html&apos; exclude each other</translation>
     </message>
+    <message>
+        <source>用法：kelvo [命令 [选项]]
+
+不带命令时启动 Kelvo（托盘中的剪贴板历史）。
+以下命令与正在运行的 Kelvo 通信：
+
+  toggle                     显示历史面板；面板已显示时将其隐藏
+  show                       显示历史面板
+  settings                   打开设置窗口
+  quit                       退出 Kelvo
+  list [--pinned] [--json]   列出历史（或固定条目），最新的在前：
+                             序号&lt;TAB&gt;类型&lt;TAB&gt;预览，或一个 JSON 数组
+  get ENTRY [--rtf|--html]   将条目的内容写到标准输出
+                             （文本为 UTF-8，图片为 PNG）
+  copy ENTRY [--plain]       将条目放到剪贴板（加 --plain 时富文本只作为纯文本）
+                             并移到最前
+  paste ENTRY [--plain]      同上，然后粘贴到前台窗口
+  pin ENTRY                  固定条目
+  unpin ENTRY                取消固定条目（序号按固定列表计）
+  delete ENTRY               删除条目
+  clear [--pinned]           删除所有未固定（或所有固定）的条目
+  pause                      暂停记录复制的内容
+  resume                     恢复记录
+  ignore list                列出从不读取其复制内容的应用
+  ignore add|remove APP      添加或移除一个应用：桌面条目 id
+                             （org.keepassxc.KeePassXC）、窗口类名或
+                             程序名；Kelvo 未运行时也可用
+  status                     Kelvo 是否在运行、是否在记录、条目数、
+                             历史文件和平台
+
+ENTRY 是 &apos;kelvo list&apos; 给出的序号（1 为最新；加 --pinned 时为
+&apos;kelvo list --pinned&apos; 给出的序号）或条目的 id。
+
+  -h, --help                 显示此帮助
+  --version                  显示版本
+
+退出状态：0 完成，1 Kelvo 未在运行、没有该条目或无法读出其内容
+（剪贴板保持不变），2 用法错误。
+</source>
+        <translation>Usage: kelvo [COMMAND [OPTIONS]]
+
+Without a command, starts Kelvo (the clipboard history in the tray).
+The commands talk to the running Kelvo:
+
+  toggle                     show the history panel, or hide it when it is up
+  show                       show the history panel
+  settings                   open the settings window
+  quit                       quit Kelvo
+  list [--pinned] [--json]   the history (or the pinned entries), newest first:
+                             NUMBER&lt;TAB&gt;KIND&lt;TAB&gt;PREVIEW, or a JSON array
+  get ENTRY [--rtf|--html]   write the entry&apos;s content to standard output
+                             (text as UTF-8, an image as PNG)
+  copy ENTRY [--plain]       put the entry on the clipboard (rich text as plain
+                             text with --plain) and move it first
+  paste ENTRY [--plain]      the same, then paste it into the window in front
+  pin ENTRY                  pin the entry
+  unpin ENTRY                unpin the entry (numbers count the pinned list)
+  delete ENTRY               delete the entry
+  clear [--pinned]           delete every unpinned (or every pinned) entry
+  pause                      stop recording copies
+  resume                     record copies again
+  ignore list                list the apps whose copies are never read
+  ignore add|remove APP      add or remove an app: a desktop entry id
+                             (org.keepassxc.KeePassXC), a window class or a
+                             program name; works without a running Kelvo
+  status                     whether Kelvo runs and records, the entry counts,
+                             the history file and the platform
+
+ENTRY is a number from &apos;kelvo list&apos; (1 is the newest; with --pinned, a number
+from &apos;kelvo list --pinned&apos;) or an entry&apos;s id.
+
+  -h, --help                 show this help
+  --version                  show the version
+
+Exit status: 0 done, 1 Kelvo is not running, no such entry, or its content
+could not be read (the clipboard is then unchanged), 2 bad usage.
+</translation>
+    </message>
+    <message>
+        <source>&apos;ignore&apos; 需要 list、add 或 remove</source>
+        <translation>&apos;ignore&apos; needs list, add or remove</translation>
+    </message>
+    <message>
+        <source>&apos;ignore&apos; 没有操作 &apos;%1&apos;</source>
+        <translation>&apos;ignore&apos; has no action &apos;%1&apos;</translation>
+    </message>
+    <message>
+        <source>&apos;ignore list&apos; 不接受应用</source>
+        <translation>&apos;ignore list&apos; takes no app</translation>
+    </message>
+    <message>
+        <source>&apos;ignore %1&apos; 需要一个应用</source>
+        <translation>&apos;ignore %1&apos; needs one app</translation>
+    </message>
+    <message>
+        <source>kelvo: 需要应用的名称</source>
+        <translation>kelvo: an app&apos;s name is needed</translation>
+    </message>
+    <message>
+        <source>kelvo: %1 不在排除列表中</source>
+        <translation>kelvo: %1 is not ignored</translation>
+    </message>
 </context>
 <context>
     <name>DesktopPlatform</name>
@@ -269,6 +303,77 @@ Exit status: 0 done, 1 Kelvo is not running or no such entry, 2 bad usage.
     <message>
         <source>粘贴所选的剪贴板记录</source>
         <translation>Paste the chosen clipboard entry</translation>
+    </message>
+</context>
+<context>
+    <name>FaultNotices</name>
+    <message>
+        <source>无法使用这条记录</source>
+        <translation>This item can&apos;t be used</translation>
+    </message>
+    <message>
+        <source>无法写入剪贴板</source>
+        <translation>Couldn&apos;t write to the clipboard</translation>
+    </message>
+    <message>
+        <source>与剪贴板的连接已断开</source>
+        <translation>Lost the connection to the clipboard</translation>
+    </message>
+    <message>
+        <source>无法保存剪贴板历史</source>
+        <translation>Couldn&apos;t save the clipboard history</translation>
+    </message>
+    <message>
+        <source>无法读取剪贴板历史</source>
+        <translation>Couldn&apos;t read the clipboard history</translation>
+    </message>
+    <message>
+        <source>无法导出图片</source>
+        <translation>Couldn&apos;t export the image</translation>
+    </message>
+    <message>
+        <source>无法注册快捷键</source>
+        <translation>Couldn&apos;t register the shortcut</translation>
+    </message>
+    <message>
+        <source>有一次复制没有被记录</source>
+        <translation>A copy was not recorded</translation>
+    </message>
+    <message>
+        <source>它的内容已无法从历史文件中读出（文件可能被其他程序改动过）。剪贴板保持不变。</source>
+        <translation>Its content can no longer be read from the history file (another program may have changed the file). The clipboard is unchanged.</translation>
+    </message>
+    <message>
+        <source>剪贴板拒绝了写入，内容保持不变。</source>
+        <translation>The clipboard refused the write; its content is unchanged.</translation>
+    </message>
+    <message>
+        <source>在连接恢复之前，复制的内容不会被记录。</source>
+        <translation>Copies are not recorded until the connection is back.</translation>
+    </message>
+    <message>
+        <source>%1。新的记录暂时只在内存中，下次改动时会再试。</source>
+        <translation>%1. New items are kept in memory for now; Kelvo tries again at the next change.</translation>
+    </message>
+    <message>
+        <source>历史文件已损坏，已另存为 %1。从空白历史开始。</source>
+        <translation>The history file was damaged and has been set aside as %1. Starting with an empty history.</translation>
+    </message>
+    <message>
+        <source>图片内容已无法从历史文件中读出。</source>
+        <translation>The image can no longer be read from the history file.</translation>
+    </message>
+    <message>
+        <source>无法写入 %1。</source>
+        <translation>Couldn&apos;t write %1.</translation>
+    </message>
+    <message>
+        <source>%1 可能已被其他程序占用，请在设置中换一个快捷键。</source>
+        <translation>%1 may be in use by another program. Choose another shortcut in Settings.</translation>
+    </message>
+    <message>
+        <source>复制它的程序没有及时交出内容。</source>
+        <translation>The program it was copied from did not hand over the content in time.</translation>
     </message>
 </context>
 <context>
@@ -363,6 +468,57 @@ Exit status: 0 done, 1 Kelvo is not running or no such entry, 2 bad usage.
     <message>
         <source>清除搜索</source>
         <translation>Clear search</translation>
+    </message>
+</context>
+<context>
+    <name>IgnoredApplicationsSection</name>
+    <message>
+        <source>隐私</source>
+        <translation>Privacy</translation>
+    </message>
+    <message>
+        <source>不记录这些应用的复制</source>
+        <translation>Never record copies from these apps</translation>
+    </message>
+    <message>
+        <source>添加…</source>
+        <translation>Add…</translation>
+    </message>
+    <message>
+        <source>这些应用复制的内容不会被读取，也不会进入历史。</source>
+        <translation>What these apps copy is never read and never enters the history.</translation>
+    </message>
+    <message>
+        <source>未排除任何应用</source>
+        <translation>No apps excluded</translation>
+    </message>
+    <message>
+        <source>移除</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <source>选择不记录的应用</source>
+        <translation>Choose an app not to record</translation>
+    </message>
+    <message>
+        <source>前台应用：%1</source>
+        <translation>App in front: %1</translation>
+    </message>
+    <message>
+        <source>已排除</source>
+        <translation>Excluded</translation>
+    </message>
+    <message>
+        <source>排除</source>
+        <translation>Exclude</translation>
+    </message>
+    <message>
+        <source>搜索已安装的应用</source>
+        <translation>Search installed apps</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
     </message>
 </context>
 <context>

@@ -96,42 +96,6 @@
 <context>
     <name>CommandLine</name>
     <message>
-        <source>用法：kelvo [命令 [选项]]
-
-不带命令时启动 Kelvo（托盘中的剪贴板历史）。
-以下命令与正在运行的 Kelvo 通信：
-
-  toggle                     显示历史面板；面板已显示时将其隐藏
-  show                       显示历史面板
-  settings                   打开设置窗口
-  quit                       退出 Kelvo
-  list [--pinned] [--json]   列出历史（或固定条目），最新的在前：
-                             序号&lt;TAB&gt;类型&lt;TAB&gt;预览，或一个 JSON 数组
-  get ENTRY [--rtf|--html]   将条目的内容写到标准输出
-                             （文本为 UTF-8，图片为 PNG）
-  copy ENTRY [--plain]       将条目放到剪贴板（加 --plain 时富文本只作为纯文本）
-                             并移到最前
-  paste ENTRY [--plain]      同上，然后粘贴到前台窗口
-  pin ENTRY                  固定条目
-  unpin ENTRY                取消固定条目（序号按固定列表计）
-  delete ENTRY               删除条目
-  clear [--pinned]           删除所有未固定（或所有固定）的条目
-  pause                      暂停记录复制的内容
-  resume                     恢复记录
-  status                     Kelvo 是否在运行、是否在记录、条目数、
-                             历史文件和平台
-
-ENTRY 是 &apos;kelvo list&apos; 给出的序号（1 为最新；加 --pinned 时为
-&apos;kelvo list --pinned&apos; 给出的序号）或条目的 id。
-
-  -h, --help                 显示此帮助
-  --version                  显示版本
-
-退出状态：0 完成，1 Kelvo 未在运行或没有该条目，2 用法错误。
-</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Kelvo 未在运行</source>
         <translation type="unfinished"></translation>
     </message>
@@ -199,6 +163,71 @@ ENTRY 是 &apos;kelvo list&apos; 给出的序号（1 为最新；加 --pinned �
         <source>&apos;--rtf&apos; 与 &apos;--html&apos; 不能同时使用</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>用法：kelvo [命令 [选项]]
+
+不带命令时启动 Kelvo（托盘中的剪贴板历史）。
+以下命令与正在运行的 Kelvo 通信：
+
+  toggle                     显示历史面板；面板已显示时将其隐藏
+  show                       显示历史面板
+  settings                   打开设置窗口
+  quit                       退出 Kelvo
+  list [--pinned] [--json]   列出历史（或固定条目），最新的在前：
+                             序号&lt;TAB&gt;类型&lt;TAB&gt;预览，或一个 JSON 数组
+  get ENTRY [--rtf|--html]   将条目的内容写到标准输出
+                             （文本为 UTF-8，图片为 PNG）
+  copy ENTRY [--plain]       将条目放到剪贴板（加 --plain 时富文本只作为纯文本）
+                             并移到最前
+  paste ENTRY [--plain]      同上，然后粘贴到前台窗口
+  pin ENTRY                  固定条目
+  unpin ENTRY                取消固定条目（序号按固定列表计）
+  delete ENTRY               删除条目
+  clear [--pinned]           删除所有未固定（或所有固定）的条目
+  pause                      暂停记录复制的内容
+  resume                     恢复记录
+  ignore list                列出从不读取其复制内容的应用
+  ignore add|remove APP      添加或移除一个应用：桌面条目 id
+                             （org.keepassxc.KeePassXC）、窗口类名或
+                             程序名；Kelvo 未运行时也可用
+  status                     Kelvo 是否在运行、是否在记录、条目数、
+                             历史文件和平台
+
+ENTRY 是 &apos;kelvo list&apos; 给出的序号（1 为最新；加 --pinned 时为
+&apos;kelvo list --pinned&apos; 给出的序号）或条目的 id。
+
+  -h, --help                 显示此帮助
+  --version                  显示版本
+
+退出状态：0 完成，1 Kelvo 未在运行、没有该条目或无法读出其内容
+（剪贴板保持不变），2 用法错误。
+</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&apos;ignore&apos; 需要 list、add 或 remove</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&apos;ignore&apos; 没有操作 &apos;%1&apos;</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&apos;ignore list&apos; 不接受应用</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&apos;ignore %1&apos; 需要一个应用</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>kelvo: 需要应用的名称</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>kelvo: %1 不在排除列表中</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>DesktopPlatform</name>
@@ -231,6 +260,77 @@ ENTRY 是 &apos;kelvo list&apos; 给出的序号（1 为最新；加 --pinned �
     <name>FakeInputKeyboard</name>
     <message>
         <source>粘贴所选的剪贴板记录</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>FaultNotices</name>
+    <message>
+        <source>无法使用这条记录</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>无法写入剪贴板</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>与剪贴板的连接已断开</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>无法保存剪贴板历史</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>无法读取剪贴板历史</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>无法导出图片</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>无法注册快捷键</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>有一次复制没有被记录</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>它的内容已无法从历史文件中读出（文件可能被其他程序改动过）。剪贴板保持不变。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>剪贴板拒绝了写入，内容保持不变。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>在连接恢复之前，复制的内容不会被记录。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1。新的记录暂时只在内存中，下次改动时会再试。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>历史文件已损坏，已另存为 %1。从空白历史开始。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>图片内容已无法从历史文件中读出。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>无法写入 %1。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 可能已被其他程序占用，请在设置中换一个快捷键。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>复制它的程序没有及时交出内容。</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -325,6 +425,57 @@ ENTRY 是 &apos;kelvo list&apos; 给出的序号（1 为最新；加 --pinned �
     </message>
     <message>
         <source>清除搜索</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>IgnoredApplicationsSection</name>
+    <message>
+        <source>隐私</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>不记录这些应用的复制</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>添加…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>这些应用复制的内容不会被读取，也不会进入历史。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>未排除任何应用</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>移除</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>选择不记录的应用</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>前台应用：%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>已排除</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>排除</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>搜索已安装的应用</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>取消</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

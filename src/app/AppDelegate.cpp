@@ -1,5 +1,6 @@
 #include "app/AppDelegate.h"
 
+#include "settings/ShortcutText.h"
 #include "settings/StoredPreferences.h"
 
 #include <QCoreApplication>
@@ -40,6 +41,15 @@ AppDelegate::AppDelegate(const AppServices &services, QObject *parent)
     });
     pasteBack_ = std::make_unique<PasteBack>(PasteBackServices{
         services_.history.applications, services_.keyboard, services_.history.mainLoop, services_.history.clock});
+    connect(hotKeyManager_.get(), &HotKeyManager::registrationSettled, this, [this](bool registered) {
+        FaultNotices &faults = clipboardManager_->faults();
+        if (registered)
+            faults.recovered(Fault::ShortcutRefused);
+        else
+            faults.report(Fault::ShortcutRefused,
+                          shortcutDisplayText(hotKeyManager_->currentKeyCode().value_or(0),
+                                              hotKeyManager_->currentModifiers().value_or(0)));
+    });
 }
 
 AppDelegate::~AppDelegate()
@@ -88,6 +98,8 @@ void AppDelegate::togglePanel()
 
 void AppDelegate::showPanel()
 {
+    // A copy whose report went missing shows up in the panel all the same.
+    clipboardManager_->checkPasteboard();
     previousApp_ = services_.history.applications.frontmostApplication();
     selectionState_.reset();
     selectionState_.setPanelPresentationToken(QUuid::createUuid());
@@ -114,6 +126,10 @@ void AppDelegate::hidePanel()
 
 void AppDelegate::openSettings()
 {
+    // This program's own windows (the panel, the settings) are no choice.
+    beforeSettings_ = services_.history.applications.frontmostApplication();
+    if (!beforeSettings_ || beforeSettings_->processIdentifier == QCoreApplication::applicationPid())
+        beforeSettings_ = previousApp_;
     if (services_.presentSettingsWindow)
         services_.presentSettingsWindow();
 }
@@ -137,7 +153,7 @@ void AppDelegate::panelDismissed()
         services_.history.applications.activate(*previousApp_);
 }
 
-void AppDelegate::pasteFromPanel(const ClipboardItem &item, bool plainText)
+bool AppDelegate::pasteFromPanel(const ClipboardItem &item, bool plainText)
 {
     const std::optional<RunningApplication> target = previousApp_;
     keepFocusOnDismiss_ = true; // the paste-back activates the target
@@ -145,22 +161,18 @@ void AppDelegate::pasteFromPanel(const ClipboardItem &item, bool plainText)
         panel_->dismiss(true);
     keepFocusOnDismiss_ = false;
     if (plainText)
-        pasteBack_->pastePlainTextToPreviousApp(item, *clipboardManager_, target);
-    else
-        pasteBack_->pasteToPreviousApp(item, *clipboardManager_, target);
+        return pasteBack_->pastePlainTextToPreviousApp(item, *clipboardManager_, target);
+    return pasteBack_->pasteToPreviousApp(item, *clipboardManager_, target);
 }
 
-void AppDelegate::pasteToFrontmost(const ClipboardItem &item, bool plainText)
+bool AppDelegate::pasteToFrontmost(const ClipboardItem &item, bool plainText)
 {
-    if (panel_ && panel_->isVisible()) {
-        pasteFromPanel(item, plainText);
-        return;
-    }
+    if (panel_ && panel_->isVisible())
+        return pasteFromPanel(item, plainText);
     const std::optional<RunningApplication> target = services_.history.applications.frontmostApplication();
     if (plainText)
-        pasteBack_->pastePlainTextToPreviousApp(item, *clipboardManager_, target);
-    else
-        pasteBack_->pasteToPreviousApp(item, *clipboardManager_, target);
+        return pasteBack_->pastePlainTextToPreviousApp(item, *clipboardManager_, target);
+    return pasteBack_->pasteToPreviousApp(item, *clipboardManager_, target);
 }
 
 QList<ClipboardItem> AppDelegate::activeList() const

@@ -54,6 +54,9 @@ public:
     PasteBack &pasteBack() { return *pasteBack_; }
     FloatingPanel *panel() const { return panel_.get(); }
     const std::optional<RunningApplication> &previousApp() const { return previousApp_; }
+    // The application that was in front when the settings were last opened
+    // (the one before the panel, when they were opened from it).
+    const std::optional<RunningApplication> &applicationBeforeSettings() const { return beforeSettings_; }
 
     void applicationDidFinishLaunching();
     // Unregisters the hot key and writes a save that is still waiting for
@@ -66,11 +69,13 @@ public:
     void showPanel();
     void hidePanel();
     void openSettings();
-    void pasteFromPanel(const ClipboardItem &item, bool plainText);
+    // False when the entry could not be written to the clipboard (see
+    // PasteBack).
+    bool pasteFromPanel(const ClipboardItem &item, bool plainText);
     // A paste asked for from outside the panel (the command line): into the
     // application in front now, or, while the panel is up, as the panel's
     // own paste does.
-    void pasteToFrontmost(const ClipboardItem &item, bool plainText);
+    bool pasteToFrontmost(const ClipboardItem &item, bool plainText);
     void panelDismissed();
 
     // The history view's callbacks.
@@ -89,6 +94,7 @@ private:
     std::unique_ptr<FloatingPanel> panel_;
     SelectionState selectionState_;
     std::optional<RunningApplication> previousApp_;
+    std::optional<RunningApplication> beforeSettings_;
     std::unique_ptr<PasteBack> pasteBack_;
     std::unique_ptr<DebouncedPreferenceSubscriber> preferenceSubscription_;
     bool terminated_ = false;

@@ -11,5 +11,7 @@ inline constexpr char kInterface[] = "io.github.kelvo.Kelvo";
 inline constexpr char kErrorNoSuchEntry[] = "io.github.kelvo.Kelvo.Error.NoSuchEntry";
 inline constexpr char kErrorNoSuchFormat[] = "io.github.kelvo.Kelvo.Error.NoSuchFormat";
 inline constexpr char kErrorInvalidArgs[] = "io.github.kelvo.Kelvo.Error.InvalidArgs";
+inline constexpr char kErrorUnreadable[] = "io.github.kelvo.Kelvo.Error.Unreadable";
+inline constexpr char kErrorNotWritten[] = "io.github.kelvo.Kelvo.Error.NotWritten";
 
 } // namespace kelvo::appid

@@ -61,6 +61,10 @@ QString usage()
         "  clear [--pinned]           删除所有未固定（或所有固定）的条目\n"
         "  pause                      暂停记录复制的内容\n"
         "  resume                     恢复记录\n"
+        "  ignore list                列出从不读取其复制内容的应用\n"
+        "  ignore add|remove APP      添加或移除一个应用：桌面条目 id\n"
+        "                             （org.keepassxc.KeePassXC）、窗口类名或\n"
+        "                             程序名；Kelvo 未运行时也可用\n"
         "  status                     Kelvo 是否在运行、是否在记录、条目数、\n"
         "                             历史文件和平台\n"
         "\n"
@@ -70,7 +74,8 @@ QString usage()
         "  -h, --help                 显示此帮助\n"
         "  --version                  显示版本\n"
         "\n"
-        "退出状态：0 完成，1 Kelvo 未在运行或没有该条目，2 用法错误。\n");
+        "退出状态：0 完成，1 Kelvo 未在运行、没有该条目或无法读出其内容\n"
+        "（剪贴板保持不变），2 用法错误。\n");
 }
 
 struct Verb {
@@ -96,6 +101,7 @@ const QList<Verb> &verbs()
         {"clear", false, {"--pinned"}},
         {"pause", false, {}},
         {"resume", false, {}},
+        {"ignore", false, {}},
         {"status", false, {}},
     };
     return table;
@@ -235,6 +241,47 @@ int waitForQuit(Remote &remote)
     return Done;
 }
 
+// `kelvo ignore list|add|remove [APP]`: through the running instance, or,
+// when none runs, in the preferences file it reads at start.
+int ignore(const QStringList &args)
+{
+    const QString action = args.value(0);
+    const bool list = action == QLatin1String("list");
+    if (!list && action != QLatin1String("add") && action != QLatin1String("remove"))
+        return usageError(action.isEmpty() ? QCoreApplication::translate("CommandLine", "'ignore' 需要 list、add 或 remove")
+                                           : QCoreApplication::translate("CommandLine", "'ignore' 没有操作 '%1'").arg(action));
+    if (args.size() != (list ? 1 : 2))
+        return usageError(list ? QCoreApplication::translate("CommandLine", "'ignore list' 不接受应用")
+                               : QCoreApplication::translate("CommandLine", "'ignore %1' 需要一个应用").arg(action));
+    const QString app = args.value(1);
+    const auto print = [](const QStringList &ids) {
+        writeOut(ids.isEmpty() ? QByteArray() : (ids.join(u'\n') + u'\n').toUtf8());
+        return int(Done);
+    };
+    Remote remote;
+    if (remote.isRunning()) {
+        int status = Done;
+        const QString method = list ? QStringLiteral("IgnoredApplications")
+                               : action == QLatin1String("add") ? QStringLiteral("IgnoreApplication")
+                                                                : QStringLiteral("UnignoreApplication");
+        const auto reply = remote.call(method, list ? QVariantList() : QVariantList{app}, &status);
+        if (!reply)
+            return status;
+        return list ? print(reply->arguments().value(0).toStringList()) : int(Done);
+    }
+    SettingsPreferencesStore store;
+    StoredPreferences prefs(store);
+    if (list)
+        return print(prefs.ignoredApplications());
+    if (action == QLatin1String("add")) {
+        if (StoredPreferences::applicationId(app).isEmpty())
+            return failure(QCoreApplication::translate("CommandLine", "kelvo: 需要应用的名称"));
+        prefs.ignoreApplication(app);
+        return Done;
+    }
+    return prefs.unignoreApplication(app) ? int(Done) : failure(QCoreApplication::translate("CommandLine", "kelvo: %1 不在排除列表中").arg(app.trimmed()));
+}
+
 } // namespace
 
 int runCommandLine(int argc, char **argv)
@@ -282,6 +329,8 @@ int runCommandLine(int argc, char **argv)
             positional.append(arg);
         }
     }
+    if (first == QLatin1String("ignore"))
+        return ignore(positional);
     if (verb->takesEntry && positional.isEmpty())
         return usageError(
             QCoreApplication::translate("CommandLine", "'%1' 需要一个条目：'kelvo list' 给出的序号或 id").arg(first));

@@ -170,7 +170,7 @@ QByteArray DBusService::Get(const QString &entry, bool pinned, const QString &fo
             return {};
         }
         if (format == QLatin1String("rtf"))
-            return content.data();
+            return readable(entry, content.readData());
         if (!item->richTextHTMLData) {
             fail(appid::kErrorNoSuchFormat, tr("条目 %1 没有 HTML").arg(entry));
             return {};
@@ -187,7 +187,7 @@ QByteArray DBusService::Get(const QString &entry, bool pinned, const QString &fo
     case ClipboardContent::Kind::Url:
         return content.string().toUtf8();
     case ClipboardContent::Kind::Image:
-        return content.data();
+        return readable(entry, content.readData());
     case ClipboardContent::Kind::Raw:
         break;
     }
@@ -200,23 +200,38 @@ QByteArray DBusService::Get(const QString &entry, bool pinned, const QString &fo
     return {};
 }
 
+QByteArray DBusService::readable(const QString &entry, const std::optional<QByteArray> &bytes)
+{
+    if (bytes)
+        return *bytes;
+    delegate_.clipboardManager().faults().report(Fault::EntryUnreadable);
+    fail(appid::kErrorUnreadable, QStringLiteral("Entry %1 can no longer be read from the history file").arg(entry));
+    return {};
+}
+
+void DBusService::notWritten(const QString &entry)
+{
+    fail(appid::kErrorNotWritten,
+         QStringLiteral("Entry %1 was not put on the clipboard: its content can no longer be read from the history "
+                        "file, or the clipboard refused it; the clipboard is unchanged")
+             .arg(entry));
+}
+
 void DBusService::Copy(const QString &entry, bool pinned, bool plainText)
 {
     const std::optional<ClipboardItem> item = resolve(entry, pinned);
     if (!item)
         return;
-    if (plainText)
-        delegate_.clipboardManager().writePlainTextToPasteboard(*item);
-    else
-        delegate_.clipboardManager().writeToPasteboard(*item);
+    ClipboardManager &manager = delegate_.clipboardManager();
+    if (!(plainText ? manager.writePlainTextToPasteboard(*item) : manager.writeToPasteboard(*item)))
+        notWritten(entry);
 }
 
 void DBusService::Paste(const QString &entry, bool pinned, bool plainText)
 {
     const std::optional<ClipboardItem> item = resolve(entry, pinned);
-    if (!item)
-        return;
-    delegate_.pasteToFrontmost(*item, plainText);
+    if (item && !delegate_.pasteToFrontmost(*item, plainText))
+        notWritten(entry);
 }
 
 void DBusService::Pin(const QString &entry, bool pinned)
@@ -251,6 +266,22 @@ void DBusService::Pause() { prefs_.setCapturePaused(true); }
 
 void DBusService::Resume() { prefs_.setCapturePaused(false); }
 
+QStringList DBusService::IgnoredApplications() { return prefs_.ignoredApplications(); }
+
+void DBusService::IgnoreApplication(const QString &id)
+{
+    if (StoredPreferences::applicationId(id).isEmpty())
+        fail(appid::kErrorInvalidArgs, QStringLiteral("An application's name is needed"));
+    else
+        prefs_.ignoreApplication(id);
+}
+
+void DBusService::UnignoreApplication(const QString &id)
+{
+    if (!prefs_.unignoreApplication(id))
+        fail(appid::kErrorNoSuchEntry, QStringLiteral("%1 is not ignored").arg(id.trimmed()));
+}
+
 QVariantMap DBusService::Status()
 {
     const QList<ClipboardItem> &items = delegate_.clipboardManager().items();
@@ -259,6 +290,7 @@ QVariantMap DBusService::Status()
                        {QStringLiteral("entries"), int(items.size()) - pinnedCount},
                        {QStringLiteral("pinned"), pinnedCount},
                        {QStringLiteral("historyFile"), delegate_.clipboardManager().storageURL()},
+                       {QStringLiteral("historySaved"), delegate_.clipboardManager().isSaved()},
                        {QStringLiteral("platform"), platform_},
                        {QStringLiteral("version"), QCoreApplication::applicationVersion()},
                        {QStringLiteral("pid"), QCoreApplication::applicationPid()}};

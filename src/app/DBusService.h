@@ -55,7 +55,15 @@ public slots:
     void Clear(bool pinned);
     void Pause();
     void Resume();
-    // paused, entries, pinned, historyFile, platform, version, pid.
+    // The applications whose copies are never read, in the order added.
+    QStringList IgnoredApplications();
+    // Adds one (a desktop entry id, a window class or a program name);
+    // an InvalidArgs error for an empty name, none for one already listed.
+    void IgnoreApplication(const QString &id);
+    // A NoSuchEntry error when it is not listed.
+    void UnignoreApplication(const QString &id);
+    // paused, entries, pinned, historyFile, historySaved (the file holds
+    // the list as it is now), platform, version, pid.
     QVariantMap Status();
 
 signals:
@@ -64,6 +72,9 @@ signals:
 private:
     std::optional<ClipboardItem> resolve(const QString &entry, bool pinned);
     void fail(const char *name, const QString &message);
+    // The bytes, or (told to the user and the caller) none.
+    QByteArray readable(const QString &entry, const std::optional<QByteArray> &bytes);
+    void notWritten(const QString &entry);
 
     AppDelegate &delegate_;
     StoredPreferences &prefs_;

@@ -48,6 +48,6 @@ if(TARGET kelvo_app_logic AND TARGET kelvo_x11 AND EXISTS ${PROJECT_SOURCE_DIR}/
   find_package(Qt6 6.4 REQUIRED COMPONENTS DBus)
   target_compile_definitions(kelvo PRIVATE KELVO_VERSION="${PROJECT_VERSION}")
   target_link_libraries(kelvo PRIVATE kelvo_app_logic kelvo_views kelvo_x11 kelvo_platform Qt6::Widgets Qt6::DBus)
-  target_link_libraries(kelvo PRIVATE kelvo_desktop_platform)
+  target_link_libraries(kelvo PRIVATE kelvo_desktop_platform kelvo_freedesktop)
   install(TARGETS kelvo RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()

@@ -11,11 +11,14 @@
 #include "panel/QmlViews.h"
 #include "panel/QtKeyTranslation.h"
 #include "panel/QuickPanelWindow.h"
+#include "platform/freedesktop/DesktopNotifications.h"
+#include "platform/freedesktop/SleepWatcher.h"
 #include "platform/qt/QtKeyEventMonitor.h"
 #include "platform/qt/QtPlatform.h"
 #include "platform/qt/QtStyledTextConverter.h"
 #include "platform/unix/SignalBridge.h"
 #include "platform/unix/SingleInstance.h"
+#include "platform/x11/DesktopEntries.h"
 #include "platform/x11/SettingsPreferencesStore.h"
 #include "platform/x11/X11Applications.h"
 #include "platform/x11/X11Desktop.h"
@@ -43,6 +46,9 @@
 #include <QTextStream>
 
 #include <csignal>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <memory>
 
 using namespace kelvo;
@@ -57,6 +63,10 @@ public:
                    SyntheticKeyboard &keyboard, LoginItem &loginItem, bool needsShortcutLine, KeyNameStyle keyNames)
         : engine_(engine), prefs_(prefs), keyMonitor_(keyMonitor), keyboard_(keyboard), loginItem_(loginItem),
           needsShortcutLine_(needsShortcutLine), keyNames_(keyNames) {}
+
+    // The application in front before the window opened, for the list of
+    // applications never recorded.
+    std::function<std::optional<RunningApplication>()> applicationInFront;
 
     void present()
     {
@@ -73,7 +83,19 @@ public:
                                                                               qEnvironmentVariable("XDG_CURRENT_DESKTOP"))
                                                   : QString();
                     },
-                    Translations::catalogues(), keyNames_});
+                    Translations::catalogues(), keyNames_,
+                    [this] { return installedApplications(); },
+                    [this]() -> std::optional<ApplicationChoice> {
+                        const auto app = applicationInFront ? applicationInFront() : std::nullopt;
+                        if (!app || !app->identity.isKnown())
+                            return std::nullopt;
+                        const std::optional<x11::DesktopEntry> entry =
+                            entries_.find(app->identity.desktopEntryId, app->identity.desktopEntryId);
+                        return ApplicationChoice{app->identity.preferredId(),
+                                                 app->localizedName.value_or(app->identity.preferredId()),
+                                                 entry ? entry->icon : QString(),
+                                                 app->identity.classNames + QStringList(app->identity.executable)};
+                    }});
             window_ = std::make_unique<QQuickView>(&engine_, nullptr);
             window_->setTitle(title());
             window_->setFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
@@ -86,6 +108,7 @@ public:
             if (QScreen *screen = window_->screen())
                 window_->setPosition(screen->availableGeometry().center() - QPoint(210, 280));
         }
+        backend_->refreshApplications();
         window_->show();
         window_->raise();
         window_->requestActivate();
@@ -107,8 +130,25 @@ public:
 private:
     static QString title() { return QCoreApplication::translate("SettingsWindow", "Kelvo 设置"); }
 
+    // The desktop entries listed in menus, as applications to choose.
+    QList<ApplicationChoice> installedApplications()
+    {
+        QList<ApplicationChoice> choices;
+        for (const x11::DesktopEntry &entry : entries_.all()) {
+            if (entry.noDisplay)
+                continue;
+            QStringList other;
+            for (const QString &name : {entry.startupWMClass, entry.executable})
+                if (!name.isEmpty())
+                    other.append(name);
+            choices.append({entry.fileId, entry.name, entry.icon, other});
+        }
+        return choices;
+    }
+
     QQmlEngine &engine_;
     StoredPreferences &prefs_;
+    x11::DesktopEntryIndex entries_;
     KeyEventMonitor &keyMonitor_;
     SyntheticKeyboard &keyboard_;
     LoginItem &loginItem_;
@@ -125,6 +165,15 @@ int main(int argc, char **argv)
     // `kelvo <verb>`: a command for the running instance, no GUI.
     if (argc > 1)
         return runCommandLine(argc, argv);
+
+#ifdef __GLIBC__
+    // A copied picture passes through buffers of tens of MB (its bytes, the
+    // decoded image for the thumbnail). glibc's default threshold follows
+    // the largest block freed, so after the first picture such buffers come
+    // from the heap, which keeps them resident for good: every buffer from
+    // this size up is mapped and given back when it is freed.
+    mallopt(M_MMAP_THRESHOLD, 256 * 1024);
+#endif
 
     // Kelvo's windows are X11 windows, under Wayland too (Xwayland): only
     // there can the panel be placed and kept above others (see
@@ -197,6 +246,11 @@ int main(int argc, char **argv)
     HotKeyService &hotKeys = *platform.hotKeys;
     SyntheticKeyboard &keyboard = *platform.keyboard;
     XdgLoginItem loginItem;
+    // Faults are told through the desktop's notifications (else the log);
+    // never on a bus that libdbus would launch for Kelvo.
+    freedesktop::DesktopNotifications notifications(DBusService::sessionBusConfigured()
+                                                        ? QDBusConnection::sessionBus()
+                                                        : QDBusConnection(QStringLiteral("none")));
 
     QQmlEngine engine;
     ThumbnailImageProvider *thumbnails = installViewProviders(engine);
@@ -210,7 +264,7 @@ int main(int argc, char **argv)
     AppDelegate *delegatePtr = nullptr;
     AppServices services{
         HistoryServices{pasteboard, applications, types, styledText, files, clock, mainLoop, background,
-                        preferencesStore, saveDialog},
+                        preferencesStore, saveDialog, &notifications},
         hotKeys, keyboard,
         [&]() -> std::unique_ptr<PanelWindow> {
             auto window = std::make_unique<QuickPanelWindow>(&engine, &desktop);
@@ -279,6 +333,9 @@ int main(int argc, char **argv)
     // What the desktop withholds, said once.
     if (!platform.notice.isEmpty())
         tray.showNotice(platform.notice);
+    settingsWindow.applicationInFront = [weakDelegate]() -> std::optional<RunningApplication> {
+        return weakDelegate ? weakDelegate->applicationBeforeSettings() : std::nullopt;
+    };
     QObject::connect(&prefs, &StoredPreferences::changed, &tray, [&] {
         tray.setPresent(prefs.showMenuBarIcon());
         if (weakDelegate)
@@ -318,6 +375,14 @@ int main(int argc, char **argv)
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &app, [weakDelegate] {
         if (weakDelegate)
             weakDelegate->applicationWillTerminate();
+    });
+
+    // Where changes are reported nothing looks at the clipboard while idle;
+    // a report lost over a suspend is caught when the machine wakes.
+    freedesktop::SleepWatcher sleepWatcher(QDBusConnection::systemBus());
+    QObject::connect(&sleepWatcher, &freedesktop::SleepWatcher::resumed, &app, [weakDelegate] {
+        if (weakDelegate)
+            weakDelegate->clipboardManager().checkPasteboard();
     });
 
     delegate->applicationDidFinishLaunching();

@@ -13,6 +13,7 @@ namespace kelvo {
 namespace {
 const QString kMaxHistoryCountKey = QStringLiteral("maxHistoryCount");
 const QString kCapturePausedKey = QStringLiteral("capturePaused");
+const QString kIgnoredApplicationsKey = QStringLiteral("ignoredApplications");
 // A fetch that has not answered after this long is given up, so that an
 // owner that never answers cannot stop capture for good.
 constexpr qint64 kFetchGiveUpMs = 5000;
@@ -20,6 +21,11 @@ constexpr qint64 kFetchGiveUpMs = 5000;
 bool isTextual(ClipboardContent::Kind kind)
 {
     return kind == ClipboardContent::Kind::Text || kind == ClipboardContent::Kind::RichText;
+}
+
+void logIgnored(const QString &application)
+{
+    logLine(QStringLiteral("[Kelvo] 已忽略来自排除的应用的复制: ") + application);
 }
 
 // Platform string equality: canonically equivalent sequences are equal.
@@ -43,10 +49,20 @@ bool offersImage(const PasteboardContents &contents)
             return true;
     return false;
 }
+
+// An image's stored bytes, when they can still be read and are a PNG.
+std::optional<QByteArray> readPNG(const ClipboardContent &content)
+{
+    std::optional<QByteArray> png = content.readData();
+    if (!png || !png->startsWith("\x89PNG\r\n\x1a\n"))
+        return std::nullopt;
+    return png;
+}
 } // namespace
 
 ClipboardManager::ClipboardManager(const HistoryServices &services, QObject *parent)
-    : QObject(parent), services_(services), reader_(services.types, services.styledText)
+    : QObject(parent), services_(services), faults_(services.notifications),
+      reader_(services.types, services.styledText)
 {
     file_ = std::make_shared<HistoryFile>(services_.files, makeStorageURL(services_.files));
     lastChangeCount_ = services_.pasteboard.changeCount();
@@ -54,6 +70,8 @@ ClipboardManager::ClipboardManager(const HistoryServices &services, QObject *par
     const qint64 unixSeconds = qint64(std::trunc(services_.clock.now() + kUnixToReferenceOffset));
     QList<ClipboardItem> loaded =
         file_->load(QStringLiteral("clipboard_history.json.corrupt-%1").arg(unixSeconds));
+    if (const std::optional<QString> backup = file_->pendingBackupPath())
+        faults_.report(Fault::LoadFailed, *backup);
     QList<QByteArray> keys;
     keys.reserve(loaded.size());
     for (const ClipboardItem &entry : loaded)
@@ -61,6 +79,7 @@ ClipboardManager::ClipboardManager(const HistoryServices &services, QObject *par
     assignItems(std::move(loaded), std::move(keys));
 
     capturePaused_ = services_.preferences.boolean(kCapturePausedKey);
+    readIgnoredApplications();
     connect(&services_.preferences, &PreferencesStore::changed, this, &ClipboardManager::preferencesChanged);
     enforceHistoryLimit();
     startMonitoring();
@@ -69,11 +88,21 @@ ClipboardManager::ClipboardManager(const HistoryServices &services, QObject *par
         if (self)
             self->checkPasteboard();
     });
+    services_.pasteboard.setConnectionHandler([self](bool working) {
+        if (!self)
+            return;
+        if (working)
+            self->faults_.recovered(Fault::ClipboardLost);
+        else
+            self->faults_.report(Fault::ClipboardLost);
+    });
 }
 
 ClipboardManager::~ClipboardManager()
 {
     services_.pasteboard.setChangeHandler({});
+    services_.pasteboard.setReadGate({});
+    services_.pasteboard.setConnectionHandler({});
     for (TaskHandle *task : {&timer_, &pendingSave_, &limitDebounce_})
         if (*task)
             (*task)->cancel();
@@ -268,6 +297,7 @@ void ClipboardManager::preferencesChanged()
     if (capturePaused_ && !paused)
         lastChangeCount_ = services_.pasteboard.changeCount();
     capturePaused_ = paused;
+    readIgnoredApplications();
     if (limitDebounce_)
         limitDebounce_->cancel();
     QPointer<ClipboardManager> self(this);
@@ -281,10 +311,55 @@ void ClipboardManager::preferencesChanged()
 
 // ---- capture ---------------------------------------------------------------
 
+void ClipboardManager::readIgnoredApplications()
+{
+    QStringList ignored;
+    if (const std::optional<QVariant> stored = services_.preferences.object(kIgnoredApplicationsKey))
+        for (const QString &id : stored->toStringList())
+            if (!id.trimmed().isEmpty())
+                ignored.append(id.trimmed());
+    const bool gateWanted = !ignored.isEmpty();
+    const bool gateSet = !ignoredApplications_.isEmpty();
+    ignoredApplications_ = std::move(ignored);
+    if (gateWanted == gateSet)
+        return;
+    // Only with applications to ignore does a copy that is read as soon as
+    // it is reported wait for this thread's word first.
+    if (!gateWanted) {
+        services_.pasteboard.setReadGate({});
+        return;
+    }
+    QPointer<ClipboardManager> self(this);
+    services_.pasteboard.setReadGate([self](qint64 count) {
+        const std::optional<QString> ignored = self ? self->ignoredSource() : std::nullopt;
+        if (!ignored)
+            return true;
+        self->refusedCount_ = count;
+        logIgnored(*ignored);
+        return false;
+    });
+}
+
+std::optional<QString> ClipboardManager::ignoredSource() const
+{
+    if (ignoredApplications_.isEmpty())
+        return std::nullopt;
+    const std::optional<ApplicationIdentity> source = services_.applications.clipboardSource();
+    if (!source)
+        return std::nullopt;
+    for (const QString &id : ignoredApplications_)
+        if (source->matches(id))
+            return id;
+    return std::nullopt;
+}
+
 void ClipboardManager::startMonitoring()
 {
     if (timer_)
         timer_->cancel();
+    timer_.reset();
+    if (services_.pasteboard.reportsChanges())
+        return;
     QPointer<ClipboardManager> self(this);
     MainLoop &loop = services_.mainLoop;
     timer_ = loop.every(kPollIntervalMs, [self, &loop] {
@@ -301,8 +376,11 @@ void ClipboardManager::checkPasteboard()
     // that never answers cannot hold back the reads queued behind it.
     if (!captures_.empty()) {
         const qint64 now = services_.clock.monotonicMs();
-        while (!captures_.empty() && !captures_.front().done && now - captures_.front().startedMs >= kFetchGiveUpMs)
+        while (!captures_.empty() && !captures_.front().done && now - captures_.front().startedMs >= kFetchGiveUpMs) {
             captures_.pop_front();
+            logLine(QStringLiteral("[Kelvo] 剪贴板内容未能及时读出, 本次复制未记录"));
+            faults_.report(Fault::CopyNotRead);
+        }
         recordFinishedCaptures();
     }
     const qint64 count = services_.pasteboard.changeCount();
@@ -318,6 +396,14 @@ void ClipboardManager::checkPasteboard()
     // resuming does not record what was copied during the pause.
     if (capturePaused_)
         return;
+    // A copy from an ignored application is taken as seen; its owner is
+    // never asked for the content.
+    if (count == refusedCount_)
+        return; // refused by the read gate, and logged there
+    if (const std::optional<QString> ignored = ignoredSource()) {
+        logIgnored(*ignored);
+        return;
+    }
 
     PendingCapture capture;
     capture.serial = ++fetchSerial_;
@@ -418,8 +504,13 @@ void ClipboardManager::didBuild(quint64 serial, std::optional<ClipboardItem> ent
 void ClipboardManager::didFetch(const std::shared_ptr<const PasteboardContents> &contents,
                                 const std::optional<RunningApplication> &app, quint64 writeSerial)
 {
-    if (!contents)
-        return; // not readable in time: nothing is recorded
+    if (!contents) {
+        // Not readable in time: nothing is recorded.
+        logLine(QStringLiteral("[Kelvo] 剪贴板内容未能及时读出, 本次复制未记录"));
+        faults_.report(Fault::CopyNotRead);
+        return;
+    }
+    faults_.recovered(Fault::CopyNotRead);
     if (!isStillWanted(writeSerial))
         return;
     if (PasteboardReader::isConcealed(*contents))
@@ -434,48 +525,75 @@ void ClipboardManager::didFetch(const std::shared_ptr<const PasteboardContents> 
 
 // ---- clipboard writers -----------------------------------------------------
 
-void ClipboardManager::writeToPasteboard(const ClipboardItem &item)
+bool ClipboardManager::writeToPasteboard(const ClipboardItem &item)
 {
-    write(item, false);
+    return write(item, false);
 }
 
-void ClipboardManager::writePlainTextToPasteboard(const ClipboardItem &item)
+bool ClipboardManager::writePlainTextToPasteboard(const ClipboardItem &item)
 {
-    write(item, true);
+    return write(item, true);
 }
 
-void ClipboardManager::write(const ClipboardItem &item, bool plainTextOnly)
+bool ClipboardManager::write(const ClipboardItem &item, bool plainTextOnly)
 {
     // `item` may live in the list that moving it to the front replaces.
     const QUuid id = item.id;
+    const std::optional<QList<PasteboardWriteItem>> items = writeItems(item, plainTextOnly);
+    if (!items) {
+        logLine(QStringLiteral("[Kelvo] 条目内容已无法从历史文件读出, 剪贴板保持不变: ")
+                + id.toString(QUuid::WithoutBraces));
+        // Its bytes are gone: the entry goes now, not only at the next save,
+        // so that it holds no place under the limit meanwhile.
+        removeUnreadable({id}, true);
+        return false;
+    }
     Pasteboard &pasteboard = services_.pasteboard;
     ++ownWriteSerial_;
-    pasteboard.write(writeItems(item, plainTextOnly));
+    const bool written = pasteboard.write(*items);
     lastChangeCount_ = pasteboard.changeCount();
+    if (!written) {
+        logLine(QStringLiteral("[Kelvo] 剪贴板拒绝了写入"));
+        faults_.report(Fault::ClipboardRefused);
+        return false;
+    }
+    faults_.recovered(Fault::ClipboardRefused);
+    faults_.recovered(Fault::EntryUnreadable);
     moveToFront(id);
+    return true;
 }
 
-QList<PasteboardWriteItem> ClipboardManager::writeItems(const ClipboardItem &item, bool plainTextOnly)
+std::optional<QList<PasteboardWriteItem>> ClipboardManager::writeItems(const ClipboardItem &item,
+                                                                      bool plainTextOnly)
 {
     const ClipboardContent &content = item.content;
     const PasteboardWriteRepresentation string{PasteboardType::String, content.string().toUtf8()};
     switch (content.kind()) {
     case ClipboardContent::Kind::Text:
     case ClipboardContent::Kind::Url:
-        return {{string}};
-    case ClipboardContent::Kind::RichText:
+        return QList<PasteboardWriteItem>{{string}};
+    case ClipboardContent::Kind::RichText: {
         if (plainTextOnly)
-            return {{string}};
+            return QList<PasteboardWriteItem>{{string}};
+        const std::optional<QByteArray> rtf = content.readData();
+        if (!rtf)
+            return std::nullopt;
         // Markup without bytes is no markup at all.
         if (item.richTextHTMLData && !item.richTextHTMLData->isEmpty())
-            return {{{PasteboardType::HTML, *item.richTextHTMLData}, {PasteboardType::RTF, content.data()}, string}};
-        return {{{PasteboardType::RTF, content.data()}, string}};
-    case ClipboardContent::Kind::Image:
-        return {{{PasteboardType::PNG, content.data()}}};
+            return QList<PasteboardWriteItem>{
+                {{PasteboardType::HTML, *item.richTextHTMLData}, {PasteboardType::RTF, *rtf}, string}};
+        return QList<PasteboardWriteItem>{{{PasteboardType::RTF, *rtf}, string}};
+    }
+    case ClipboardContent::Kind::Image: {
+        const std::optional<QByteArray> png = readPNG(content);
+        if (!png)
+            return std::nullopt;
+        return QList<PasteboardWriteItem>{{{PasteboardType::PNG, *png}}};
+    }
     case ClipboardContent::Kind::Raw:
         return rawWriteItems(content.payloads());
     }
-    return {};
+    return QList<PasteboardWriteItem>{};
 }
 
 QList<PasteboardWriteItem> ClipboardManager::rawWriteItems(const QList<PasteboardItemPayload> &payloads)
@@ -504,8 +622,19 @@ void ClipboardManager::saveImageAsPNG(const ClipboardItem &item)
     const std::optional<QString> location = services_.saveDialog.choosePNGLocation(proposed);
     if (!location || location->isEmpty())
         return;
-    if (const FileError error = services_.files.writeAtomically(*location, item.content.data(), false))
+    // Bytes that cannot be read back make no file at all, not an empty one.
+    const std::optional<QByteArray> png = readPNG(item.content);
+    if (!png) {
+        logLine(QStringLiteral("保存图片失败: ") + QStringLiteral("the picture can no longer be read from the history file"));
+        faults_.report(Fault::ExportFailed);
+        return;
+    }
+    if (const FileError error = services_.files.writeAtomically(*location, *png, false)) {
         logLine(QStringLiteral("保存图片失败: ") + *error);
+        faults_.report(Fault::ExportFailed, QStringLiteral("%1 (%2)").arg(*location, *error));
+        return;
+    }
+    faults_.recovered(Fault::ExportFailed);
 }
 
 // ---- persistence -----------------------------------------------------------
@@ -519,8 +648,14 @@ void ClipboardManager::saveHistory()
     const QList<ClipboardItem> snapshot = items_;
     const quint64 generation = ++saveGeneration_;
     std::shared_ptr<HistoryFile> file = file_;
-    pendingSave_ = services_.background.after(kSaveDelayMs, [file, snapshot, generation] {
-        file->write(snapshot, generation);
+    MainLoop &loop = services_.mainLoop;
+    QPointer<ClipboardManager> self(this);
+    pendingSave_ = services_.background.after(kSaveDelayMs, [file, snapshot, generation, &loop, self] {
+        HistoryWrite outcome = file->write(snapshot, generation);
+        loop.post([self, generation, outcome = std::move(outcome)] {
+            if (self)
+                self->saved(generation, outcome);
+        });
     });
 }
 
@@ -532,7 +667,65 @@ void ClipboardManager::flushPendingSave()
     pendingSave_.reset();
     // A write already running on the background queue finishes first (the
     // file serializes writes); this one carries the newest generation.
-    file_->write(items_, ++saveGeneration_);
+    const quint64 generation = ++saveGeneration_;
+    saved(generation, file_->write(items_, generation));
+}
+
+void ClipboardManager::saved(quint64 generation, const HistoryWrite &outcome)
+{
+    switch (outcome.result) {
+    case HistoryWrite::Result::Failed:
+        faults_.report(Fault::SaveFailed, outcome.error);
+        return;
+    case HistoryWrite::Result::Superseded:
+        return;
+    case HistoryWrite::Result::Written:
+        // Outcomes arrive in the order of the writes.
+        writtenGeneration_ = std::max(writtenGeneration_, generation);
+        faults_.recovered(Fault::SaveFailed);
+        keepBytesIn(outcome);
+        if (!outcome.unreadable.isEmpty())
+            removeUnreadable(outcome.unreadable, false); // the file left them out already
+        return;
+    }
+}
+
+void ClipboardManager::keepBytesIn(const HistoryWrite &outcome)
+{
+    // Large bytes are read from the file just written, as those loaded at
+    // start are: a captured picture then costs its thumbnail, not its PNG,
+    // and the files written before are closed once nothing reads from them.
+    // The entries show the same, so observers are not told.
+    if (!outcome.file)
+        return;
+    QHash<QUuid, const EncodeReport::Field *> written;
+    for (const EncodeReport::Field &field : outcome.fields)
+        written.insert(field.id, &field);
+    for (qsizetype i = 0; i < items_.size(); ++i) {
+        const EncodeReport::Field *field = written.value(items_.at(i).id);
+        if (field && items_.at(i).content.dataSize() == field->size)
+            items_[i].content.replaceDataField(ByteField(outcome.file, field->offset, field->textSize, field->size));
+    }
+}
+
+void ClipboardManager::removeUnreadable(const QList<QUuid> &ids, bool save)
+{
+    // Their bytes are gone from the file: the file no longer lists them, and
+    // neither does the history.
+    QList<ClipboardItem> next;
+    QList<QByteArray> keys;
+    for (qsizetype i = 0; i < items_.size(); ++i) {
+        if (ids.contains(items_.at(i).id))
+            continue;
+        next.append(items_.at(i));
+        keys.append(searchKeys_.at(i));
+    }
+    faults_.report(Fault::EntryUnreadable);
+    if (next.size() == items_.size())
+        return;
+    assignItems(std::move(next), std::move(keys));
+    if (save)
+        saveHistory();
 }
 
 } // namespace kelvo

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "history/FaultNotices.h"
 #include "history/HistoryFile.h"
 #include "history/PasteboardReader.h"
 #include "model/ClipboardItem.h"
@@ -7,6 +8,7 @@
 #include "platform/Applications.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
+#include "platform/Notifications.h"
 #include "platform/Pasteboard.h"
 #include "platform/Preferences.h"
 #include "platform/SaveDialog.h"
@@ -39,6 +41,8 @@ struct HistoryServices {
     BackgroundQueue &background;
     PreferencesStore &preferences;
     SaveDialog &saveDialog;
+    // Where the user is told of faults; none: only the log.
+    Notifications *notifications = nullptr;
 };
 
 // The clipboard history: the list of entries (newest first) with its
@@ -75,6 +79,11 @@ public:
     // The stored preference "capturePaused": while it is true, copies are
     // not recorded, but the change count is still followed.
     bool isCapturePaused() const { return capturePaused_; }
+    // The stored preference "ignoredApplications": copies made while one of
+    // these applications is the clipboard's source (see
+    // Applications::clipboardSource) are never read, not even asked for.
+    // Each is a desktop entry id, a window class or a program name.
+    const QStringList &ignoredApplications() const { return ignoredApplications_; }
 
     // Entries of one tab that match the search query, in list order.
     QList<ClipboardItem> filteredItems(ClipboardTab tab) const;
@@ -93,24 +102,37 @@ public:
     bool isDuplicateOfLatest(const ClipboardContent &content) const;
     void enforceHistoryLimit();
 
-    // Capture: every change the clipboard reports is read at once; the
-    // poll tick catches what a report missed (or a clipboard without
-    // reports).
+    // Capture: every change the clipboard reports is read at once. Only a
+    // clipboard that reports no changes is polled, every kPollIntervalMs;
+    // where changes are reported nothing runs while nothing happens, and a
+    // report that went missing is caught by the next checkPasteboard() of
+    // the program (when the panel is shown, after a resume from suspend).
     void startMonitoring();
     void checkPasteboard();
+    bool isPolling() const { return timer_ != nullptr; }
     const PasteboardReader &reader() const { return reader_; }
 
     // Puts an entry back on the clipboard with all its formats (or, for
     // rich text, as plain text only), records the clipboard's new change
     // count so that the poll does not capture it, and moves it first.
-    void writeToPasteboard(const ClipboardItem &item);
-    void writePlainTextToPasteboard(const ClipboardItem &item);
-    // What such a write puts on the clipboard, as one whole.
-    static QList<PasteboardWriteItem> writeItems(const ClipboardItem &item, bool plainTextOnly);
+    // False when its bytes can no longer be produced or the clipboard
+    // refuses the write: then nothing is written, the clipboard keeps what
+    // it held and the user is told; an entry whose bytes are gone leaves
+    // the history, one the clipboard refused stays where it is.
+    bool writeToPasteboard(const ClipboardItem &item);
+    bool writePlainTextToPasteboard(const ClipboardItem &item);
+    // What such a write puts on the clipboard, as one whole; nullopt when
+    // bytes kept in the history file can no longer be read from it (or an
+    // image's bytes are no PNG).
+    static std::optional<QList<PasteboardWriteItem>> writeItems(const ClipboardItem &item, bool plainTextOnly);
     static QList<PasteboardWriteItem> rawWriteItems(const QList<PasteboardItemPayload> &payloads);
 
     // Asks for a location and writes an image entry's stored PNG there.
     void saveImageAsPNG(const ClipboardItem &item);
+
+    // The faults the user has been told of; shared with the program's other
+    // paths (paste-back, the command line).
+    FaultNotices &faults() { return faults_; }
 
     // Persistence. saveHistory() schedules the debounced write of the whole
     // list; flushPendingSave() writes a scheduled one now, on this thread
@@ -118,6 +140,9 @@ public:
     void saveHistory();
     void flushPendingSave();
     bool hasPendingSave() const { return pendingSave_ != nullptr; }
+    // Whether the file holds the list as it is now: the newest save has been
+    // written (and no change waits for one).
+    bool isSaved() const { return writtenGeneration_ == saveGeneration_; }
 
 signals:
     void itemsAboutToChange();
@@ -134,10 +159,18 @@ private:
     void buildOffThread(quint64 serial);
     void didBuild(quint64 serial, std::optional<ClipboardItem> entry);
     bool isStillWanted(quint64 writeSerial) const;
-    void write(const ClipboardItem &item, bool plainTextOnly);
+    bool write(const ClipboardItem &item, bool plainTextOnly);
+    // The outcome of a save, on this thread.
+    void saved(quint64 generation, const HistoryWrite &outcome);
+    void removeUnreadable(const QList<QUuid> &ids, bool save);
+    void keepBytesIn(const HistoryWrite &outcome);
     void preferencesChanged();
+    void readIgnoredApplications();
+    // The ignored application the clipboard's content comes from, if any.
+    std::optional<QString> ignoredSource() const;
 
     HistoryServices services_;
+    FaultNotices faults_;
     PasteboardReader reader_;
     std::shared_ptr<HistoryFile> file_;
 
@@ -147,11 +180,15 @@ private:
     QString searchQuery_;
     qint64 lastChangeCount_ = 0;
     bool capturePaused_ = false;
+    QStringList ignoredApplications_;
+    // The change count of the last copy the read gate kept from being read.
+    qint64 refusedCount_ = -1;
 
     TaskHandle timer_;
     TaskHandle pendingSave_;
     TaskHandle limitDebounce_;
     quint64 saveGeneration_ = 0;
+    quint64 writtenGeneration_ = 0;
 
     // Clipboard reads under way, oldest first; each is recorded once it
     // and every older one have answered.

@@ -60,33 +60,45 @@ std::optional<QString> HistoryFile::pendingBackupPath() const
     return backupPath_;
 }
 
-void HistoryFile::write(const QList<ClipboardItem> &items, quint64 generation)
+HistoryWrite HistoryFile::write(const QList<ClipboardItem> &items, quint64 generation)
 {
     std::lock_guard lock(mutex_);
     if (generation <= writtenGeneration_)
-        return;
+        return {HistoryWrite::Result::Superseded, {}, {}, nullptr, {}};
+    const auto failed = [](const QString &error) {
+        logLine(kSaveFailed + error);
+        return HistoryWrite{HistoryWrite::Result::Failed, error, {}, nullptr, {}};
+    };
     if (backupPath_) {
         // The unreadable file may be all the user has of an older history:
         // it is set aside, never overwritten. Until that succeeds nothing
         // is written.
         if (files_.exists(path_)) {
-            if (const FileError error = files_.move(path_, *backupPath_)) {
-                logLine(kSaveFailed + *error);
-                return;
-            }
+            if (const FileError error = files_.move(path_, *backupPath_))
+                return failed(*error);
         }
         backupPath_.reset();
     }
-    const QByteArray bytes = encodeHistory(items);
-    if (bytes.isNull()) {
-        logLine(kSaveFailed + QStringLiteral("the bytes of an entry could no longer be read from the history file"));
-        return;
-    }
-    if (const FileError error = files_.writeAtomically(path_, bytes, true)) {
-        logLine(kSaveFailed + *error);
-        return;
-    }
+    EncodeReport report;
+    const QByteArray bytes = encodeHistory(items, &report);
+    for (const QUuid &id : std::as_const(report.unreadable))
+        logLine(kSaveFailed + QStringLiteral("the bytes of entry %1 could no longer be read from the history file; "
+                                             "it is left out")
+                                  .arg(id.toString(QUuid::WithoutBraces)));
+    if (const FileError error = files_.writeAtomically(path_, bytes, true))
+        return failed(*error);
     writtenGeneration_ = generation;
+    HistoryWrite written{HistoryWrite::Result::Written, {}, report.unreadable, nullptr, {}};
+    if (!report.fields.isEmpty()) {
+        // Opened again under the lock: no later write has replaced it yet.
+        QString error;
+        std::shared_ptr<const ReadableFile> file = files_.open(path_, &error);
+        if (file && file->size() == bytes.size()) {
+            written.file = std::move(file);
+            written.fields = std::move(report.fields);
+        }
+    }
+    return written;
 }
 
 } // namespace kelvo

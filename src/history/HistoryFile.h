@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/ClipboardItem.h"
+#include "model/HistoryCodec.h"
 #include "platform/FileSystem.h"
 
 #include <QList>
@@ -16,6 +17,25 @@ namespace kelvo {
 // legacy directory "Brisel" (or else "Mopla") the first time, created
 // private to the user. Returns the history file's path.
 QString makeStorageURL(FileSystem &files);
+
+// What became of one write of the history file.
+struct HistoryWrite {
+    enum class Result {
+        Written,
+        Superseded, // a list of a later generation is already in the file
+        Failed,
+    };
+    Result result = Result::Failed;
+    QString error; // Failed: the error's description
+    // Entries left out because their bytes could no longer be read from the
+    // file they were kept in (changed in place by another program).
+    QList<QUuid> unreadable;
+    // Written: the new file, held open, and where the large content texts
+    // lie in it, so that the list can read them from there instead of
+    // holding them (none when the file could not be opened again).
+    std::shared_ptr<const ReadableFile> file;
+    QList<EncodeReport::Field> fields;
+};
 
 // The history file's reader and its serialized writer. Writes may come
 // from the background queue and, at exit, from the main thread; they are
@@ -33,8 +53,10 @@ public:
     QList<ClipboardItem> load(const QString &backupName);
 
     // Writes `items` unless a list with a later generation is already in
-    // the file. Logs the save line on failure. Thread-safe.
-    void write(const QList<ClipboardItem> &items, quint64 generation);
+    // the file. An entry whose bytes can no longer be read is left out, so
+    // that one damaged entry cannot keep every later change from the file.
+    // Logs the save line on failure. Thread-safe.
+    HistoryWrite write(const QList<ClipboardItem> &items, quint64 generation);
 
     // The backup path that the next write will move the unreadable file to.
     std::optional<QString> pendingBackupPath() const;

@@ -45,11 +45,16 @@ QByteArray decodeCheckedBase64(QByteArrayView text, qint64 size)
 
 QByteArray ByteField::bytes() const
 {
+    return read().value_or(QByteArray(""));
+}
+
+std::optional<QByteArray> ByteField::read() const
+{
     if (!file_)
         return held_;
     QByteArray text(textSize_, Qt::Uninitialized);
     if (!file_->read(offset_, textSize_, text.data()) || !isBase64Text(text) || base64DecodedSize(text) != size_)
-        return QByteArray("");
+        return std::nullopt;
     return decodeCheckedBase64(text, size_);
 }
 

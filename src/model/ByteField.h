@@ -6,6 +6,7 @@
 #include <QByteArrayView>
 
 #include <memory>
+#include <optional>
 
 namespace kelvo {
 
@@ -31,6 +32,9 @@ public:
     // The bytes: those held, or read and decoded now; empty when the file
     // no longer holds valid Base64 text there.
     QByteArray bytes() const;
+    // The same, but nullopt when the file no longer holds valid Base64 text
+    // of the expected size there.
+    std::optional<QByteArray> read() const;
     // Appends the Base64 text; false (and `out` unchanged) when the file
     // no longer holds valid Base64 text there.
     bool appendBase64(QByteArray *out) const;

@@ -45,8 +45,14 @@ public:
     // richText: the RTF document; image: the PNG bytes (decoded now when
     // they are not held in memory).
     QByteArray data() const { return data_.bytes(); }
+    // The same, but nullopt when bytes kept in the history file can no longer
+    // be read from it (another program changed the file in place).
+    std::optional<QByteArray> readData() const { return data_.read(); }
     qint64 dataSize() const { return data_.size(); }
     const ByteField &dataField() const { return data_; }
+    // Takes `field` for the bytes it holds now: the same bytes, kept
+    // elsewhere (in the history file just written).
+    void replaceDataField(ByteField field) { data_ = std::move(field); }
     const QList<PasteboardItemPayload> &payloads() const { return payloads_; }
 
 private:

@@ -98,14 +98,24 @@ public:
     }
 
     // Text still in the file that was read is copied, not re-encoded.
-    void bytes(const ByteField &field)
+    // `at` receives where the text starts.
+    void bytes(const ByteField &field, qsizetype *at = nullptr)
     {
         ch('"');
+        if (at)
+            *at = out_.size();
         failed_ = !field.appendBase64(&out_) || failed_;
         ch('"');
     }
 
     bool failed() const { return failed_; }
+    qsizetype size() const { return out_.size(); }
+    // Drops everything written after `size`, a failure included.
+    void rollBack(qsizetype size)
+    {
+        out_.resize(size);
+        failed_ = false;
+    }
 
     void number(double value)
     {
@@ -159,8 +169,10 @@ qsizetype estimateSize(const QList<ClipboardItem> &items)
     return total;
 }
 
-void writeContent(JsonWriter &w, const ClipboardContent &content)
+// The Base64 text of a content's bytes starts at `*at` (-1: it has none).
+void writeContent(JsonWriter &w, const ClipboardContent &content, qsizetype *at)
 {
+    *at = -1;
     w.ch('{');
     switch (content.kind()) {
     case ClipboardContent::Kind::Text:
@@ -177,14 +189,14 @@ void writeContent(JsonWriter &w, const ClipboardContent &content)
         w.string(content.string());
         w.ch(',');
         w.key(QLatin1StringView("_1"));
-        w.bytes(content.dataField());
+        w.bytes(content.dataField(), at);
         w.ch('}');
         break;
     case ClipboardContent::Kind::Image:
         w.key(QLatin1StringView("image"));
         w.ch('{');
         w.key(QLatin1StringView("_0"));
-        w.bytes(content.dataField());
+        w.bytes(content.dataField(), at);
         w.ch('}');
         break;
     case ClipboardContent::Kind::Url:
@@ -233,21 +245,33 @@ void writeContent(JsonWriter &w, const ClipboardContent &content)
 
 } // namespace
 
-QByteArray encodeHistory(const QList<ClipboardItem> &items)
+QByteArray encodeHistory(const QList<ClipboardItem> &items, EncodeReport *report)
 {
     JsonWriter w(estimateSize(items));
     w.ch('[');
     bool first = true;
     for (const ClipboardItem &item : items) {
+        const qsizetype entryStart = w.size();
         if (!first)
             w.ch(',');
-        first = false;
         w.ch('{');
         w.key(QLatin1StringView("id"));
         w.uuid(item.id);
         w.ch(',');
         w.key(QLatin1StringView("content"));
-        writeContent(w, item.content);
+        qsizetype textAt = -1;
+        writeContent(w, item.content, &textAt);
+        if (report && w.failed()) {
+            // Its bytes are gone from the file they were kept in: the entry
+            // is left out, the others are written.
+            w.rollBack(entryStart);
+            report->unreadable.append(item.id);
+            continue;
+        }
+        first = false;
+        const qint64 size = item.content.dataSize();
+        if (report && textAt >= 0 && base64Size(size) - 2 >= kMinimumTextLeftInFile)
+            report->fields.append({item.id, textAt, base64Size(size) - 2, size});
         if (item.richTextHTMLData) {
             w.ch(',');
             w.key(QLatin1StringView("richTextHTMLData"));
@@ -296,8 +320,6 @@ namespace {
 
 constexpr int kMaxSkipDepth = 512;
 
-// Base64 text at least this long is left in the file when there is one.
-constexpr qsizetype kMinimumTextLeftInFile = 4096;
 
 class JsonReader {
 public:

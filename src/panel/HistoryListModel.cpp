@@ -69,8 +69,10 @@ QHash<int, QByteArray> HistoryListModel::roleNames() const {
 void HistoryListModel::setRows(const QVector<HistoryRow> &rows) {
     const int oldCount = m_rows.size();
     if (m_thumbnails) {
+        QHash<QString, QByteArray> thumbnails;
         for (const HistoryRow &row : rows)
-            if (!row.thumbnailPNG.isEmpty()) m_thumbnails->setThumbnail(row.id, row.thumbnailPNG);
+            if (!row.thumbnailPNG.isEmpty()) thumbnails.insert(row.id, row.thumbnailPNG);
+        m_thumbnails->setThumbnails(std::move(thumbnails));
     }
 
     // 1. Drop the rows whose entry is gone (from the back, so indices stay valid).

@@ -49,7 +49,8 @@ public:
 
     explicit HistoryListModel(QObject *parent = nullptr);
 
-    // Thumbnails of image rows are handed to this provider as they arrive.
+    // The thumbnails of the rows are handed to this provider with every new
+    // list (and those of rows gone are dropped from it).
     void setThumbnailProvider(ThumbnailImageProvider *provider);
 
     int rowCount(const QModelIndex &parent = {}) const override;

@@ -1,18 +1,21 @@
 #include "panel/PanelImageProviders.h"
 
+#include "platform/qt/ThemeIcons.h"
+
 #include <QColor>
 #include <QMutexLocker>
 #include <QPainter>
 #include <QSvgRenderer>
+#include <QUrl>
 
 namespace kelvo {
 
 ThumbnailImageProvider::ThumbnailImageProvider()
     : QQuickImageProvider(QQuickImageProvider::Image, QQuickImageProvider::ForceAsynchronousImageLoading) {}
 
-void ThumbnailImageProvider::setThumbnail(const QString &id, const QByteArray &png) {
+void ThumbnailImageProvider::setThumbnails(QHash<QString, QByteArray> pngById) {
     QMutexLocker lock(&m_mutex);
-    m_png.insert(id, png);
+    m_png = std::move(pngById);
 }
 
 QImage ThumbnailImageProvider::requestImage(const QString &id, QSize *size, const QSize &requestedSize) {
@@ -70,6 +73,20 @@ QImage IconImageProvider::requestImage(const QString &id, QSize *size, const QSi
     QSize target = requestedSize;
     if (target.width() <= 0 || target.height() <= 0) target = QSize(24, 24);
     QImage image = renderIcon(name, color, target);
+    if (size) *size = image.size();
+    return image;
+}
+
+ApplicationIconProvider::ApplicationIconProvider()
+    : QQuickImageProvider(QQuickImageProvider::Image, QQuickImageProvider::ForceAsynchronousImageLoading) {}
+
+QImage ApplicationIconProvider::requestImage(const QString &id, QSize *size, const QSize &requestedSize) {
+    const int side = requestedSize.isValid() && requestedSize.width() > 0 ? requestedSize.width() : 32;
+    QImage image = themeIconImage(QUrl::fromPercentEncoding(id.toUtf8()), side);
+    if (image.isNull()) // the program's own generic symbol
+        image = IconImageProvider::renderIcon(QStringLiteral("app.default"), QColor(60, 60, 67, 153), QSize(side, side));
+    if (image.width() > side || image.height() > side)
+        image = image.scaled(side, side, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     if (size) *size = image.size();
     return image;
 }

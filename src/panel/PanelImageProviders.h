@@ -14,7 +14,9 @@ namespace kelvo {
 class ThumbnailImageProvider : public QQuickImageProvider {
 public:
     ThumbnailImageProvider();
-    void setThumbnail(const QString &id, const QByteArray &png);
+    // The thumbnails of the rows shown now, by entry id; those of entries
+    // no longer shown are let go.
+    void setThumbnails(QHash<QString, QByteArray> pngById);
     QImage requestImage(const QString &id, QSize *size, const QSize &requestedSize) override;
 
 private:
@@ -31,6 +33,15 @@ public:
     IconImageProvider();
     QImage requestImage(const QString &id, QSize *size, const QSize &requestedSize) override;
     static QImage renderIcon(const QString &name, const QColor &color, const QSize &size);
+};
+
+// Serves "image://appicon/<icon>": an application's icon as its desktop entry
+// names it (a theme name or an absolute path), on the loader thread; the
+// program's generic application symbol when there is none.
+class ApplicationIconProvider : public QQuickImageProvider {
+public:
+    ApplicationIconProvider();
+    QImage requestImage(const QString &id, QSize *size, const QSize &requestedSize) override;
 };
 
 } // namespace kelvo

@@ -14,6 +14,7 @@ void prepareQuickControlsStyle() {
 
 ThumbnailImageProvider *installViewProviders(QQmlEngine &engine) {
     engine.addImageProvider(QStringLiteral("kicon"), new IconImageProvider);
+    engine.addImageProvider(QStringLiteral("appicon"), new ApplicationIconProvider);
     auto *thumbnails = new ThumbnailImageProvider;
     engine.addImageProvider(QStringLiteral("kelvothumb"), thumbnails);
     return thumbnails;

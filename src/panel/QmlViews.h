@@ -12,7 +12,7 @@ class ThumbnailImageProvider;
 // first engine is created).
 void prepareQuickControlsStyle();
 
-// Installs the icon and thumbnail providers into an engine; returns the
+// Installs the icon, application icon and thumbnail providers into an engine; returns the
 // thumbnail provider (owned by the engine) so that list models can feed it.
 ThumbnailImageProvider *installViewProviders(QQmlEngine &engine);
 

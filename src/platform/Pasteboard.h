@@ -69,6 +69,22 @@ public:
     // Where the window system reports no changes this does nothing and
     // capture relies on polling alone.
     virtual void setChangeHandler(std::function<void()> handler) { (void)handler; }
+    // Whether changes are reported through the change handler (then nothing
+    // needs to look at the clipboard while nothing happens).
+    virtual bool reportsChanges() const { return false; }
+
+    // Where another program's copy is read as soon as it is reported, before
+    // anyone asks (Wayland's data-control), `gate` is asked first, on the
+    // main thread, with the change count of that copy: false counts the
+    // change but never asks its owner for the content (fetchContents then
+    // answers nullptr for it). An empty gate lets every copy be read.
+    virtual void setReadGate(std::function<bool(qint64 count)> gate) { (void)gate; }
+
+    // Calls `handler` on the main thread with false when the connection
+    // through which the clipboard is watched and written is lost and cannot
+    // be made again, and with true once it works again; an empty handler
+    // stops it.
+    virtual void setConnectionHandler(std::function<void(bool working)> handler) { (void)handler; }
 
     // Replaces the whole content in one step: the items (each an ordered
     // list of (type, bytes), text as UTF-8) are assembled first and the

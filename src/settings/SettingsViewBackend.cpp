@@ -5,6 +5,7 @@
 #include "settings/Translations.h"
 
 #include <QTextStream>
+#include <QUrl>
 
 #include <algorithm>
 
@@ -15,9 +16,11 @@ SettingsViewBackend::SettingsViewBackend(StoredPreferences &prefs, KeyEventMonit
     : QObject(parent), m_prefs(prefs), m_hooks(std::move(hooks)), m_recorder(prefs, keyMonitor, m_hooks.keyNames)
 {
     connect(&m_prefs, &StoredPreferences::changed, this, &SettingsViewBackend::preferencesChanged);
+    connect(&m_prefs, &StoredPreferences::changed, this, &SettingsViewBackend::ignoredApplicationsChanged);
     connect(&m_recorder, &ShortcutRecorder::isRecordingChanged, this, &SettingsViewBackend::isRecordingChanged);
     connect(&m_recorder, &ShortcutRecorder::displayTextChanged, this, &SettingsViewBackend::recorderTextChanged);
     m_accessibilityGranted = m_hooks.isAccessibilityTrusted && m_hooks.isAccessibilityTrusted();
+    refreshApplications();
 }
 
 bool SettingsViewBackend::launchAtLogin() const { return m_prefs.launchAtLogin(); }
@@ -103,6 +106,73 @@ void SettingsViewBackend::openAccessibilitySettings()
 }
 
 void SettingsViewBackend::toggleRecording() { m_recorder.toggleRecording(); }
+
+namespace {
+
+bool names(const ApplicationChoice &choice, const QString &id)
+{
+    return choice.id.compare(id, Qt::CaseInsensitive) == 0 || choice.otherNames.contains(id, Qt::CaseInsensitive);
+}
+
+QVariantMap described(const ApplicationChoice &choice, bool ignored)
+{
+    return {{QStringLiteral("id"), choice.id},
+            {QStringLiteral("name"), choice.name.isEmpty() ? choice.id : choice.name},
+            {QStringLiteral("icon"), choice.icon.isEmpty()
+                                         ? QString()
+                                         : QStringLiteral("image://appicon/")
+                                               + QString::fromUtf8(QUrl::toPercentEncoding(choice.icon))},
+            {QStringLiteral("ignored"), ignored}};
+}
+
+} // namespace
+
+void SettingsViewBackend::refreshApplications()
+{
+    m_installed = m_hooks.installedApplications ? m_hooks.installedApplications() : QList<ApplicationChoice>();
+    std::sort(m_installed.begin(), m_installed.end(), [](const ApplicationChoice &a, const ApplicationChoice &b) {
+        return QString::localeAwareCompare(a.name, b.name) < 0;
+    });
+    m_inFront = m_hooks.applicationInFront ? m_hooks.applicationInFront() : std::nullopt;
+    emit ignoredApplicationsChanged();
+}
+
+QVariantList SettingsViewBackend::ignoredApplications() const
+{
+    QVariantList list;
+    for (const QString &id : m_prefs.ignoredApplications()) {
+        // A stored name shows as the installed application it names.
+        const auto found = std::find_if(m_installed.begin(), m_installed.end(),
+                                        [&](const ApplicationChoice &c) { return names(c, id); });
+        ApplicationChoice shown = found != m_installed.end() ? *found : ApplicationChoice{id, id, {}, {}};
+        shown.id = id;
+        list.append(described(shown, true));
+    }
+    return list;
+}
+
+QVariantList SettingsViewBackend::installedApplications() const
+{
+    const QStringList ignored = m_prefs.ignoredApplications();
+    QVariantList list;
+    for (const ApplicationChoice &choice : m_installed)
+        list.append(described(choice, std::any_of(ignored.begin(), ignored.end(),
+                                                  [&](const QString &id) { return names(choice, id); })));
+    return list;
+}
+
+QVariantMap SettingsViewBackend::applicationInFront() const
+{
+    if (!m_inFront)
+        return {};
+    const QStringList ignored = m_prefs.ignoredApplications();
+    return described(*m_inFront, std::any_of(ignored.begin(), ignored.end(),
+                                             [&](const QString &id) { return names(*m_inFront, id); }));
+}
+
+void SettingsViewBackend::ignoreApplication(const QString &id) { m_prefs.ignoreApplication(id); }
+
+void SettingsViewBackend::unignoreApplication(const QString &id) { m_prefs.unignoreApplication(id); }
 
 void SettingsViewBackend::quit()
 {

@@ -5,14 +5,28 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QVariantList>
+#include <QVariantMap>
 
 #include <functional>
+#include <optional>
 
 namespace kelvo {
 
 class KeyEventMonitor;
 class StoredPreferences;
+
+// An application the user can choose to ignore: the id it is kept by (its
+// desktop entry id, else its window class or program), its name and icon
+// (a theme name or a path), and the other names it goes by (its window
+// class, its program), through which a stored name finds it again.
+struct ApplicationChoice {
+    QString id;
+    QString name;
+    QString icon;
+    QStringList otherNames;
+};
 
 // What SettingsView.qml reads and writes: the five stored preferences (live:
 // every write goes to the store at once, every store change is re-read),
@@ -34,6 +48,12 @@ class SettingsViewBackend : public QObject {
     Q_PROPERTY(bool accessibilityGranted READ accessibilityGranted NOTIFY accessibilityGrantedChanged)
     Q_PROPERTY(QString language READ language WRITE setLanguage NOTIFY preferencesChanged)
     Q_PROPERTY(QVariantList languageChoices READ languageChoices CONSTANT)
+    // The applications never recorded, in the order added, and those to
+    // choose from: each {id, name, icon (an image URL, "" for none),
+    // ignored}; and the one in front before the window opened ({} if none).
+    Q_PROPERTY(QVariantList ignoredApplications READ ignoredApplications NOTIFY ignoredApplicationsChanged)
+    Q_PROPERTY(QVariantList installedApplications READ installedApplications NOTIFY ignoredApplicationsChanged)
+    Q_PROPERTY(QVariantMap applicationInFront READ applicationInFront NOTIFY ignoredApplicationsChanged)
 public:
     struct Hooks {
         std::function<bool()> isAccessibilityTrusted;
@@ -50,6 +70,10 @@ public:
         QStringList catalogues;
         // How the desktop names keys.
         KeyNameStyle keyNames = KeyNameStyle::Generic;
+        // The applications installed (listed in the desktop's menus).
+        std::function<QList<ApplicationChoice>()> installedApplications;
+        // The application that was in front before the window opened.
+        std::function<std::optional<ApplicationChoice>()> applicationInFront;
     };
 
     // The recorder watches key presses through `keyMonitor` while recording.
@@ -85,6 +109,15 @@ public:
 
     ShortcutRecorder &recorder() { return m_recorder; }
 
+    QVariantList ignoredApplications() const;
+    QVariantList installedApplications() const;
+    QVariantMap applicationInFront() const;
+    Q_INVOKABLE void ignoreApplication(const QString &id);
+    Q_INVOKABLE void unignoreApplication(const QString &id);
+    // Reads the installed applications and the one in front again (each
+    // time the window is opened).
+    void refreshApplications();
+
     Q_INVOKABLE void stepHistoryLimit(int direction); // +1 or -1: by 10 within 10..500
     Q_INVOKABLE void refreshAccessibilityStatus();
     Q_INVOKABLE void openAccessibilitySettings();
@@ -96,12 +129,15 @@ signals:
     void isRecordingChanged();
     void recorderTextChanged();
     void accessibilityGrantedChanged();
+    void ignoredApplicationsChanged();
 
 private:
     StoredPreferences &m_prefs;
     Hooks m_hooks;
     ShortcutRecorder m_recorder;
     bool m_accessibilityGranted = false;
+    QList<ApplicationChoice> m_installed;
+    std::optional<ApplicationChoice> m_inFront;
 };
 
 } // namespace kelvo

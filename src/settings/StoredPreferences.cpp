@@ -120,6 +120,47 @@ QString StoredPreferences::language() const
 
 void StoredPreferences::setLanguage(const QString &choice) { store_.setValue(PreferenceKey::Language, choice); }
 
+QString StoredPreferences::applicationId(QString id)
+{
+    id = id.trimmed();
+    if (id.endsWith(QLatin1String(".desktop"), Qt::CaseInsensitive))
+        id.chop(8);
+    return id.trimmed();
+}
+
+QStringList StoredPreferences::ignoredApplications() const
+{
+    QStringList ids;
+    if (const auto value = store_.object(PreferenceKey::IgnoredApplications))
+        for (const QString &id : value->toStringList())
+            if (!applicationId(id).isEmpty())
+                ids.append(applicationId(id));
+    return ids;
+}
+
+bool StoredPreferences::ignoreApplication(const QString &id)
+{
+    const QString name = applicationId(id);
+    QStringList ids = ignoredApplications();
+    if (name.isEmpty() || ids.contains(name, Qt::CaseInsensitive))
+        return false;
+    ids.append(name);
+    store_.setValue(PreferenceKey::IgnoredApplications, ids);
+    return true;
+}
+
+bool StoredPreferences::unignoreApplication(const QString &id)
+{
+    QStringList ids = ignoredApplications();
+    const QString name = applicationId(id);
+    const qsizetype before = ids.size();
+    ids.removeIf([&](const QString &known) { return known.compare(name, Qt::CaseInsensitive) == 0; });
+    if (ids.size() == before)
+        return false;
+    store_.setValue(PreferenceKey::IgnoredApplications, ids);
+    return true;
+}
+
 qint64 StoredPreferences::hotkeyCode() const
 {
     return storedShortcutValue(store_, PreferenceKey::HotkeyCode, PreferenceDefault::HotkeyCode);

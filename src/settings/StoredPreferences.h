@@ -20,7 +20,8 @@ inline const QString LaunchAtLogin = QStringLiteral("launchAtLogin"),
                      HotkeyModifiers = QStringLiteral("hotkeyModifiers"),
                      MaxHistoryCount = QStringLiteral("maxHistoryCount"),
                      CapturePaused = QStringLiteral("capturePaused"),
-                     Language = QStringLiteral("language");
+                     Language = QStringLiteral("language"),
+                     IgnoredApplications = QStringLiteral("ignoredApplications");
 } // namespace PreferenceKey
 
 namespace PreferenceDefault {
@@ -85,6 +86,17 @@ public:
     // name of a catalogue.
     QString language() const;
     void setLanguage(const QString &choice);
+    // Applications whose copies are never read: desktop entry ids, window
+    // classes or program names, in the order added; none by default.
+    QStringList ignoredApplications() const;
+    // Adds `id`, trimmed and without a ".desktop" ending; false (nothing
+    // stored) when that is empty or already listed, case ignored.
+    bool ignoreApplication(const QString &id);
+    // False when it is not listed.
+    bool unignoreApplication(const QString &id);
+    // The name an application is kept by: trimmed, a ".desktop" ending
+    // dropped ("" names none).
+    static QString applicationId(QString id);
 
     PreferencesStore &store() { return store_; }
     const PreferencesStore &store() const { return store_; }

@@ -37,7 +37,7 @@ void HotKeyManager::registerHotKey(quint32 keyCode, quint32 modifiers, std::func
     const HotKeyRegistration result = service_.registerHotKey(keyCode, modifiers);
     hotKeyRef_ = result.handle;
     if (!result.pending)
-        logOutcome(result.status);
+        settle(result.status);
 }
 
 void HotKeyManager::settled(quint64 handle, qint32 status)
@@ -46,7 +46,7 @@ void HotKeyManager::settled(quint64 handle, qint32 status)
         return; // news of an earlier registration
     if (status != 0)
         hotKeyRef_.reset();
-    logOutcome(status);
+    settle(status);
 }
 
 void HotKeyManager::rebound(quint64 handle, quint32 keyCode, quint32 modifiers)
@@ -55,12 +55,12 @@ void HotKeyManager::rebound(quint64 handle, quint32 keyCode, quint32 modifiers)
         return;
     currentKeyCode_ = keyCode;
     currentModifiers_ = modifiers;
-    logOutcome(0);
+    settle(0);
     if (onRebound_)
         onRebound_(keyCode, modifiers);
 }
 
-void HotKeyManager::logOutcome(qint32 status) const
+void HotKeyManager::settle(qint32 status)
 {
     if (status == 0)
         logLine(QStringLiteral("[HotKeyManager] Registered hotkey: %1 with modifiers %2")
@@ -68,6 +68,7 @@ void HotKeyManager::logOutcome(qint32 status) const
                     .arg(currentModifiers_.value_or(0)));
     else
         logLine(QStringLiteral("[HotKeyManager] Failed to register hotkey: %1").arg(status));
+    emit registrationSettled(status == 0);
 }
 
 void HotKeyManager::unregisterHotKey()

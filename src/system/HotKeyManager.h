@@ -44,6 +44,12 @@ public:
     }
 
     State state() const;
+
+signals:
+    // The outcome of a registration, when it is known.
+    void registrationSettled(bool registered);
+
+public:
     std::optional<quint32> currentKeyCode() const { return currentKeyCode_; }
     std::optional<quint32> currentModifiers() const { return currentModifiers_; }
 
@@ -52,7 +58,7 @@ private:
     void pressed();
     void settled(quint64 handle, qint32 status);
     void rebound(quint64 handle, quint32 keyCode, quint32 modifiers);
-    void logOutcome(qint32 status) const;
+    void settle(qint32 status);
 
     HotKeyService &service_;
     MainLoop &mainLoop_;

@@ -41,26 +41,41 @@ PasteBack::PasteBack(const PasteBackServices &services)
 {
 }
 
-void PasteBack::pasteToPreviousApp(const ClipboardItem &item, ClipboardManager &manager,
+bool PasteBack::pasteToPreviousApp(const ClipboardItem &item, ClipboardManager &manager,
                                    std::optional<RunningApplication> previousApp)
 {
     // The write moves the entry to the front, which may replace the list
     // that `item` refers into.
     const auto kind = item.content.kind();
-    manager.writeToPasteboard(item);
+    if (!manager.writeToPasteboard(item)) {
+        writeFailed(previousApp);
+        return false;
+    }
     logLine(QStringLiteral("[Kelvo] 已写入剪贴板, 类型: ") + symbolName(kind));
     pasteWritten(std::move(previousApp));
+    return true;
 }
 
-void PasteBack::pastePlainTextToPreviousApp(const ClipboardItem &item, ClipboardManager &manager,
+bool PasteBack::pastePlainTextToPreviousApp(const ClipboardItem &item, ClipboardManager &manager,
                                             std::optional<RunningApplication> previousApp)
 {
     // The write moves the entry to the front, which may replace the list
     // that `item` refers into.
     const auto kind = item.content.kind();
-    manager.writePlainTextToPasteboard(item);
+    if (!manager.writePlainTextToPasteboard(item)) {
+        writeFailed(previousApp);
+        return false;
+    }
     logLine(QStringLiteral("[Kelvo] 已写入剪贴板(纯文本), 类型: ") + symbolName(kind));
     pasteWritten(std::move(previousApp));
+    return true;
+}
+
+void PasteBack::writeFailed(const std::optional<RunningApplication> &previousApp)
+{
+    logLine(QStringLiteral("[Kelvo] 写入剪贴板失败, 不执行粘贴"));
+    if (previousApp)
+        services_.applications.activate(*previousApp);
 }
 
 void PasteBack::pasteWritten(std::optional<RunningApplication> previousApp)

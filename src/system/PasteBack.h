@@ -55,9 +55,13 @@ public:
 
     explicit PasteBack(const PasteBackServices &services);
 
-    void pasteToPreviousApp(const ClipboardItem &item, ClipboardManager &manager,
+    // False when the entry could not be written (the manager has told the
+    // user): then no keystroke is sent, since it would paste whatever the
+    // clipboard still holds, and the previous application only gets the
+    // focus back.
+    bool pasteToPreviousApp(const ClipboardItem &item, ClipboardManager &manager,
                             std::optional<RunningApplication> previousApp);
-    void pastePlainTextToPreviousApp(const ClipboardItem &item, ClipboardManager &manager,
+    bool pastePlainTextToPreviousApp(const ClipboardItem &item, ClipboardManager &manager,
                                      std::optional<RunningApplication> previousApp);
     // Posts the paste keystroke when trusted; false when nothing was posted.
     bool simulateCommandV();
@@ -66,6 +70,7 @@ public:
 
 private:
     void pasteWritten(std::optional<RunningApplication> previousApp);
+    void writeFailed(const std::optional<RunningApplication> &previousApp);
     void activateAndSchedulePaste(const RunningApplication &app, int attempt);
     void pasteWhenFrontmost(const RunningApplication &app, int attempt, int maxAttempts);
     bool isFrontmost(const RunningApplication &app) const;

@@ -4,6 +4,7 @@
 
 #include "history/HistoryTestSupport.h"
 #include "platform/memory/MemoryPanelWindow.h"
+#include "settings/ShortcutText.h"
 #include "settings/StoredPreferences.h"
 
 #include <QCoreApplication>
@@ -103,6 +104,43 @@ TEST_F(AppDelegateTest, AShortcutTheDesktopRebindsIsStoredAndNotRegisteredAgain)
     hotKeys.rebind(hotKeys.lastHandle + 1, {0, 0}); // news of no registration of this run
     rig.time.advance(0);
     EXPECT_EQ(rig.preferences.integer(PreferenceKey::HotkeyCode), 38);
+}
+
+// A shortcut another program holds leaves the user without a way to the
+// panel: they are told once, and again only after a registration worked.
+TEST_F(AppDelegateTest, ATakenShortcutIsToldOnceUntilOneIsRegistered)
+{
+    const auto choose = [&](qint64 keyCode) {
+        rig.preferences.setValue(PreferenceKey::HotkeyCode, keyCode);
+        rig.time.advance(AppDelegate::kPreferenceDebounceMs);
+    };
+    hotKeys.taken = {{40, 768}, {41, 768}};
+    choose(40);
+    choose(41);
+    ASSERT_EQ(rig.notifications.shown.size(), 1);
+    EXPECT_TRUE(rig.notifications.shown.first().startsWith(FaultNotices::summary(Fault::ShortcutRefused)));
+    EXPECT_TRUE(rig.notifications.shown.first().contains(shortcutDisplayText(40, 768))) << "names the shortcut";
+    choose(9);
+    choose(40);
+    EXPECT_EQ(rig.notifications.shown.size(), 2);
+}
+
+// Where the clipboard reports its changes nothing is scheduled while idle;
+// a change whose report went missing is read when the panel is shown.
+TEST_F(AppDelegateTest, WithReportedChangesNothingRunsWhileIdleAndAShowingCatchesAMissedOne)
+{
+    rig.pasteboard.reportingChanges = true;
+    delegate.reset();
+    makeDelegate();
+    EXPECT_FALSE(manager().isPolling());
+    rig.time.advance(60000);
+    EXPECT_EQ(rig.time.pendingCount(), 0);
+    rig.pasteboard.copy(textContents("unreported"));
+    rig.time.advance(60000);
+    EXPECT_TRUE(manager().items().isEmpty());
+    delegate->showPanel();
+    rig.time.runPending();
+    EXPECT_EQ(texts(manager().items()), QStringList({"unreported"}));
 }
 
 TEST_F(AppDelegateTest, HotKeyTogglesThePanelAndEveryShowingStartsFresh)
@@ -218,6 +256,19 @@ TEST_F(AppDelegateTest, HidingThePanelHandsTheFocusBackOnlyWhenItKeptIt)
         rig.applications.activationTakesEffect = true;
     }
     EXPECT_EQ(settingsPresentations, 1);
+}
+
+// The settings offer the application that was in front as one never to
+// record: never this program's own window, but the one before the panel.
+TEST_F(AppDelegateTest, TheApplicationBeforeTheSettingsIsTheOneInFrontOrTheOneBeforeThePanel)
+{
+    rig.applications.frontmost = app(42);
+    delegate->openSettings();
+    EXPECT_EQ(delegate->applicationBeforeSettings()->processIdentifier, 42);
+    delegate->showPanel(); // the panel remembers 42
+    rig.applications.frontmost = app(QCoreApplication::applicationPid());
+    delegate->onOpenSettings();
+    EXPECT_EQ(delegate->applicationBeforeSettings()->processIdentifier, 42);
 }
 
 TEST_F(AppDelegateTest, NoFrontmostApplicationStillWritesTheClipboard)

@@ -43,7 +43,7 @@ copy_text() {
 
 # ---- without a running instance -------------------------------------------
 run 0 --help
-for verb in toggle show settings quit list get copy paste pin unpin delete clear pause resume status; do
+for verb in toggle show settings quit list get copy paste pin unpin delete clear pause resume ignore status; do
   grep -q "^  $verb" "$out" || e2e_fail "--help does not list '$verb'"
 done
 run 0 --version
@@ -57,11 +57,20 @@ status=0
 env -u DBUS_SESSION_BUS_ADDRESS XDG_RUNTIME_DIR="$E2E_ROOT/none" timeout 20 "$kelvo" status > "$out" 2> "$err" || status=$?
 [ "$status" = 1 ] && [ "$(cat "$err")" = "Kelvo is not running" ] || e2e_fail "without a bus: $status, $(cat "$err")"
 # Bad usage comes before the bus: status 2 with the usage text.
-for args in "frobnicate" "get" "copy 1 2" "list --bogus" "get 1 --rtf --html" "pin -x 1" "--nope"; do
+for args in "frobnicate" "get" "copy 1 2" "list --bogus" "get 1 --rtf --html" "pin -x 1" "--nope" "ignore" \
+            "ignore add" "ignore list x" "ignore drop x"; do
   run 2 $args
   has_err "Usage: kelvo"
 done
 [ ! -e "$XDG_DATA_HOME/Kelvo" ] || e2e_fail "a command without an instance started one"
+# Ignored applications are kept in the preferences file without an instance.
+run 0 ignore add secret-keeper.desktop
+run 0 ignore add org.example.Unused
+run 0 ignore remove org.example.unused
+run 1 ignore remove org.example.Unused
+has_err "is not ignored"
+run 0 ignore list
+[ "$(cat "$out")" = secret-keeper ] || e2e_fail "ignore list without an instance: '$(cat "$out")'"
 
 # ---- entries --------------------------------------------------------------
 start_kelvo
@@ -164,6 +173,29 @@ run 0 copy 1
 wait_for 5 sh -c "xclip -selection clipboard -t TARGETS -o | grep -q text/rtf" || e2e_fail "copy did not offer RTF"
 xclip -selection clipboard -t text/html -o | grep -q '<b>bold</b>' || e2e_fail "copy did not offer the HTML"
 run 0 delete 1
+
+# ---- an ignored application ------------------------------------------------
+# xclip under the name of the ignored program, in the foreground so that its
+# process is the X client's: its copy is never read, not even asked for
+# (it would say "request number 2" once it had served one).
+run 0 ignore list
+[ "$(cat "$out")" = secret-keeper ] || e2e_fail "the instance does not list the stored ignored application"
+cp "$(command -v xclip)" "$E2E_ROOT/secret-keeper"
+run 0 list
+cp "$out" "$E2E_ROOT/list.before"
+printf 'hunter2' | "$E2E_ROOT/secret-keeper" -verbose -selection clipboard -i > "$E2E_ROOT/keeper.out" 2>&1 &
+keeper=$!
+E2E_PIDS="$E2E_PIDS $keeper"
+wait_for 5 grep -q "已忽略来自排除的应用的复制: secret-keeper" "$E2E_ROOT/kelvo.log" ||
+  e2e_fail "the ignored copy was not seen: $(tail -3 "$E2E_ROOT/kelvo.log")"
+grep -q 'request number 2' "$E2E_ROOT/keeper.out" && e2e_fail "kelvo asked the ignored program for its content"
+run 0 list
+cmp -s "$out" "$E2E_ROOT/list.before" || e2e_fail "the ignored copy changed the history: $(cat "$out")"
+kill "$keeper"
+run 0 ignore remove secret-keeper
+run 0 ignore list
+[ ! -s "$out" ] || e2e_fail "ignore remove left '$(cat "$out")'"
+grep -q '^ignoredApplications=' "$XDG_CONFIG_HOME/Kelvo/Kelvo.conf" || e2e_fail "the list is not in Kelvo.conf"
 
 # ---- panel and settings ---------------------------------------------------
 run 0 toggle

@@ -290,6 +290,17 @@ e2e_start_gnome() {
     printf '<busconfig><type>session</type><listen>unix:path=%s</listen><auth>EXTERNAL</auth><policy context="default"><allow user="*"/><allow send_destination="*" eavesdrop="true"/><allow eavesdrop="true"/><allow own="*"/></policy></busconfig>' \
       "$g/$bus" > "$g/$bus.conf"
   done
+  # A Kelvo extension installed on this machine must not stand in for the
+  # one under test: the shell then sees /usr/share without it.
+  local installed=/usr/share/gnome-shell/extensions/kelvo@kelvo.github.io data_dirs=()
+  if [ -e "$installed" ]; then
+    mkdir -p "$g/share/gnome-shell/extensions"
+    for dir in /usr/share/* /usr/share/gnome-shell/* /usr/share/gnome-shell/extensions/*; do
+      case $dir in /usr/share/gnome-shell | /usr/share/gnome-shell/extensions | "$installed") continue ;; esac
+      ln -s "$dir" "$g/share/${dir#/usr/share/}"
+    done
+    data_dirs=(XDG_DATA_DIRS="/usr/local/share:$g/share")
+  fi
   e2e_compositor_user "GNOME Shell" "$g"
   chmod 0700 "$g/run"
   for bus in session system; do
@@ -300,7 +311,7 @@ e2e_start_gnome() {
   timeout -k 5 "$limit" "${E2E_AS[@]}" env -i PATH=/usr/bin:/bin HOME="$g/home" XDG_RUNTIME_DIR="$g/run" \
     XDG_CONFIG_HOME="$g/home/.config" XDG_DATA_HOME="$g/home/.local/share" XDG_CACHE_HOME="$g/home/.cache" \
     GSETTINGS_BACKEND=keyfile DBUS_SESSION_BUS_ADDRESS="unix:path=$g/session" DBUS_SYSTEM_BUS_ADDRESS="unix:path=$g/system" \
-    gnome-shell --wayland --headless --virtual-monitor 1280x800 > "$E2E_ROOT/shell.log" 2>&1 &
+    "${data_dirs[@]}" gnome-shell --wayland --headless --virtual-monitor 1280x800 > "$E2E_ROOT/shell.log" 2>&1 &
   E2E_COMPOSITOR="$E2E_COMPOSITOR $!"
   export DBUS_SESSION_BUS_ADDRESS="unix:path=$g/session"
   gnome_ready() { gnome_helper Ready | grep -q true; }

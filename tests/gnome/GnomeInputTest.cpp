@@ -68,6 +68,9 @@ TEST_F(GnomeInputTest, AnActivatedEditorInFrontPastesWhatControlVTypes)
     ASSERT_TRUE(GnomeShellServer::waitUntil([&] { return front() && front()->localizedName == QLatin1String("Mousepad"); }, 30000));
     const RunningApplication editor = *front();
     EXPECT_GT(editor.processIdentifier, 0);
+    // What an application is kept out of the history by.
+    EXPECT_EQ(editor.identity.desktopEntryId, QLatin1String("org.xfce.mousepad"));
+    EXPECT_EQ(editor.identity.executable, QLatin1String("mousepad"));
 
     // Another window in front, then the editor activated again.
     ASSERT_TRUE(server().startClient(QStringLiteral("foot"), {}));

@@ -85,7 +85,7 @@ protected:
     {
         QImage icon(8, 8, QImage::Format_ARGB32);
         icon.fill(Qt::blue);
-        rig.applications.frontmost = RunningApplication{name, icon, 42, 0};
+        rig.applications.frontmost = RunningApplication{name, icon, 42, 0, {}};
     }
 
     void poll(std::shared_ptr<MemoryContents> contents) { rig.copyAndPoll(*manager, std::move(contents)); }
@@ -515,6 +515,67 @@ TEST_F(CaptureTest, PausedCopiesAreSkippedAndResumingDoesNotRecordThem)
     manager->checkPasteboard();
     rig.time.advance(2000);
     EXPECT_TRUE(manager->items().isEmpty());
+}
+
+// ---- ignored applications ----------------------------------------------------
+
+// Which stored name keeps which source's copies from being read: the owner
+// is not even asked, the change is taken as seen, and the next copy from
+// anyone else is recorded.
+TEST_F(CaptureTest, CopiesFromAnIgnoredApplicationAreNeverRead)
+{
+    const ApplicationIdentity keepass{"org.keepassxc.KeePassXC", {"keepassxc", "KeePassXC"}, "keepassxc"};
+    const struct {
+        QStringList ignored;
+        std::optional<ApplicationIdentity> source;
+        bool read;
+    } cases[] = {
+        {{"org.keepassxc.KeePassXC"}, keepass, false},
+        {{"other", "KEEPASSXC"}, keepass, false},          // a class name, case ignored
+        {{"keepassxc.desktop"}, keepass, false},           // the file name of an entry
+        {{"secret-keeper"}, ApplicationIdentity{{}, {}, "secret-keeper"}, false}, // the program alone
+        {{"keepass"}, keepass, true},                      // no partial names
+        {{"org.keepassxc"}, keepass, true},
+        {{"keepassxc"}, std::nullopt, true},               // nothing known of the source
+        {{" "}, ApplicationIdentity{{}, {}, " "}, true},   // a blank name names nothing
+        {{}, keepass, true},
+    };
+    int n = 0;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.ignored.join(',').toStdString());
+        rig.preferences.setValue(QStringLiteral("ignoredApplications"), c.ignored);
+        if (c.source)
+            rig.applications.frontmost = RunningApplication{QStringLiteral("Source"), {}, 42, 0, *c.source};
+        else
+            rig.applications.frontmost.reset();
+        const int fetches = rig.pasteboard.fetchCount;
+        const QString text = QStringLiteral("copy %1").arg(++n);
+        poll(textContents(text));
+        EXPECT_EQ(rig.pasteboard.fetchCount - fetches, c.read ? 1 : 0);
+        EXPECT_EQ(texts(manager->items()).value(0) == text, c.read);
+        EXPECT_EQ(manager->lastChangeCount(), rig.pasteboard.changeCount());
+    }
+}
+
+// Where copies are read as soon as they are reported, the clipboard asks
+// first, and only while there are applications to ignore; a copy it was
+// told not to read is not asked for later either.
+TEST_F(CaptureTest, AnEarlyReadWaitsForTheWordOnlyWhileApplicationsAreIgnored)
+{
+    EXPECT_FALSE(rig.pasteboard.readGate);
+    rig.preferences.setValue(QStringLiteral("ignoredApplications"), QStringList{"secret-keeper"});
+    ASSERT_TRUE(rig.pasteboard.readGate);
+    rig.applications.frontmost = RunningApplication{{}, {}, 7, 0, {{}, {}, "secret-keeper"}};
+    rig.pasteboard.copy(textContents("secret"));
+    EXPECT_FALSE(rig.pasteboard.readGate(rig.pasteboard.changeCount()));
+    rig.applications.frontmost.reset(); // the focus moves on before the change is looked at
+    const int fetches = rig.pasteboard.fetchCount;
+    manager->checkPasteboard();
+    EXPECT_EQ(rig.pasteboard.fetchCount, fetches);
+    rig.pasteboard.copy(textContents("public"));
+    EXPECT_TRUE(rig.pasteboard.readGate(rig.pasteboard.changeCount()));
+    rig.preferences.setValue(QStringLiteral("ignoredApplications"), QStringList());
+    EXPECT_FALSE(rig.pasteboard.readGate);
 }
 
 TEST_F(CaptureTest, PicturesAreBuiltOffTheMainThreadInCopyOrder)

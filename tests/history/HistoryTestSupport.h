@@ -117,6 +117,7 @@ struct HistoryRig {
     memory::VirtualBackgroundQueue background{time};
     memory::MemoryPreferences preferences;
     memory::MemorySaveDialog saveDialog;
+    memory::MemoryNotifications notifications;
     BackgroundQueue *backgroundOverride = nullptr;
     Pasteboard *pasteboardOverride = nullptr;
 
@@ -129,7 +130,8 @@ struct HistoryRig {
     HistoryServices services()
     {
         return HistoryServices{pasteboardOverride ? *pasteboardOverride : pasteboard, applications, types, styledText, files, time, time,
-                               backgroundOverride ? *backgroundOverride : background, preferences, saveDialog};
+                               backgroundOverride ? *backgroundOverride : background, preferences, saveDialog,
+                               &notifications};
     }
     std::unique_ptr<ClipboardManager> make() { return std::make_unique<ClipboardManager>(services()); }
 

@@ -1,5 +1,6 @@
 #include "HistoryTestSupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -110,8 +111,10 @@ TEST_F(PersistenceTest, StartCutsAHistoryWrittenUnderALargerLimitWithoutSaving)
 }
 
 // Image bytes stay in the file that was read: held open, they paste
-// byte-identical and are saved again after the path was replaced or removed;
-// a file changed in place is never saved over.
+// byte-identical and are saved again after the path was replaced or removed.
+// Bytes changed in place are never saved: the next save writes the other
+// entries, the history drops the damaged one and the user is told (a paste
+// of it: FaultNoticeTest).
 TEST_F(PersistenceTest, LoadedImagesSurviveTheFileBeingReplacedOrRemoved)
 {
     const QByteArray png = pngBytes(700, 700, qRgb(1, 2, 3)) + QByteArray(20000, 'x'); // large enough to stay
@@ -134,14 +137,19 @@ TEST_F(PersistenceTest, LoadedImagesSurviveTheFileBeingReplacedOrRemoved)
             file.seek(before.indexOf(png.toBase64().mid(9000, 8)));
             file.write("!!!!");
         }
-        manager->writeToPasteboard(manager->items().first());
         const bool inPlace = change[0] == 'c';
-        EXPECT_EQ(fresh.pasteboard.current->dataForType(PasteboardType::PNG), inPlace ? QByteArray("") : png);
+        if (!inPlace) {
+            EXPECT_TRUE(manager->writeToPasteboard(manager->items().first()));
+            EXPECT_EQ(fresh.pasteboard.current->dataForType(PasteboardType::PNG), png);
+        }
         manager->addCapturedItem(textEntry("new"));
         fresh.time.advance(200);
         if (inPlace) {
-            EXPECT_EQ(lines.lines.size(), 1);
-            EXPECT_TRUE(lines.lines.value(0).startsWith(kSavePrefix));
+            EXPECT_TRUE(fresh.pasteboard.writeLog.isEmpty());
+            EXPECT_EQ(texts(fresh.readHistoryFile()), QStringList({"new", "older"}));
+            EXPECT_EQ(texts(manager->items()), QStringList({"new", "older"}));
+            EXPECT_EQ(fresh.notifications.shown.size(), 1);
+            EXPECT_TRUE(lines.lines.filter(kSavePrefix).size() == 1);
             continue;
         }
         const QList<ClipboardItem> saved = fresh.readHistoryFile();
@@ -149,6 +157,31 @@ TEST_F(PersistenceTest, LoadedImagesSurviveTheFileBeingReplacedOrRemoved)
         EXPECT_EQ(saved[1].content.data(), png);
         EXPECT_TRUE(lines.lines.isEmpty());
     }
+}
+
+// Once saved, a captured picture is read from the file like a loaded one:
+// each save moves every such entry to the file it wrote, the earlier files
+// are closed, and the bytes paste unchanged.
+TEST_F(PersistenceTest, CapturedImagesAreReadFromTheNewestSavedFile)
+{
+    const auto openFiles = [] { return QDir(QStringLiteral("/proc/self/fd")).count(); };
+    const QByteArray png = pngBytes(300, 300, qRgb(4, 5, 6)) + QByteArray(20000, 'y');
+    auto manager = rig.make();
+    manager->addCapturedItem(entry(ClipboardContent::image(png)));
+    ASSERT_TRUE(manager->items().first().content.dataField().isHeld());
+    rig.time.advance(200);
+    EXPECT_FALSE(manager->items().first().content.dataField().isHeld());
+    const qsizetype files = openFiles();
+    for (int i = 0; i < 5; ++i) {
+        manager->addCapturedItem(textEntry(QString::number(i)));
+        rig.time.advance(200);
+    }
+    EXPECT_EQ(openFiles(), files) << "each save leaves one file open, the newest";
+    const ClipboardItem image = manager->items().last();
+    ASSERT_TRUE(manager->writeToPasteboard(image));
+    EXPECT_EQ(rig.pasteboard.current->dataForType(PasteboardType::PNG), png);
+    rig.time.advance(200);
+    EXPECT_EQ(rig.readHistoryFile().first().content.data(), png) << "copied on from the file it was read from";
 }
 
 // An unreadable file is reported once, left alone until the first save,
@@ -163,6 +196,8 @@ TEST_F(PersistenceTest, CorruptFileIsReportedOnceAndKeptAsBackupBeforeAnySave)
     EXPECT_TRUE(manager->items().isEmpty());
     ASSERT_EQ(log.lines.size(), 1);
     EXPECT_TRUE(log.lines.first().startsWith(kLoadPrefix));
+    ASSERT_EQ(rig.notifications.shown.size(), 1);
+    EXPECT_TRUE(rig.notifications.shown.first().contains("clipboard_history.json.corrupt-1800000000"));
     EXPECT_GT(log.lines.first().size(), kLoadPrefix.size());
     rig.time.advance(2000);
     EXPECT_EQ(rig.files.read(rig.historyPath(), nullptr), garbage) << "untouched until the first save";

@@ -13,6 +13,7 @@ struct Program {
     const char *command;
     const char *toolkit; // GDK_BACKEND
     const char *name;    // its desktop entry's Name
+    const char *entry;   // and that entry's id
 };
 
 struct PairCase {
@@ -45,6 +46,9 @@ TEST_P(KWinWindowsTest, TheWindowInFrontIsNamedAndEitherOfTwoIsActivatedAgain)
             << p.command << " did not come to the front";
         const kelvo::RunningApplication app = *front();
         EXPECT_EQ(app.localizedName, QLatin1String(p.name));
+        // What an application is kept out of the history by.
+        EXPECT_EQ(app.identity.desktopEntryId, QLatin1String(p.entry));
+        EXPECT_EQ(app.identity.executable, QLatin1String(p.command));
         EXPECT_EQ(app.processIdentifier, process->processId()) << "the window's own process";
         opened.append(app);
     }
@@ -58,8 +62,8 @@ TEST_P(KWinWindowsTest, TheWindowInFrontIsNamedAndEitherOfTwoIsActivatedAgain)
 
 INSTANTIATE_TEST_SUITE_P(
     Programs, KWinWindowsTest,
-    ::testing::Values(PairCase{"TwoWaylandPrograms", {"mousepad", "wayland", "Mousepad"}, {"galculator", "wayland", "Galculator"}},
-                      PairCase{"WaylandAndX11", {"galculator", "wayland", "Galculator"}, {"mousepad", "x11", "Mousepad"}}),
+    ::testing::Values(PairCase{"TwoWaylandPrograms", {"mousepad", "wayland", "Mousepad", "org.xfce.mousepad"}, {"galculator", "wayland", "Galculator", "galculator"}},
+                      PairCase{"WaylandAndX11", {"galculator", "wayland", "Galculator", "galculator"}, {"mousepad", "x11", "Mousepad", "org.xfce.mousepad"}}),
     [](const ::testing::TestParamInfo<PairCase> &info) { return std::string(info.param.label); });
 
 } // namespace

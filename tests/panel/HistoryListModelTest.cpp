@@ -96,15 +96,21 @@ TEST_F(HistoryListModelTest, KindIconsAndThumbnailSources) {
     EXPECT_EQ(size, QSize(20, 10)); // scaled down, aspect kept
     EXPECT_TRUE(request(1, &size, {}).isNull());
     EXPECT_FALSE(model.data(model.index(2), HistoryListModel::HasThumbnailRole).toBool());
+
+    // The provider keeps no thumbnail of an entry no longer listed.
+    const QString gone = model.data(model.index(0), HistoryListModel::ThumbnailSourceRole).toString();
+    model.setRows({makeRow("k", "image")});
+    EXPECT_TRUE(provider.requestImage(gone.mid(QString("image://kelvothumb/").size()), &size, {}).isNull());
 }
 
 TEST(IconImageProviderTest, RendersEveryShippedSymbolInTheAskedColourKeepingWhiteMarks) {
-    const QSet<QString> marked{"xmark.circle.fill", "checkmark.shield.fill", "exclamationmark.triangle.fill"};
+    const QSet<QString> marked{"xmark.circle.fill", "checkmark.shield.fill", "exclamationmark.triangle.fill",
+                               "app.default"};
     for (const char *name : {"doc.text", "doc.richtext", "photo", "link", "tray.full", "star.fill", "pin.fill",
                              "trash", "gearshape", "magnifyingglass", "xmark.circle.fill", "square.stack.3d.up",
                              "list.bullet.clipboard", "power", "menubar.arrow.up.rectangle", "checkmark.shield.fill",
                              "exclamationmark.triangle.fill", "archivebox", "keyboard",
-                             "rectangle.portrait.and.arrow.right"}) {
+                             "rectangle.portrait.and.arrow.right", "eye.slash", "app.default"}) {
         const QImage icon = IconImageProvider::renderIcon(name, QColor(0, 128, 255), QSize(48, 48));
         ASSERT_FALSE(icon.isNull()) << name;
         int tinted = 0, white = 0;

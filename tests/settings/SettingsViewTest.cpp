@@ -23,6 +23,8 @@ protected:
             loginCalls.append(on);
             return loginError;
         };
+        hooks.installedApplications = [this] { return installed; };
+        hooks.applicationInFront = [this] { return inFront; };
         backend = std::make_unique<SettingsViewBackend>(stored, keyMonitor, hooks);
     }
 
@@ -45,6 +47,8 @@ protected:
     bool trusted = false;
     QString loginError;
     QList<bool> loginCalls;
+    QList<ApplicationChoice> installed;
+    std::optional<ApplicationChoice> inFront;
     std::unique_ptr<SettingsViewBackend> backend;
     std::unique_ptr<QQuickView> view;
 };
@@ -128,6 +132,56 @@ TEST_F(SettingsViewTest, ClickingTheRecorderRecordsTheNextCombination) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return label->property("text").toString() == "Ctrl+Shift+Return"; }))
         << qPrintable(label->property("text").toString());
     EXPECT_EQ(keyMonitor.monitorCount(), 0);
+}
+
+// A stored name shows as the installed application it names; the one that
+// was in front is one choice away, an installed one a search away; each row
+// removes its own.
+TEST_F(SettingsViewTest, IgnoredApplicationsAreChosenShownByTheirNamesAndRemoved) {
+    installed = {{"org.xfce.mousepad", "Mousepad", "", {"mousepad"}},
+                 {"org.keepassxc.KeePassXC", "KeePassXC", "keepassxc", {"keepassxc"}}};
+    inFront = ApplicationChoice{"foot", "foot", "", {"foot"}};
+    prefs.setValue("ignoredApplications", QStringList{"KEEPASSXC"}); // stored by its class
+    ASSERT_NO_FATAL_FAILURE(show());
+    const auto field = [](const QVariant &app, const char *key) { return app.toMap().value(key).toString(); };
+    ASSERT_EQ(backend->ignoredApplications().size(), 1);
+    EXPECT_EQ(field(backend->ignoredApplications()[0], "name"), "KeePassXC");
+    EXPECT_EQ(field(backend->ignoredApplications()[0], "icon"), "image://appicon/keepassxc");
+    QStringList listed;
+    for (const QVariant &app : backend->installedApplications())
+        listed << field(app, "name") + (app.toMap().value("ignored").toBool() ? "*" : "");
+    EXPECT_EQ(listed, QStringList({"KeePassXC*", "Mousepad"})) << "by name, the ignored one marked";
+    EXPECT_FALSE(item("noIgnoredApplications")->isVisible());
+
+    QQuickItem *overlay = view->contentItem();
+    const auto press = [](QQuickItem *button) { ASSERT_TRUE(QMetaObject::invokeMethod(button, "clicked")); };
+    press(item("addIgnoredApplication"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return findByName(overlay, "ignoreApplicationInFront"); }));
+    press(findByName(overlay, "ignoreApplicationInFront"));
+    EXPECT_EQ(stored.ignoredApplications(), QStringList({"KEEPASSXC", "foot"}));
+    QObject *chooser = view->rootObject()->findChild<QObject *>("applicationChooser");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !chooser->property("visible").toBool(); })) << "closed by the choice";
+
+    press(item("addIgnoredApplication"));
+    QQuickItem *search = findByName(overlay, "applicationSearch");
+    search->setProperty("text", "MOUSE");
+    auto *list = findByName(overlay, "installedApplicationList");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->property("count").toInt() == 1; }));
+    QQuickItem *row = findItem(list, [](QQuickItem *i) { return i->property("modelData").isValid(); });
+    ASSERT_NE(row, nullptr);
+    press(row);
+    EXPECT_EQ(stored.ignoredApplications(), QStringList({"KEEPASSXC", "foot", "org.xfce.mousepad"}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !chooser->property("visible").toBool(); }));
+
+    // The first row's remove button.
+    QQuickItem *rows = item("ignoredApplicationList")->parentItem();
+    QQuickItem *remove = findItem(rows, [](QQuickItem *i) { return i->property("text").toString() == "移除"; });
+    ASSERT_NE(remove, nullptr);
+    press(remove);
+    EXPECT_EQ(stored.ignoredApplications(), QStringList({"foot", "org.xfce.mousepad"}));
+    stored.unignoreApplication("foot");
+    stored.unignoreApplication("org.xfce.mousepad");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return item("noIgnoredApplications")->isVisible(); }));
 }
 
 TEST_F(SettingsViewTest, TheStepperStartsFromTheLimitTheHistoryApplies) {

@@ -123,6 +123,20 @@ TEST_F(PasteBackTest, WithoutATargetOnlyTheClipboardIsWritten)
                                       "[Kelvo] 没有记录到之前的应用，仅写入剪贴板"}));
 }
 
+// A keystroke after a failed write would paste whatever the clipboard still
+// holds: there is none, and the target only gets the focus back.
+TEST_F(PasteBackTest, AWriteThatFailsSendsNoKeystroke)
+{
+    rig.applications.frontmost = target(42);
+    rig.pasteboard.refuseWrites = true;
+    EXPECT_FALSE(paste.pasteToPreviousApp(first(), *manager, target(7)));
+    rig.time.advance(2000);
+    EXPECT_TRUE(keyboard.posted.isEmpty());
+    ASSERT_EQ(rig.applications.activations.size(), 1);
+    EXPECT_EQ(rig.applications.activations.first().processIdentifier, 7);
+    EXPECT_EQ(log.lines.last(), QStringLiteral("[Kelvo] 写入剪贴板失败, 不执行粘贴"));
+}
+
 TEST_F(PasteBackTest, KeyEventFailuresPostNothing)
 {
     keyboard.trusted = false;

@@ -80,6 +80,11 @@ TEST_P(DesktopPlatformTest, ChoosesOnceAndSaysWhich)
             platform.applications->activate(app);
             EXPECT_TRUE(SwayServer::waitUntil([&] { return front() && front()->windowHandle == app.windowHandle; }, 10000));
         }
+        // data-control names no owner: a copy's source is the window in front.
+        const auto source = platform.applications->clipboardSource();
+        ASSERT_TRUE(source);
+        EXPECT_EQ(source->desktopEntryId, QStringLiteral("org.xfce.mousepad"));
+        EXPECT_TRUE(source->matches(QStringLiteral("org.xfce.mousepad"))) << source->classNames.join(u',').toStdString();
     }
 }
 

@@ -251,6 +251,30 @@ TEST_F(WaylandPasteboardTest, SilentSourceNeitherFreezesNorBlocksLaterCopies)
     EXPECT_EQ(changes_[1].second->stringForType(PasteboardType::String), QStringLiteral("later"));
 }
 
+// With a gate, each copy waits for its word: one refused is counted but its
+// owner is never asked for anything; the copy after it is read as usual.
+TEST_F(WaylandPasteboardTest, ACopyTheGateRefusesIsCountedButItsOwnerNeverAsked)
+{
+    pasteboard_->setFetchTimeLimit(800);
+    QList<qint64> asked;
+    pasteboard_->setReadGate([&](qint64 count) {
+        asked << count;
+        return asked.size() > 1;
+    });
+    const qint64 before = pasteboard_->changeCount();
+    SilentSource refused(server().display());
+    ASSERT_TRUE(refused.isValid());
+    ASSERT_TRUE(SwayServer::waitUntil([&] { return !changes_.isEmpty(); }, 10000));
+    EXPECT_EQ(asked, QList<qint64>({before + 1}));
+    EXPECT_EQ(changes_[0].second, nullptr);
+    EXPECT_EQ(refused.requests(), 0);
+    wlCopy("let through");
+    ASSERT_TRUE(SwayServer::waitUntil([&] { return changes_.size() == 2; }, 10000));
+    ASSERT_TRUE(changes_[1].second);
+    EXPECT_EQ(changes_[1].second->stringForType(PasteboardType::String), QStringLiteral("let through"));
+    EXPECT_EQ(refused.requests(), 0) << "not asked later either";
+}
+
 } // namespace
 
 // The clipboard drives ext_data_control_v1 with the wlroots protocol's code:

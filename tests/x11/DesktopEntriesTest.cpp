@@ -36,6 +36,24 @@ TEST(DesktopEntryParsing, ReadsOnlyTheMainGroupOfApplicationsInTheLocale)
         EXPECT_FALSE(parseDesktopEntry(bad, {}, {})) << bad.constData();
 }
 
+// The program an entry runs names the application where its windows do not.
+TEST(DesktopEntryParsing, TheProgramIsTheFileNameOfWhatExecOrTryExecRuns)
+{
+    const struct {
+        const char *keys;
+        const char *program;
+    } cases[] = {
+        {"Exec=/usr/bin/keepassxc %f\n", "keepassxc"},
+        {"Exec=env GDK_BACKEND=x11 \"/opt/My App/bin/my-app\" --new\n", "my-app"},
+        {"TryExec=secret-keeper\nExec=sh -c secret-keeper\n", "secret-keeper"},
+        {"Exec=\n", ""},
+    };
+    for (const auto &c : cases) {
+        const QByteArray text = QByteArray("[Desktop Entry]\nType=Application\nName=A\n") + c.keys;
+        EXPECT_EQ(parseDesktopEntry(text, "a", "C")->executable, c.program) << c.keys;
+    }
+}
+
 TEST(DesktopEntryIndex, FindsByClassThenFileIdWithEarlierDirectoriesFirst)
 {
     QTemporaryDir home, system;

@@ -1,4 +1,5 @@
 #include "platform/x11/SettingsPreferencesStore.h"
+#include "settings/StoredPreferences.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,29 @@ protected:
     QString path() const { return dir.filePath(QStringLiteral("Kelvo.conf")); }
     QTemporaryDir dir;
 };
+
+// The file keeps a list of one as plain text and an empty one as a marker:
+// each reads back as the list it was, after a restart.
+TEST_F(SettingsPreferencesStoreTest, IgnoredApplicationsSurviveARestartWhateverTheirNumber)
+{
+    using kelvo::StoredPreferences;
+    for (const QStringList &ids : {QStringList{"org.keepassxc.KeePassXC"}, QStringList{}, QStringList{"a", "b c", "Foot"}}) {
+        {
+            SettingsPreferencesStore store(path());
+            StoredPreferences prefs(store);
+            for (const QString &id : prefs.ignoredApplications())
+                EXPECT_TRUE(prefs.unignoreApplication(id.toUpper() + ".desktop"));
+            for (const QString &id : ids)
+                EXPECT_TRUE(prefs.ignoreApplication(" " + id + ".desktop"));
+            for (const QString &id : ids)
+                EXPECT_FALSE(prefs.ignoreApplication(id.toUpper())) << "already listed";
+            EXPECT_FALSE(prefs.ignoreApplication(" .desktop"));
+            EXPECT_FALSE(prefs.unignoreApplication("never listed"));
+        }
+        SettingsPreferencesStore reopened(path());
+        EXPECT_EQ(StoredPreferences(reopened).ignoredApplications(), ids);
+    }
+}
 
 TEST_F(SettingsPreferencesStoreTest, ValuesSurviveARestartWithTheirTypesUnderTheirOwnKeys)
 {

@@ -25,6 +25,15 @@ std::optional<RunningApplication> waitFront(X11Applications &apps, quint64 windo
     return front && front->windowHandle == window ? front : std::nullopt;
 }
 
+// A desktop entry with `keys` in <data>/applications.
+void writeDesktopEntry(const QTemporaryDir &data, const QString &fileName, const QByteArray &keys)
+{
+    QDir().mkpath(data.filePath("applications"));
+    QFile f(data.filePath("applications/" + fileName));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("[Desktop Entry]\nType=Application\n" + keys);
+}
+
 class X11ApplicationsTest : public XvfbTest {
 protected:
     bool wantsWindowManager() const override { return true; }
@@ -77,17 +86,52 @@ TEST_F(X11ApplicationsTest, TheFrontmostApplicationIsTheActiveWindowAndActivatio
     ASSERT_TRUE(XvfbServer::waitUntil([&] { return activeWindowByXdotool() == editor; }, 5000));
 }
 
+// The clipboard's source is read from the owner's X client, before anything
+// of the content: a program that sets nothing on its windows (xclip, under
+// another name) by its process, an editor by its windows and its entry.
+TEST_F(X11ApplicationsTest, TheClipboardSourceIsTheProgramThatOwnsIt)
+{
+    QTemporaryDir data;
+    writeDesktopEntry(data, "org.example.SecretKeeper.desktop", "Name=Secret Keeper\nExec=secret-keeper %u\n");
+    const QString secretKeeper = data.filePath("secret-keeper");
+    ASSERT_TRUE(QFile::copy(QStringLiteral("/usr/bin/xclip"), secretKeeper));
+    X11Applications apps(display(), {data.path(), QStringLiteral("/usr/share")});
+    EXPECT_FALSE(apps.clipboardSource()) << "no owner, no source";
+
+    const auto sourceWhere = [&](const std::function<bool(const ApplicationIdentity &)> &is) {
+        std::optional<ApplicationIdentity> source;
+        XvfbServer::waitUntil([&] { return (source = apps.clipboardSource()) && is(*source); }, 8000);
+        return source;
+    };
+    QProcess *keeper = server().startClient(secretKeeper, {"-quiet", "-selection", "clipboard", "-i"});
+    ASSERT_TRUE(keeper);
+    keeper->write("hunter2");
+    keeper->closeWriteChannel();
+    auto source = sourceWhere([](const auto &s) { return !s.executable.isEmpty(); });
+    ASSERT_TRUE(source);
+    EXPECT_EQ(source->executable, "secret-keeper");
+    EXPECT_EQ(source->desktopEntryId, "org.example.SecretKeeper") << "found by the program its entry runs";
+    EXPECT_TRUE(source->classNames.isEmpty());
+
+    const quint64 editor = startWindow("mousepad", {"--disable-server"}, "mousepad");
+    ASSERT_TRUE(editor && activateByXdotool(editor));
+    // Typed through XTest: GTK ignores keys sent to a window.
+    xdotool({"type", "copied in the editor"});
+    xdotool({"key", "ctrl+a", "ctrl+c"});
+    source = sourceWhere([](const auto &s) { return !s.classNames.isEmpty(); });
+    ASSERT_TRUE(source);
+    EXPECT_EQ(source->classNames, QStringList({"mousepad", "Mousepad"}));
+    EXPECT_EQ(source->desktopEntryId, "org.xfce.mousepad");
+    EXPECT_EQ(source->executable, "mousepad");
+    EXPECT_EQ(xclipRead("UTF8_STRING").out, "copied in the editor");
+}
+
 class X11ApplicationsWithoutWindowManagerTest : public XvfbTest {};
 
 TEST_F(X11ApplicationsWithoutWindowManagerTest, FocusStandsInForTheActiveWindowWhoseNameAndIconAreRead)
 {
     QTemporaryDir data;
-    QDir().mkpath(data.filePath("applications"));
-    {
-        QFile f(data.filePath("applications/org.example.Sketch.desktop"));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("[Desktop Entry]\nType=Application\nName=Sketch Pad\nStartupWMClass=SketchMain\n");
-    }
+    writeDesktopEntry(data, "org.example.Sketch.desktop", "Name=Sketch Pad\nStartupWMClass=SketchMain\n");
     X11Applications apps(display(), {data.path()});
     EXPECT_FALSE(apps.hasEwmhWindowManager());
     // Windows made by the test itself, with properties that the Debian

@@ -4,6 +4,7 @@
 
 #include "XcbTestClient.h"
 #include "XvfbFixture.h"
+#include "model/TestImages.h"
 
 #include "platform/x11/X11Pasteboard.h"
 #include "support/HistoryRig.h"
@@ -61,7 +62,7 @@ TEST_F(X11ClipboardFlowTest, AWriteIsOneOwnerChangeWithItsWholeContentAndIsNotRe
     const ClipboardItem rich = ClipboardItem::make(ClipboardContent::richText("Bold words", "{\\rtf1 Bold words}"),
                                                    QByteArray("<p><b>Bold</b> words</p>"), std::nullopt, QImage(),
                                                    rig.clock.now());
-    const ClipboardItem png = ClipboardItem::make(ClipboardContent::image(QByteArray("\x89PNG", 4)), std::nullopt,
+    const ClipboardItem png = ClipboardItem::make(ClipboardContent::image(kelvo::test::pngBytes(3, 2)), std::nullopt,
                                                   std::nullopt, QImage(), rig.clock.now());
     const QStringList richTypes{PasteboardType::HTML, PasteboardType::RTF, PasteboardType::String};
     const std::pair<ClipboardItem, QStringList> writes[] = {{rich, richTypes}, {rich, richTypes}, {png, {PasteboardType::PNG}}};

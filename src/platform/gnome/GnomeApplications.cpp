@@ -1,6 +1,8 @@
 #include "platform/gnome/GnomeApplications.h"
 
 #include "platform/gnome/ShellExtension.h"
+#include "platform/qt/ThemeIcons.h"
+#include "platform/unix/Processes.h"
 
 namespace kelvo::gnome {
 
@@ -28,11 +30,18 @@ std::optional<RunningApplication> GnomeApplications::describe(const QVariantMap 
     // The shell names an application by its desktop file; a window it
     // matched to none has an id of its own ("window:3").
     QString appId = window.value(QStringLiteral("app")).toString();
+    const QString wmClass = window.value(QStringLiteral("wmClass")).toString();
+    if (!wmClass.isEmpty())
+        app.identity.classNames = {wmClass};
+    app.identity.executable = programOfProcess(app.processIdentifier);
     if (appId.endsWith(QLatin1String(".desktop"))) {
         appId.chop(8);
         if (const auto entry = entries.find(appId, appId)) {
             app.localizedName = entry->name;
-            app.icon = x11::desktopEntryIcon(entry->icon);
+            app.icon = themeIconImage(entry->icon);
+            app.identity.desktopEntryId = entry->fileId;
+        } else {
+            app.identity.desktopEntryId = appId;
         }
     }
     return app;

@@ -1,6 +1,8 @@
 #include "platform/kwin/KWinApplications.h"
 
 #include "platform/kwin/PlasmaWindows.h"
+#include "platform/qt/ThemeIcons.h"
+#include "platform/unix/Processes.h"
 #include "platform/x11/DesktopEntries.h"
 
 #include <unistd.h>
@@ -28,11 +30,22 @@ std::optional<RunningApplication> KWinApplications::frontmostApplication() const
     RunningApplication app;
     app.processIdentifier = front->pid;
     app.windowHandle = front->id;
-    if (!front->appId.isEmpty())
+    // KWin names the window's desktop entry (or its X11 class) and its
+    // process, whose program is read here.
+    app.identity.executable = programOfProcess(front->pid);
+    if (!front->appId.isEmpty()) {
         app.localizedName = front->appId;
-    if (auto entry = entries_->find(front->appId, front->appId)) {
+        app.identity.classNames = {front->appId};
+    }
+    std::optional<x11::DesktopEntry> entry;
+    if (!front->appId.isEmpty())
+        entry = entries_->find(front->appId, front->appId);
+    if (!entry)
+        entry = entries_->findByExecutable(app.identity.executable);
+    if (entry) {
         app.localizedName = entry->name;
-        app.icon = x11::desktopEntryIcon(entry->icon);
+        app.icon = themeIconImage(entry->icon);
+        app.identity.desktopEntryId = entry->fileId;
     }
     return app;
 }

@@ -75,6 +75,8 @@ void MemoryPasteboard::copy(std::shared_ptr<MemoryContents> contents)
 
 bool MemoryPasteboard::write(const QList<PasteboardWriteItem> &items)
 {
+    if (refuseWrites)
+        return false;
     QStringList described;
     current = std::make_shared<MemoryContents>();
     QList<std::shared_ptr<const PasteboardItemReader>> list;

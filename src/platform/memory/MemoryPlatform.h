@@ -3,6 +3,7 @@
 #include "platform/Accessibility.h"
 #include "platform/Applications.h"
 #include "platform/HotKeys.h"
+#include "platform/Notifications.h"
 #include "platform/Pasteboard.h"
 #include "platform/Preferences.h"
 #include "platform/SaveDialog.h"
@@ -61,6 +62,9 @@ public:
 
     bool write(const QList<PasteboardWriteItem> &items) override;
     void setChangeHandler(std::function<void()> handler) override { changeHandler = std::move(handler); }
+    void setConnectionHandler(std::function<void(bool)> handler) override { connectionHandler = std::move(handler); }
+    bool reportsChanges() const override { return reportingChanges; }
+    void setReadGate(std::function<bool(qint64)> gate) override { readGate = std::move(gate); }
 
     // Test controls.
     // A foreign copy: replaces the content and bumps the change count.
@@ -75,6 +79,12 @@ public:
     // joined by commas, items separated by " | " ("write a,b | c").
     QStringList writeLog;
     std::function<void()> changeHandler;
+    std::function<void(bool)> connectionHandler;
+    std::function<bool(qint64)> readGate;
+    // Writes are refused (nothing changes, no log entry).
+    bool refuseWrites = false;
+    // Claims to report changes (copy() still calls no handler by itself).
+    bool reportingChanges = false;
     int fetchCount = 0;
     std::shared_ptr<MemoryContents> current = std::make_shared<MemoryContents>();
 
@@ -106,6 +116,13 @@ public:
     QList<RunningApplication> activations;
     int selfActivations = 0;
     mutable int frontmostQueries = 0;
+};
+
+// Notifications recorded as "summary | body".
+class MemoryNotifications : public Notifications {
+public:
+    void notify(const QString &summary, const QString &body) override { shown.append(summary + " | " + body); }
+    QStringList shown;
 };
 
 class MemoryPreferences : public PreferencesStore {

@@ -1,6 +1,7 @@
 #include "platform/wayland/WaylandApplications.h"
 
 #include "platform/wayland/WaylandConnection.h"
+#include "platform/qt/ThemeIcons.h"
 #include "platform/x11/DesktopEntries.h"
 
 #include "wlr-foreign-toplevel-management-unstable-v1-client.h"
@@ -65,11 +66,14 @@ public:
         RunningApplication app;
         app.processIdentifier = qint64(t.id);
         app.windowHandle = t.id;
-        if (!t.appId.isEmpty())
+        if (!t.appId.isEmpty()) {
             app.localizedName = t.appId;
+            app.identity.classNames = {t.appId};
+        }
         if (auto entry = entries_.find(t.appId, t.appId)) {
             app.localizedName = entry->name;
-            app.icon = x11::desktopEntryIcon(entry->icon);
+            app.icon = themeIconImage(entry->icon);
+            app.identity.desktopEntryId = entry->fileId;
         }
         return app;
     }

@@ -112,10 +112,13 @@ public:
         }
         for (Send &s : sends_)
             close(s.fd);
-        for (Read &r : reads_)
+        for (Read &r : reads_) {
             for (Pipe &p : r.pipes)
                 if (p.fd >= 0)
                     close(p.fd);
+            if (r.offer && r.offerForgotten)
+                destroy(r.offer);
+        }
         for (Source *s : sources_) {
             zwlr_data_control_source_v1_destroy(s->proxy);
             delete s;
@@ -139,6 +142,9 @@ public:
     }
 
     bool isValid() const { return valid_ && !broken_; }
+    // While set, another program's copy waits for the main thread's word
+    // before it is read.
+    void setGated(bool gated) { gated_ = gated; }
     bool offersDataControl() const { return manager_ && seat_; }
     qint64 count() const { return count_.load(); }
     qint64 countOwnWrite() { return ++count_; }
@@ -203,8 +209,16 @@ private:
         QDeadlineTimer deadline;
         qint64 total = 0;
         bool timedOut = false;
+        // Waiting for the main thread's word on whether to read `offer`;
+        // `offerForgotten`: the selection has moved on meanwhile, and the
+        // offer is destroyed once the word has come.
+        bool deciding = false;
+        Offer *offer = nullptr;
+        bool offerForgotten = false;
         bool done() const
         {
+            if (deciding)
+                return false;
             if (timedOut)
                 return true;
             for (const Pipe &p : pipes)
@@ -213,6 +227,14 @@ private:
             return true;
         }
     };
+
+    // On this thread; the main thread hears of it once.
+    void markBroken()
+    {
+        if (broken_.exchange(true))
+            return;
+        QMetaObject::invokeMethod(owner_, [owner = owner_] { owner->connectionLost(); }, Qt::QueuedConnection);
+    }
 
     void wakeUp()
     {
@@ -248,7 +270,7 @@ private:
             if (wl_display_get_error(display_) != 0) {
                 if (!broken_)
                     logLine(QStringLiteral("The Wayland connection of the clipboard was lost."));
-                broken_ = true;
+                markBroken();
                 break;
             }
             if (fds[1].revents & POLLIN) {
@@ -324,7 +346,7 @@ private:
     {
         char buffer[kChunk];
         for (Read &r : reads_) {
-            if (r.timedOut)
+            if (r.timedOut || r.deciding)
                 continue;
             for (Pipe &p : r.pipes) {
                 while (p.fd >= 0) {
@@ -384,6 +406,47 @@ private:
         Read r;
         r.count = count;
         r.snapshot = std::make_shared<MimeSnapshot>();
+        receive(r, offer);
+        reads_.push_back(std::move(r));
+    }
+
+    // A copy that waits for the word: its place among the reads is kept.
+    void awaitWord(Offer *offer, qint64 count)
+    {
+        Read r;
+        r.count = count;
+        r.snapshot = std::make_shared<MimeSnapshot>();
+        r.deciding = true;
+        r.offer = offer;
+        reads_.push_back(std::move(r));
+        QMetaObject::invokeMethod(
+            owner_, [owner = owner_, count] { owner->decideRead(count); }, Qt::QueuedConnection);
+    }
+
+public:
+    // The word on a copy, on this thread: read it, or never ask its owner
+    // (it is delivered as unreadable).
+    void decided(qint64 count, bool read)
+    {
+        for (Read &r : reads_) {
+            if (r.count != count || !r.deciding)
+                continue;
+            r.deciding = false;
+            if (read)
+                receive(r, r.offer);
+            else
+                r.timedOut = true;
+            if (r.offerForgotten)
+                destroy(r.offer);
+            r.offer = nullptr;
+            return;
+        }
+    }
+
+private:
+    // Asks the offer's owner for every type chosen, one pipe each.
+    void receive(Read &r, Offer *offer)
+    {
         r.deadline = QDeadlineTimer(readLimitMs_.load());
         if (offer) {
             r.snapshot->chooseTypes(offer->mimes.mid(0, kMaxMimeTypes));
@@ -402,7 +465,6 @@ private:
                 r.pipes.push_back(Pipe{fds[0], type, mime, {}});
             }
         }
-        reads_.push_back(std::move(r));
     }
 
     void forget(Offer *offer)
@@ -410,6 +472,17 @@ private:
         if (!offer)
             return;
         offers_.erase(std::remove(offers_.begin(), offers_.end(), offer), offers_.end());
+        for (Read &r : reads_) {
+            if (r.deciding && r.offer == offer) {
+                r.offerForgotten = true;
+                return;
+            }
+        }
+        destroy(offer);
+    }
+
+    static void destroy(Offer *offer)
+    {
         zwlr_data_control_offer_v1_destroy(offer->proxy);
         delete offer;
     }
@@ -432,7 +505,11 @@ private:
             startRead(offer, 0);
             return;
         }
-        startRead(offer, ++count_);
+        const qint64 count = ++count_;
+        if (gated_)
+            awaitWord(offer, count);
+        else
+            startRead(offer, count);
     }
 
     void onSend(zwlr_data_control_source_v1 *proxy, const char *mime, int fd)
@@ -495,7 +572,7 @@ private:
     {
         auto *self = static_cast<Connection *>(data);
         logLine(QStringLiteral("The compositor withdrew clipboard access."));
-        self->broken_ = true;
+        self->markBroken();
     }
     static void onPrimarySelection(void *data, zwlr_data_control_device_v1 *, zwlr_data_control_offer_v1 *proxy)
     {
@@ -531,6 +608,7 @@ private:
     int wake_ = -1;
     bool valid_ = false;
     std::atomic<bool> broken_ = false;
+    std::atomic<bool> gated_ = false;
     std::atomic<bool> stop_ = false;
     bool started_ = false;
     std::atomic<qint64> count_ = 0;
@@ -631,6 +709,24 @@ void WaylandPasteboard::readDone(qint64 count, std::shared_ptr<const PasteboardC
         waitTimer_->stop();
     for (Waiter &w : ready)
         w.callback(known_);
+}
+
+void WaylandPasteboard::setReadGate(std::function<bool(qint64)> gate)
+{
+    readGate_ = std::move(gate);
+    connection_->setGated(bool(readGate_));
+}
+
+void WaylandPasteboard::decideRead(qint64 count)
+{
+    const bool read = !readGate_ || readGate_(count);
+    connection_->post([connection = connection_.get(), count, read] { connection->decided(count, read); });
+}
+
+void WaylandPasteboard::connectionLost()
+{
+    if (connectionHandler_)
+        connectionHandler_(false);
 }
 
 bool WaylandPasteboard::publish(const PasteboardWriteItem &representations)

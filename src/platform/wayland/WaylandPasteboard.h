@@ -54,6 +54,19 @@ public:
     // Called on the main thread once the read of another program's change
     // has landed, so that capture fetches what was just read.
     void setChangeHandler(std::function<void()> handler) override { changeHandler_ = std::move(handler); }
+    // data-control reports every change.
+    bool reportsChanges() const override { return true; }
+    // A copy is read as soon as it is reported (a source may quit once it
+    // is replaced); with a gate it first waits for the gate's word, which
+    // costs one turn of the main thread's event loop.
+    void setReadGate(std::function<bool(qint64 count)> gate) override;
+
+    // Told once when the compositor closes the connection or withdraws
+    // clipboard access (nothing makes a new connection).
+    void setConnectionHandler(std::function<void(bool working)> handler) override
+    {
+        connectionHandler_ = std::move(handler);
+    }
 
     // Time allowed for one whole read of the selection.
     void setFetchTimeLimit(int milliseconds);
@@ -67,6 +80,8 @@ public:
 private:
     class Connection;
     void readDone(qint64 count, std::shared_ptr<const PasteboardContents> contents);
+    void connectionLost();
+    void decideRead(qint64 count);
     bool publish(const PasteboardWriteItem &representations);
 
     std::unique_ptr<Connection> connection_;
@@ -82,6 +97,8 @@ private:
     QTimer *waitTimer_ = nullptr;
     ChangeCallback changeCallback_;
     std::function<void()> changeHandler_;
+    std::function<void(bool)> connectionHandler_;
+    std::function<bool(qint64)> readGate_;
     int fetchLimitMs_ = 2000;
 };
 

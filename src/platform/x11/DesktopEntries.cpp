@@ -4,8 +4,6 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
-#include <QIcon>
 #include <QLocale>
 #include <QSet>
 #include <QStandardPaths>
@@ -38,26 +36,37 @@ QString unescape(const QString &value)
     return out;
 }
 
-} // namespace
-
-QImage desktopEntryIcon(const QString &icon)
+// The file name of the program a command line runs: its first word (past
+// an `env` and its assignments), quotes dropped.
+QString programName(const QString &commandLine)
 {
-    if (icon.isEmpty())
-        return {};
-    if (QFileInfo(icon).isAbsolute())
-        return QImage(icon);
-    if (qobject_cast<QGuiApplication *>(QCoreApplication::instance())) {
-        const QIcon themed = QIcon::fromTheme(icon);
-        if (!themed.isNull())
-            return themed.pixmap(64, 64).toImage();
+    QStringList words;
+    QString word;
+    bool quoted = false;
+    for (const QChar c : commandLine + u' ') {
+        if (c == u'"')
+            quoted = !quoted;
+        else if (c == u' ' && !quoted) {
+            if (!word.isEmpty())
+                words.append(word);
+            word.clear();
+        } else
+            word.append(c);
     }
-    for (const char *suffix : {".png", ".svg", ".xpm"}) {
-        const QString path = QStringLiteral("/usr/share/pixmaps/") + icon + QLatin1String(suffix);
-        if (QFileInfo::exists(path))
-            return QImage(path);
+    bool afterEnv = false;
+    for (const QString &w : std::as_const(words)) {
+        if (w == QLatin1String("env")) {
+            afterEnv = true;
+            continue;
+        }
+        if (afterEnv && (w.contains(u'=') || w.startsWith(u'-')))
+            continue;
+        return w.section(u'/', -1);
     }
     return {};
 }
+
+} // namespace
 
 std::optional<DesktopEntry> parseDesktopEntry(const QByteArray &contents, const QString &fileId,
                                               const QString &locale)
@@ -117,6 +126,9 @@ std::optional<DesktopEntry> parseDesktopEntry(const QByteArray &contents, const 
     entry.name = name;
     entry.icon = keys.value(QStringLiteral("Icon"));
     entry.startupWMClass = keys.value(QStringLiteral("StartupWMClass"));
+    entry.executable = programName(keys.value(QStringLiteral("TryExec")).isEmpty() ? keys.value(QStringLiteral("Exec"))
+                                                                                   : keys.value(QStringLiteral("TryExec")));
+    entry.noDisplay = keys.value(QStringLiteral("NoDisplay")) == QLatin1String("true");
     return entry;
 }
 
@@ -158,6 +170,23 @@ void DesktopEntryIndex::rescanIfStale()
                 entries_.append(*entry);
         }
     }
+}
+
+std::optional<DesktopEntry> DesktopEntryIndex::findByExecutable(const QString &executable)
+{
+    rescanIfStale();
+    if (executable.isEmpty())
+        return std::nullopt;
+    for (const DesktopEntry &e : std::as_const(entries_))
+        if (e.executable == executable)
+            return e;
+    return std::nullopt;
+}
+
+QList<DesktopEntry> DesktopEntryIndex::all()
+{
+    rescanIfStale();
+    return entries_;
 }
 
 std::optional<DesktopEntry> DesktopEntryIndex::find(const QString &wmInstance, const QString &wmClass)

@@ -17,17 +17,14 @@ struct DesktopEntry {
     QString name;            // Name in the current locale, else plain Name
     QString icon;            // Icon: a theme name or an absolute path
     QString startupWMClass;  // StartupWMClass, empty when absent
+    QString executable;      // file name of the program Exec (or TryExec) runs, "" when unknown
+    bool noDisplay = false;  // NoDisplay=true: not listed in menus
 };
 
 // Parses the [Desktop Entry] group of a desktop file; nullopt when it is no
 // application entry, is hidden, or has no name. `locale` like "de_DE".
 std::optional<DesktopEntry> parseDesktopEntry(const QByteArray &contents, const QString &fileId,
                                               const QString &locale);
-
-// The picture of an entry's Icon: an absolute path as it is, a name from
-// the icon theme (in a GUI application) or else /usr/share/pixmaps; null
-// when there is none.
-QImage desktopEntryIcon(const QString &icon);
 
 // The application entries found under `<dir>/applications` of the XDG data
 // directories, looked up by a window's WM_CLASS. A directory listed earlier
@@ -40,6 +37,10 @@ public:
     // The entry whose StartupWMClass equals the class or instance name, else
     // whose file id (or its last dot-separated part) does, case ignored.
     std::optional<DesktopEntry> find(const QString &wmInstance, const QString &wmClass);
+    // The entry whose program has this file name.
+    std::optional<DesktopEntry> findByExecutable(const QString &executable);
+    // Every entry, in the order found.
+    QList<DesktopEntry> all();
 
 private:
     void rescanIfStale();

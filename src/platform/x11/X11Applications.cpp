@@ -1,7 +1,14 @@
 #include "platform/x11/X11Applications.h"
 
+#include "platform/qt/ThemeIcons.h"
+#include "platform/unix/Processes.h"
+
+#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QWindow>
+
+#include <xcb/res.h>
 
 #include <unistd.h>
 
@@ -113,34 +120,115 @@ std::optional<RunningApplication> X11Applications::frontmostApplication() const
 
 RunningApplication X11Applications::describe(xcb_window_t window) const
 {
-    X11Connection &c = *connection_;
     RunningApplication app;
     app.windowHandle = window;
-    if (const auto pid = c.cardinal(window, c.atom("_NET_WM_PID")))
+    QString entryIconName;
+    app.identity = identityOf(window, &app.localizedName, &entryIconName);
+    if (const auto pid = connection_->cardinal(window, connection_->atom("_NET_WM_PID")))
         app.processIdentifier = *pid;
-
-    QString instance, wmClass;
-    if (const auto p = c.property(window, XCB_ATOM_WM_CLASS, 256)) {
-        const QList<QByteArray> parts = p->value.split('\0');
-        if (parts.size() > 0)
-            instance = QString::fromLocal8Bit(parts.at(0));
-        if (parts.size() > 1)
-            wmClass = QString::fromLocal8Bit(parts.at(1));
-    }
-    std::optional<DesktopEntry> entry;
-    if (!instance.isEmpty() || !wmClass.isEmpty())
-        entry = entries_.find(instance, wmClass);
-    if (entry)
-        app.localizedName = entry->name;
-    else if (!wmClass.isEmpty())
-        app.localizedName = wmClass;
-    else if (!instance.isEmpty())
-        app.localizedName = instance;
-
     app.icon = windowIcon(window);
-    if (app.icon.isNull() && entry && !entry->icon.isEmpty())
-        app.icon = desktopEntryIcon(entry->icon);
+    if (app.icon.isNull() && !entryIconName.isEmpty())
+        app.icon = themeIconImage(entryIconName);
     return app;
+}
+
+xcb_window_t X11Applications::classWindowOf(xcb_window_t window) const
+{
+    X11Connection &c = *connection_;
+    if (c.property(window, XCB_ATOM_WM_CLASS, 64))
+        return window;
+    if (const auto leader = c.cardinal(window, c.atom("WM_CLIENT_LEADER")))
+        if (*leader != XCB_WINDOW_NONE && c.property(*leader, XCB_ATOM_WM_CLASS, 64))
+            return *leader;
+    // The ids a client makes share the bits outside the server's resource
+    // mask: a top-level window with the same bits is the same program's.
+    const quint32 mask = xcb_get_setup(c.get())->resource_id_mask;
+    for (const quint32 w : c.cardinals(c.root(), c.atom("_NET_CLIENT_LIST")))
+        if ((w & ~mask) == (window & ~mask) && c.property(w, XCB_ATOM_WM_CLASS, 64))
+            return w;
+    return XCB_WINDOW_NONE;
+}
+
+qint64 X11Applications::clientProcess(xcb_window_t window) const
+{
+    X11Connection &c = *connection_;
+    if (const auto pid = c.cardinal(window, c.atom("_NET_WM_PID")))
+        return *pid;
+    const xcb_query_extension_reply_t *res = xcb_get_extension_data(c.get(), &xcb_res_id);
+    if (!res || !res->present)
+        return 0;
+    // The server knows the process of a local client.
+    xcb_res_client_id_spec_t spec{window, XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID};
+    xcb_res_query_client_ids_reply_t *reply =
+        xcb_res_query_client_ids_reply(c.get(), xcb_res_query_client_ids(c.get(), 1, &spec), nullptr);
+    qint64 pid = 0;
+    if (reply) {
+        for (auto it = xcb_res_query_client_ids_ids_iterator(reply); it.rem; xcb_res_client_id_value_next(&it))
+            if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) &&
+                xcb_res_client_id_value_value_length(it.data) == 1)
+                pid = *xcb_res_client_id_value_value(it.data);
+        std::free(reply);
+    }
+    return pid;
+}
+
+ApplicationIdentity X11Applications::identityOf(xcb_window_t window, std::optional<QString> *name,
+                                                QString *icon) const
+{
+    X11Connection &c = *connection_;
+    ApplicationIdentity identity;
+    const xcb_window_t classWindow = classWindowOf(window);
+    QString instance, wmClass;
+    if (const auto p = classWindow ? c.property(classWindow, XCB_ATOM_WM_CLASS, 256) : std::nullopt) {
+        const QList<QByteArray> parts = p->value.split('\0');
+        instance = QString::fromLocal8Bit(parts.value(0));
+        wmClass = QString::fromLocal8Bit(parts.value(1));
+    }
+    for (const QString &n : {instance, wmClass})
+        if (!n.isEmpty() && !identity.classNames.contains(n))
+            identity.classNames.append(n);
+    qint64 pid = clientProcess(window);
+    if (pid == 0 && classWindow != XCB_WINDOW_NONE)
+        pid = clientProcess(classWindow);
+    identity.executable = programOfProcess(pid);
+
+    std::optional<DesktopEntry> entry;
+    if (!identity.classNames.isEmpty())
+        entry = entries_.find(instance, wmClass);
+    if (!entry)
+        entry = entries_.findByExecutable(identity.executable);
+    if (entry)
+        identity.desktopEntryId = entry->fileId;
+    if (name) {
+        if (entry)
+            *name = entry->name;
+        else if (!wmClass.isEmpty())
+            *name = wmClass;
+        else if (!instance.isEmpty())
+            *name = instance;
+    }
+    if (icon && entry)
+        *icon = entry->icon;
+    return identity;
+}
+
+std::optional<ApplicationIdentity> X11Applications::clipboardSource() const
+{
+    X11Connection &c = *connection_;
+    if (!c.isValid())
+        return std::nullopt;
+    xcb_get_selection_owner_reply_t *owner =
+        xcb_get_selection_owner_reply(c.get(), xcb_get_selection_owner(c.get(), c.atom("CLIPBOARD")), nullptr);
+    const xcb_window_t window = owner ? owner->owner : xcb_window_t(XCB_WINDOW_NONE);
+    std::free(owner);
+    if (window == XCB_WINDOW_NONE)
+        return std::nullopt;
+    const ApplicationIdentity identity = identityOf(window);
+    // Requests about a window that went meanwhile leave errors behind.
+    c.discardEvents();
+    if (!identity.isKnown())
+        return std::nullopt;
+    return identity;
 }
 
 QImage X11Applications::windowIcon(xcb_window_t window) const

@@ -23,6 +23,13 @@ public:
     ~X11Applications() override;
 
     std::optional<RunningApplication> frontmostApplication() const override;
+    // The owner of CLIPBOARD: the X client that created the owner window
+    // (often a hidden window of its own). Its class is WM_CLASS of that
+    // window, else of its client leader, else of a top-level window the
+    // same client made; its program comes from its process (_NET_WM_PID of
+    // those windows, else the X-Resource extension's answer for the client)
+    // through /proc; its desktop entry by class, else by program.
+    std::optional<ApplicationIdentity> clipboardSource() const override;
     // Asks the window manager to activate the application's window (source
     // indication 2, a pager: honoured without focus-stealing checks); with
     // no EWMH window manager the window is raised and given the input focus.
@@ -39,6 +46,12 @@ private:
     xcb_window_t clientWindowAbove(xcb_window_t window) const;
     xcb_window_t windowOfProcess(qint64 pid) const;
     RunningApplication describe(xcb_window_t window) const;
+    // What is known of the application a window of it names.
+    ApplicationIdentity identityOf(xcb_window_t window, std::optional<QString> *name = nullptr,
+                                  QString *icon = nullptr) const;
+    // A window of the same client that carries WM_CLASS, or none.
+    xcb_window_t classWindowOf(xcb_window_t window) const;
+    qint64 clientProcess(xcb_window_t window) const;
     QImage windowIcon(xcb_window_t window) const;
     void activateWindow(xcb_window_t window) const;
 

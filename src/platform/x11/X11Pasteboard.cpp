@@ -285,9 +285,41 @@ void X11Pasteboard::connectionBroke()
     const bool reopened = openConnection();
     logLine(reopened ? QStringLiteral("[Kelvo] 剪贴板的 X 连接已断开, 已重新连接")
                      : QStringLiteral("[Kelvo] 剪贴板的 X 连接已断开, 无法重新连接, 剪贴板记录已停止"));
+    if (!reopened)
+        tellConnection(false);
     // Whatever happened on the clipboard meanwhile is a change to look at.
     ++changeCount_;
     notifyChange();
+}
+
+bool X11Pasteboard::reconnect()
+{
+    if (isValid())
+        return true;
+    if (!openConnection())
+        return false;
+    logLine(QStringLiteral("[Kelvo] 剪贴板的 X 连接已恢复"));
+    tellConnection(true);
+    ++changeCount_;
+    notifyChange();
+    return true;
+}
+
+void X11Pasteboard::setConnectionHandler(std::function<void(bool)> handler)
+{
+    connectionHandler_ = std::move(handler);
+}
+
+void X11Pasteboard::tellConnection(bool working)
+{
+    // Later, never from inside changeCount(), a fetch or a write.
+    QMetaObject::invokeMethod(
+        this,
+        [this, working] {
+            if (connectionHandler_)
+                connectionHandler_(working);
+        },
+        Qt::QueuedConnection);
 }
 
 void X11Pasteboard::dropNotifier()
@@ -489,7 +521,7 @@ qint64 X11Pasteboard::changeCount() const
 
 void X11Pasteboard::fetchContents(ContentsCallback callback)
 {
-    if (!isValid()) {
+    if (!reconnect()) {
         callback(nullptr);
         return;
     }
@@ -515,7 +547,7 @@ void X11Pasteboard::fetchContents(ContentsCallback callback)
 
 bool X11Pasteboard::takeOwnership()
 {
-    if (!isValid())
+    if (!reconnect())
         return false;
     processEvents();
     xcb_connection_t *c = connection_->get();
@@ -527,6 +559,11 @@ bool X11Pasteboard::takeOwnership()
     ++changeCount_;
     owner_ = ok;
     transfers_.clear();
+    // A request for the new content can arrive with that reply and then
+    // waits in xcb's queue, where the socket notifier never sees it: it is
+    // served on the next turn of the event loop, not whenever some later
+    // event comes.
+    QMetaObject::invokeMethod(this, [this] { processEvents(); }, Qt::QueuedConnection);
     return ok;
 }
 

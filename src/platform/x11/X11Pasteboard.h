@@ -37,6 +37,11 @@ public:
     qint64 changeCount() const override;
     void fetchContents(ContentsCallback callback) override;
     void setChangeHandler(std::function<void()> handler) override;
+    // Through XFixes, where the server has it.
+    bool reportsChanges() const override { return xfixes_; }
+    // Lost when the server closes the connection and a new one cannot be
+    // made; back when a later fetch or write makes one.
+    void setConnectionHandler(std::function<void(bool working)> handler) override;
     bool write(const QList<PasteboardWriteItem> &items) override;
 
     // Time allowed for one whole fetch.
@@ -51,6 +56,9 @@ private:
     struct Transfer;
     bool openConnection();
     void connectionBroke();
+    // Tries a new connection after a lost one; true when one works.
+    bool reconnect();
+    void tellConnection(bool working);
     void dropNotifier();
     void notifyChange();
     void processEvents() const;
@@ -74,6 +82,7 @@ private:
     QSocketNotifier *notifier_ = nullptr;
     QTimer *transferTimer_ = nullptr;
     std::function<void()> changeHandler_;
+    std::function<void(bool)> connectionHandler_;
     bool changeNotifyQueued_ = false;
     int fetchLimitMs_ = 2000;
     quint64 nextFetch_ = 0;

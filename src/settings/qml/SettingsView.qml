@@ -370,6 +370,11 @@ Rectangle {
                 }
             }
 
+            IgnoredApplicationsSection {
+                Layout.fillWidth: true
+                settings: root.settings
+            }
+
             // Warning while the tray icon is hidden.
             Rectangle {
                 objectName: "hiddenIconWarning"
