@@ -172,3 +172,28 @@ TEST_F(GnomeClipboardTest, TheExtensionAnswersTheOwnerOfKelvosNameAlone)
     EXPECT_EQ(seenByOther, 0);
     QDBusConnection::disconnectFromBus(QStringLiteral("other"));
 }
+
+// The copy of an ignored application (the one in front when the shell
+// reports it) is counted and never read; the next one from elsewhere is.
+TEST_F(GnomeClipboardTest, ACopyWhileAnIgnoredApplicationIsInFrontIsNeverRead)
+{
+    GnomeHistoryRig rig(server());
+    rig.preferences.setValue(QStringLiteral("ignoredApplications"), QStringList{QStringLiteral("org.xfce.mousepad")});
+    ASSERT_TRUE(server().startClient(QStringLiteral("mousepad"), {}));
+    ASSERT_TRUE(GnomeShellServer::waitUntil([&] {
+        const auto front = rig.applications.frontmostApplication();
+        return front && front->identity.desktopEntryId == QLatin1String("org.xfce.mousepad");
+    }, 30000));
+    copy(QStringLiteral("xclip"), QStringLiteral("UTF8_STRING"), "secret");
+    ASSERT_TRUE(GnomeShellServer::waitUntil([&] { return rig.manager.lastChangeCount() == 1; }, 30000))
+        << "the copy was not reported";
+    std::optional<std::shared_ptr<const PasteboardContents>> read;
+    rig.pasteboard.fetchContents([&](std::shared_ptr<const PasteboardContents> contents) { read = contents; });
+    ASSERT_TRUE(GnomeShellServer::waitUntil([&] { return read.has_value(); }, 10000));
+    EXPECT_FALSE(*read) << "its content was read";
+    rig.preferences.setValue(QStringLiteral("ignoredApplications"), QStringList());
+    copy(QStringLiteral("xclip"), QStringLiteral("UTF8_STRING"), "public");
+    ASSERT_TRUE(rig.recorded(1));
+    EXPECT_EQ(rig.manager.items().first().content.string(), QStringLiteral("public"));
+    EXPECT_EQ(rig.manager.items().size(), 1);
+}

@@ -9,6 +9,7 @@
 #include <QDeadlineTimer>
 #include <QMetaObject>
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <optional>
@@ -116,7 +117,18 @@ void GnomePasteboard::changed(quint64 serial, const QStringList &mimeTypes)
     if (mimeTypes.contains(ownWriteMarker()))
         return; // counted when it was written
     auto read = std::make_shared<Read>();
+    // The count this change will have: reads land in order, and those a
+    // write of Kelvo's replaced are not counted.
+    const qint64 count =
+        count_ + 1 + std::count_if(reads_.begin(), reads_.end(), [](const auto &r) { return !r->superseded; });
     reads_.push_back(read);
+    if (readGate_ && !readGate_(count)) {
+        // Counted, with nothing asked of the extension.
+        read->bytes.emplace();
+        read->answered = true;
+        deliverReads();
+        return;
+    }
     read->snapshot->chooseTypes(mimeTypes.mid(0, kMaxMimeTypes));
     read->types = read->snapshot->typeList.mid(0, kMaxFetchedTypes);
     std::vector<int> readEnds;

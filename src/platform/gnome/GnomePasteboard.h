@@ -37,6 +37,11 @@ public:
     // writer's clipboard holds).
     void fetchContents(ContentsCallback callback) override;
     void setChangeHandler(std::function<void()> handler) override { changeHandler_ = std::move(handler); }
+    // The extension reports every change of another program's.
+    bool reportsChanges() const override { return true; }
+    // Asked as a change is reported: a refused one is counted with no
+    // content, and the extension is never asked for its bytes.
+    void setReadGate(std::function<bool(qint64 count)> gate) override { readGate_ = std::move(gate); }
     bool write(const QList<PasteboardWriteItem> &items) override;
 
     // Time allowed for one whole read.
@@ -54,6 +59,7 @@ private:
     // Reads under way, oldest first.
     std::deque<std::shared_ptr<Read>> reads_;
     std::function<void()> changeHandler_;
+    std::function<bool(qint64)> readGate_;
     int fetchLimitMs_ = 2000;
 };
 
