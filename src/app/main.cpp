@@ -2,6 +2,7 @@
 // floating panel with the history view and the settings window, on the X11
 // desktop (or a Wayland one for the clipboard, see DesktopPlatform.h).
 #include "app/AppDelegate.h"
+#include "app/ApplicationId.h"
 #include "app/CommandLine.h"
 #include "app/DBusService.h"
 #include "app/DesktopPlatform.h"
@@ -135,7 +136,8 @@ private:
     {
         QList<ApplicationChoice> choices;
         for (const x11::DesktopEntry &entry : entries_.all()) {
-            if (entry.noDisplay)
+            // Kelvo itself is never a source: its own writes are never read.
+            if (entry.noDisplay || entry.fileId == QLatin1String(appid::kId))
                 continue;
             QStringList other;
             for (const QString &name : {entry.startupWMClass, entry.executable})
