@@ -54,6 +54,11 @@ struct FaultCase {
     std::function<void(FaultRig &)> recover;
 };
 
+void PrintTo(const FaultCase &c, std::ostream *os)
+{
+    *os << c.name;
+}
+
 class FaultNoticeTest : public ::testing::TestWithParam<FaultCase> {};
 
 TEST_P(FaultNoticeTest, IsToldOnceUntilItRecoversThenAgain)
