@@ -180,6 +180,24 @@ TEST_F(X11PasteboardTest, SilentOwnerGivesNullAtTheLimitAndTheMainThreadKeepsTur
     EXPECT_GE(turns, 3);
 }
 
+// Another program copies while a copy is being read (after its types were
+// asked for, before they were answered): the server would hand the rest of
+// the read to the new owner, which may be an ignored program. Nothing of it
+// is taken; the newer copy is looked at on its own.
+TEST_F(X11PasteboardTest, AReadThatAnotherOwnerOvertookTakesNothingOfItsOffer)
+{
+    X11Pasteboard pb;
+    std::unique_ptr<TestOwner> secret;
+    TestOwner first(display(), {Targets{{"UTF8_STRING", "first"}}}, false, [&] {
+        if (!secret)
+            secret = std::make_unique<TestOwner>(display(), std::vector<Targets>{{{"UTF8_STRING", "secret"}}});
+    });
+    const auto contents = fetch(pb);
+    ASSERT_TRUE(contents);
+    EXPECT_NE(contents->dataForType(PasteboardType::String).value_or(QByteArray()), "secret");
+    EXPECT_EQ(contents->types().value_or(QStringList()), QStringList());
+}
+
 TEST_F(X11PasteboardTest, ABrokenConnectionIsLoggedOnceAndReopenedWithoutSpinning)
 {
     QStringList lines;

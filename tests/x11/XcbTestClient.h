@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <optional>
 #include <poll.h>
 #include <thread>
@@ -91,11 +92,13 @@ using Targets = QList<std::pair<QByteArray, QByteArray>>; // target, data
 // it copies the next one (takes CLIPBOARD again with the next targets), as a
 // user who copies again while the last copy is being read, and answers only
 // once the next read has begun (asks for TARGETS): the reads overlap. A
-// silent owner never answers.
+// silent owner never answers. `beforeTargets` runs on the owner's thread
+// before it answers a request for TARGETS.
 class TestOwner {
 public:
-    TestOwner(const QString &display, std::vector<Targets> copies, bool silent = false)
-        : c_(display), copies_(std::move(copies))
+    TestOwner(const QString &display, std::vector<Targets> copies, bool silent = false,
+              std::function<void()> beforeTargets = {})
+        : c_(display), copies_(std::move(copies)), beforeTargets_(std::move(beforeTargets))
     {
         for (const Targets &targets : copies_) {
             std::vector<xcb_atom_t> atoms{c_.atom("TARGETS")};
@@ -142,6 +145,8 @@ private:
         const std::vector<xcb_atom_t> &atoms = atoms_[current_];
         const qsizetype i = std::find(atoms.begin(), atoms.end(), r.target) - atoms.begin();
         const bool known = i < qsizetype(atoms.size());
+        if (i == 0 && beforeTargets_)
+            beforeTargets_();
         if (i == 0)
             xcb_change_property(c_.get(), XCB_PROP_MODE_REPLACE, r.requestor, r.property, XCB_ATOM_ATOM, 32,
                                 quint32(atoms.size()), atoms.data());
@@ -172,6 +177,7 @@ private:
 
     x11::X11Connection c_;
     std::vector<Targets> copies_;
+    std::function<void()> beforeTargets_;
     std::vector<std::vector<xcb_atom_t>> atoms_;
     std::size_t current_ = 0;
     std::optional<xcb_selection_notify_event_t> deferred_;

@@ -24,10 +24,18 @@ namespace {
 // Serving: data above this goes out in INCR chunks.
 constexpr int kChunk = 256 * 1024;
 
-// The read side on its own connection, run on a worker thread.
+// The read side on its own connection, run on a worker thread. It reads
+// what `owner` offers: the owner when the copy was looked at (and its source
+// checked). The server hands a conversion to whoever owns the selection when
+// it arrives, so a read that another program's copy overtook would take that
+// program's bytes, perhaps an ignored one's: such a read gives nothing, and
+// the newer copy is looked at on its own.
 class Fetcher {
 public:
-    Fetcher(const QString &display, QDeadlineTimer deadline) : x_(display), deadline_(deadline) {}
+    Fetcher(const QString &display, QDeadlineTimer deadline, xcb_window_t owner)
+        : x_(display), deadline_(deadline), owner_(owner)
+    {
+    }
 
     std::shared_ptr<const PasteboardContents> run()
     {
@@ -51,10 +59,7 @@ private:
         property_ = x_.atom("KELVO_SELECTION");
         incr_ = x_.atom("INCR");
         auto snapshot = std::make_shared<MimeSnapshot>();
-        auto owner = xcb_get_selection_owner_reply(c_, xcb_get_selection_owner(c_, clipboard_), nullptr);
-        const bool hasOwner = owner && owner->owner != XCB_WINDOW_NONE;
-        std::free(owner);
-        if (!hasOwner)
+        if (owner_ == XCB_WINDOW_NONE || !ownerUnchanged())
             return snapshot;
         bool timedOut = false;
         auto targets = fetch(x_.atom("TARGETS"), qint64(1) << 20, &timedOut);
@@ -100,7 +105,19 @@ private:
             snapshot->data.insert(type, *bytes);
             snapshot->mimeData.insert(target, *bytes);
         }
+        // Every conversion has been answered: had the selection changed
+        // hands before one of them was served, the owner would differ now.
+        if (!ownerUnchanged())
+            return std::make_shared<MimeSnapshot>();
         return snapshot;
+    }
+
+    bool ownerUnchanged()
+    {
+        auto *r = xcb_get_selection_owner_reply(c_, xcb_get_selection_owner(c_, clipboard_), nullptr);
+        const bool same = r && r->owner == owner_;
+        std::free(r);
+        return same;
     }
 
     // Waits for an event `accept` takes; nullptr when the time is up.
@@ -191,6 +208,7 @@ private:
 
     X11Connection x_;
     QDeadlineTimer deadline_;
+    xcb_window_t owner_;
     xcb_connection_t *c_ = nullptr;
     xcb_window_t window_ = XCB_WINDOW_NONE;
     xcb_atom_t clipboard_ = XCB_ATOM_NONE, property_ = XCB_ATOM_NONE, incr_ = XCB_ATOM_NONE;
@@ -526,11 +544,17 @@ void X11Pasteboard::fetchContents(ContentsCallback callback)
         return;
     }
     processEvents();
+    // The owner now, on the main thread, right after the copy's source was
+    // checked: the worker reads this owner's offer or nothing.
+    xcb_connection_t *c = connection_->get();
+    auto *r = xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, connection_->atom("CLIPBOARD")), nullptr);
+    const xcb_window_t owner = r ? r->owner : xcb_window_t(XCB_WINDOW_NONE);
+    std::free(r);
     const quint64 id = nextFetch_++;
     const QString display = displayName_;
     const QDeadlineTimer deadline(fetchLimitMs_);
-    workers_[id] = std::thread([this, id, display, deadline, callback = std::move(callback)]() mutable {
-        std::shared_ptr<const PasteboardContents> result = Fetcher(display, deadline).run();
+    workers_[id] = std::thread([this, id, display, deadline, owner, callback = std::move(callback)]() mutable {
+        std::shared_ptr<const PasteboardContents> result = Fetcher(display, deadline, owner).run();
         QMetaObject::invokeMethod(
             this,
             [this, id, result = std::move(result), callback = std::move(callback)] {
