@@ -340,6 +340,15 @@ void ClipboardManager::readIgnoredApplications()
     });
 }
 
+void ClipboardManager::noteIgnoredChange()
+{
+    if (ignoredApplications_.isEmpty() || capturePaused_)
+        return;
+    const qint64 count = services_.pasteboard.changeCount();
+    if (count != lastChangeCount_ && count != refusedCount_ && ignoredSource())
+        ignoredCount_ = count;
+}
+
 std::optional<QString> ClipboardManager::ignoredSource() const
 {
     if (ignoredApplications_.isEmpty())
@@ -398,15 +407,19 @@ void ClipboardManager::checkPasteboard()
         return;
     // A copy from an ignored application is taken as seen; its owner is
     // never asked for the content.
-    if (count == refusedCount_)
+    if (count == refusedCount_) {
+        ignoredCount_ = count;
         return; // refused by the read gate, and logged there
+    }
     if (const std::optional<QString> ignored = ignoredSource()) {
+        ignoredCount_ = count;
         logIgnored(*ignored);
         return;
     }
 
     PendingCapture capture;
     capture.serial = ++fetchSerial_;
+    capture.count = count;
     capture.app = services_.applications.frontmostApplication();
     // This program's own windows (the panel, a hidden panel that kept the
     // focus, the settings) are never the source of a copy.
@@ -424,6 +437,9 @@ void ClipboardManager::checkPasteboard()
             if (pending.serial == serial) {
                 pending.done = true;
                 pending.contents = std::move(contents);
+                // A copy made meanwhile is looked at before this read is
+                // recorded, so that an ignored one is known by then.
+                self->noteIgnoredChange();
                 if (pending.contents && self->isStillWanted(pending.writeSerial)
                     && offersImage(*pending.contents) && !PasteboardReader::isConcealed(*pending.contents))
                     self->buildOffThread(serial);
@@ -444,6 +460,10 @@ void ClipboardManager::recordFinishedCaptures()
     while (!captures_.empty() && captures_.front().done && !captures_.front().building) {
         PendingCapture capture = std::move(captures_.front());
         captures_.pop_front();
+        if (capture.count < ignoredCount_) {
+            logLine(QStringLiteral("[Kelvo] 读取期间排除的应用复制了新内容, 本次复制未记录"));
+            continue;
+        }
         if (!capture.isBuilt)
             didFetch(capture.contents, capture.app, capture.writeSerial);
         else if (capture.built && isStillWanted(capture.writeSerial))

@@ -168,6 +168,8 @@ private:
     void readIgnoredApplications();
     // The ignored application the clipboard's content comes from, if any.
     std::optional<QString> ignoredSource() const;
+    // Marks a change not yet looked at whose source is ignored.
+    void noteIgnoredChange();
 
     HistoryServices services_;
     FaultNotices faults_;
@@ -183,6 +185,11 @@ private:
     QStringList ignoredApplications_;
     // The change count of the last copy the read gate kept from being read.
     qint64 refusedCount_ = -1;
+    // The latest change left unread because its source is ignored. A read
+    // of an earlier change that lands after it is dropped: the window system
+    // may have let the ignored program serve it (X11 hands a request to
+    // whoever owns the clipboard when it arrives).
+    qint64 ignoredCount_ = -1;
 
     TaskHandle timer_;
     TaskHandle pendingSave_;
@@ -194,6 +201,7 @@ private:
     // and every older one have answered.
     struct PendingCapture {
         quint64 serial = 0;
+        qint64 count = 0; // the change it reads
         std::optional<RunningApplication> app; // frontmost when the change was seen
         quint64 writeSerial = 0;
         qint64 startedMs = 0;

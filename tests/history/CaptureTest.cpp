@@ -578,6 +578,28 @@ TEST_F(CaptureTest, AnEarlyReadWaitsForTheWordOnlyWhileApplicationsAreIgnored)
     EXPECT_FALSE(rig.pasteboard.readGate);
 }
 
+// An ignored application copies while the copy before it is being read:
+// what that read brings may be the ignored program's (X11 lets the newest
+// owner serve it), so it is not recorded.
+TEST_F(CaptureTest, AReadOvertakenByAnIgnoredApplicationsCopyIsNotRecorded)
+{
+    stall();
+    rig.preferences.setValue(QStringLiteral("ignoredApplications"), QStringList{"secret-keeper"});
+    rig.applications.frontmost = RunningApplication{{}, {}, 7, 0, {{}, {}, "editor"}};
+    copyStalled("from the editor");
+    rig.applications.frontmost = RunningApplication{{}, {}, 8, 0, {{}, {}, "secret-keeper"}};
+    stalling.copy(textContents("secret"));
+    stalling.held.at(0)(textContents("secret"));
+    manager->checkPasteboard();
+    EXPECT_TRUE(manager->items().isEmpty());
+    EXPECT_EQ(stalling.held.size(), 1) << "the ignored copy was read";
+
+    rig.applications.frontmost = RunningApplication{{}, {}, 7, 0, {{}, {}, "editor"}};
+    copyStalled("later");
+    stalling.held.at(1)(textContents("later"));
+    EXPECT_EQ(texts(manager->items()), QStringList({"later"}));
+}
+
 TEST_F(CaptureTest, PicturesAreBuiltOffTheMainThreadInCopyOrder)
 {
     HeldQueue worker;
