@@ -155,33 +155,40 @@ qint64 Subject::cpuTicks() const
     return fields.value(11).toLongLong() + fields.value(12).toLongLong();
 }
 
-// Sums `value` of one /proc file of each of the process's threads.
-qint64 Subject::overThreads(const char *file, const std::function<qint64(const QByteArray &)> &value) const
+QHash<qint64, Subject::ThreadTimes> Subject::threadTimes() const
 {
-    qint64 total = 0;
+    QHash<qint64, ThreadTimes> threads;
     const QStringList tasks =
         QDir(QStringLiteral("/proc/%1/task").arg(pid_)).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
     for (const QString &task : tasks) {
-        QFile f(QStringLiteral("/proc/%1/task/%2/%3").arg(pid_).arg(task, QLatin1String(file)));
-        if (f.open(QIODevice::ReadOnly))
-            total += value(f.readAll());
-    }
-    return total;
-}
-
-qint64 Subject::cpuNanoseconds() const
-{
-    return overThreads("schedstat", [](const QByteArray &text) { return text.split(' ').value(0).toLongLong(); });
-}
-
-qint64 Subject::voluntarySwitches() const
-{
-    return overThreads("status", [](const QByteArray &text) {
-        for (const QByteArray &line : text.split('\n'))
+        const QString dir = QStringLiteral("/proc/%1/task/%2/").arg(pid_).arg(task);
+        QFile status(dir + QStringLiteral("status")), schedstat(dir + QStringLiteral("schedstat"));
+        // Gone between the listing and the reading: as if never listed.
+        if (!status.open(QIODevice::ReadOnly) || !schedstat.open(QIODevice::ReadOnly))
+            continue;
+        ThreadTimes times;
+        for (const QByteArray &line : status.readAll().split('\n'))
             if (line.startsWith("voluntary_ctxt_switches:"))
-                return line.mid(24).trimmed().toLongLong();
-        return qint64(0);
-    });
+                times.voluntarySwitches = line.mid(24).trimmed().toLongLong();
+        times.cpuNanoseconds = schedstat.readAll().split(' ').value(0).toLongLong();
+        threads.insert(task.toLongLong(), times);
+    }
+    return threads;
+}
+
+Quiet quietBetween(const QHash<qint64, Subject::ThreadTimes> &before, const QHash<qint64, Subject::ThreadTimes> &after)
+{
+    Quiet quiet;
+    for (auto it = after.cbegin(); it != after.cend(); ++it) {
+        const Subject::ThreadTimes start = before.value(it.key()); // zero for a thread started meanwhile
+        quiet.wakeups += it->voluntarySwitches - start.voluntarySwitches;
+        quiet.cpuNanoseconds += it->cpuNanoseconds - start.cpuNanoseconds;
+    }
+    for (auto it = before.cbegin(); it != before.cend(); ++it)
+        if (!after.contains(it.key()))
+            ++quiet.endedThreads;
+    quiet.wakeups += quiet.endedThreads;
+    return quiet;
 }
 
 } // namespace kelvo::soak

@@ -5,6 +5,7 @@
 // and measured through /proc.
 
 #include <QDBusConnection>
+#include <QHash>
 #include <QList>
 #include <QProcess>
 #include <QString>
@@ -43,14 +44,13 @@ public:
     int openFiles() const;
     // CPU time (user + system) in clock ticks.
     qint64 cpuTicks() const;
-    // Context switches the process gave up the CPU for, over all threads:
-    // each is a wake-up after a sleep.
-    qint64 voluntarySwitches() const;
-    // Time on a CPU over all threads, in nanoseconds (schedstat).
-    qint64 cpuNanoseconds() const;
-
-private:
-    qint64 overThreads(const char *file, const std::function<qint64(const QByteArray &)> &value) const;
+    // Per thread, by its id: the context switches it gave up the CPU for
+    // (each a wake-up after a sleep) and its time on a CPU (schedstat).
+    struct ThreadTimes {
+        qint64 voluntarySwitches = 0;
+        qint64 cpuNanoseconds = 0;
+    };
+    QHash<qint64, ThreadTimes> threadTimes() const;
 
     QString program_;
     QString logPath_;
@@ -58,6 +58,16 @@ private:
     qint64 pid_ = 0;
     QDBusConnection bus_;
 };
+
+// What a process did between two readings of its threads. A thread that
+// ended meanwhile (Qt's pool lets an idle one go after 30 s) took its
+// counts with it: its end is counted as one wake-up, its CPU time is lost.
+struct Quiet {
+    qint64 wakeups = 0;
+    qint64 cpuNanoseconds = 0;
+    int endedThreads = 0;
+};
+Quiet quietBetween(const QHash<qint64, Subject::ThreadTimes> &before, const QHash<qint64, Subject::ThreadTimes> &after);
 
 // Runs the Qt event loop until `condition` holds or `limitMs` has passed.
 bool waitUntil(const std::function<bool()> &condition, int limitMs);

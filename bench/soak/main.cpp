@@ -112,7 +112,7 @@ void pause(int ms)
 
 int idle(const QStringList &programs, int seconds)
 {
-    out << "build\tplatform\twakeups_per_s\tcpu_ms\tcpu_ticks\tseconds" << Qt::endl;
+    out << "build\tplatform\twakeups_per_s\tcpu_ms\tcpu_ticks\tseconds\tthreads_ended" << Qt::endl;
     for (const QString &program : programs) {
         Subject kelvo(program, QStringLiteral("kelvo.log"));
         if (!kelvo.start(30000))
@@ -130,13 +130,14 @@ int idle(const QStringList &programs, int seconds)
             30000);
         if (!settled)
             return fail(QStringLiteral("%1 did not settle").arg(program));
-        const qint64 switches = kelvo.voluntarySwitches(), ns = kelvo.cpuNanoseconds(), ticks = kelvo.cpuTicks();
+        const auto threads = kelvo.threadTimes();
+        const qint64 ticks = kelvo.cpuTicks();
         pause(seconds * 1000);
-        const qint64 woke = kelvo.voluntarySwitches() - switches;
+        const Quiet quiet = quietBetween(threads, kelvo.threadTimes());
         const QString platform = kelvo.status().value_or(QVariantMap()).value(QStringLiteral("platform")).toString();
-        out << program << '\t' << platform << '\t' << QString::number(double(woke) / seconds, 'f', 2) << '\t'
-            << QString::number((kelvo.cpuNanoseconds() - ns) / 1e6, 'f', 1) << '\t' << kelvo.cpuTicks() - ticks << '\t'
-            << seconds << Qt::endl;
+        out << program << '\t' << platform << '\t' << QString::number(double(quiet.wakeups) / seconds, 'f', 2) << '\t'
+            << QString::number(quiet.cpuNanoseconds / 1e6, 'f', 1) << '\t' << kelvo.cpuTicks() - ticks << '\t'
+            << seconds << '\t' << quiet.endedThreads << Qt::endl;
         kelvo.quit(10000);
     }
     return 0;
